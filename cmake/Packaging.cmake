@@ -1,0 +1,92 @@
+# Install rules and the Debian package. `cmake --install` and the .deb made
+# by `cpack -G DEB` (scripts/package) install the same tree:
+#   bin/quillon, bin/quillon-inspect, bin/quillon-render
+#   share/quillon/examples/            example spectra
+#   share/applications/quillon.desktop
+#   share/icons/hicolor/*/apps/quillon.{png,svg}
+#   share/man/man1/*.1.gz
+#   share/doc/quillon/README.md, copyright
+# Included from the top CMakeLists.txt after every subdirectory, so that
+# if(TARGET ...) sees the targets the subdirectories define.
+include(GNUInstallDirs)
+
+set(QUILLON_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
+
+# The programs. app/CMakeLists.txt installs quillon itself; the tools are
+# installed here, when they are built.
+foreach(program quillon-inspect quillon-render)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+# Example spectra, whatever the examples folder holds apart from settings
+# files a run may leave behind there.
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/quillon/examples
+  PATTERN "Quillon3.ini" EXCLUDE
+  PATTERN ".*" EXCLUDE)
+
+# Desktop integration.
+install(FILES "${QUILLON_PACKAGING_DIR}/quillon.desktop"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES "${QUILLON_PACKAGING_DIR}/icons/quillon.svg"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size 16 22 24 32 48 64 128 256)
+  install(FILES "${QUILLON_PACKAGING_DIR}/icons/quillon-${size}.png"
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+    RENAME quillon.png)
+endforeach()
+
+# Man pages, gzipped at build time (-n keeps the archive free of a time
+# stamp, so rebuilding gives the same bytes).
+find_program(QUILLON_GZIP gzip REQUIRED)
+set(quillon_man_pages "")
+foreach(page quillon quillon-inspect quillon-render)
+  set(source "${QUILLON_PACKAGING_DIR}/man/${page}.1")
+  set(zipped "${PROJECT_BINARY_DIR}/man/${page}.1.gz")
+  add_custom_command(OUTPUT "${zipped}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${PROJECT_BINARY_DIR}/man"
+    COMMAND ${QUILLON_GZIP} -9 -n -c "${source}" > "${zipped}"
+    DEPENDS "${source}"
+    COMMENT "Compressing man page ${page}.1"
+    VERBATIM)
+  list(APPEND quillon_man_pages "${zipped}")
+endforeach()
+add_custom_target(quillon_man_pages ALL DEPENDS ${quillon_man_pages})
+install(FILES ${quillon_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${QUILLON_PACKAGING_DIR}/copyright"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+
+# The Debian package.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "quillon")
+set(CPACK_PACKAGE_VENDOR "Quillon team")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillon team <quillon@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION "science")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# CPack puts the summary on the Description line and indents these lines
+# below it; an empty line becomes the paragraph separator " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+"Quillon shows up to sixteen one-dimensional, wavelength-calibrated
+astronomical spectra stored as FITS files (BITPIX 16, 32, -32 or -64),
+each normalised so that its typical peak reads 100, drawn together as
+staircase curves with per-spectrum offsets, zoom, pan, a cursor read-out
+of wavelength and intensity, and printing. A header viewer lists each
+file's FITS cards.
+
+The package also holds quillon-inspect, which prints what the viewer
+reads from a file as JSON, and quillon-render, which draws spectra into
+a PNG image without a display.")
+# Library dependencies come from dpkg-shlibdeps over the installed binaries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Application menus and icon caches are refreshed by the desktop's own
+# triggers (desktop-file-utils, hicolor-icon-theme), so no maintainer scripts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
+include(CPack)
