@@ -1,0 +1,103 @@
+#pragma once
+// RenderPlot: draws every loaded spectrum from the shared state onto the plot
+// window's drawing surface — frame, grey grid with black ticks, the end labels
+// of both axes, one staircase curve per loaded slot and its zero-level marker.
+// Plain C++: the window is reached only through PlotHost and DrawingSurface.
+
+#include <cstdint>
+#include <string>
+
+#include "shell/shared_state.h"
+
+namespace quillon {
+
+/// The plot window labels that the renderer places and fills.
+enum class PlotLabel { Label1, Label2, Label3, Label4, Label6, Label8 };
+inline constexpr int kPlotLabelCount = 6;
+
+/// Where the renderer draws. Coordinates are twips of the plot window's client
+/// area, origin top left, y downwards; colours are 0x00BBGGRR. The renderer
+/// only ever passes finite coordinates inside +-kSafeCoordinate.
+class DrawingSurface {
+ public:
+  virtual ~DrawingSurface() = default;
+  /// Erases everything drawn so far.
+  virtual void Clear() = 0;
+  /// Colour of the following lines.
+  virtual void SetForeColor(int32_t bgr) = 0;
+  /// A straight line from (x1, y1) to (x2, y2), both ends included, twips.
+  virtual void Line(float x1, float y1, float x2, float y2) = 0;
+  /// Moves a label to (left, top), twips, and sets its caption.
+  virtual void SetLabel(PlotLabel label, float left, float top, const std::string& caption) = 0;
+};
+
+/// The plot window as the renderer sees it.
+class PlotHost {
+ public:
+  virtual ~PlotHost() = default;
+  /// Shows the plot window modeless, loading it first if needed (its Form_Load
+  /// runs nested, inside this call).
+  virtual void Show() = 0;
+  /// The window's drawing surface; owned by the host, valid after Show().
+  virtual DrawingSurface& Surface() = 0;
+  /// The window's current outer Width, twips.
+  virtual double OuterWidth() = 0;
+};
+
+/// Largest magnitude of a coordinate handed to a DrawingSurface, twips (about
+/// 700 inches). Anything further out is pulled in to it, so huge sample values
+/// draw as lines running off the frame instead of overflowing the platform.
+inline constexpr double kSafeCoordinate = 1.0e6;
+
+/// Height kept free below the frame for the axis labels and the window's
+/// bottom row of controls, twips.
+inline constexpr int16_t kBottomReserve = 1200;
+
+/// Tick marks of one axis: indices first..last of multiples of step.
+struct AxisTicks {
+  float step = 0;
+  int32_t first = 0;
+  int32_t last = -1;
+  /// False when the span gives no usable step or the indices do not fit; no
+  /// tick is drawn then.
+  bool valid = false;
+};
+
+/// Most ticks an axis may carry; the rule gives 5 to 11, so more means the
+/// arithmetic has lost its precision and the axis is drawn without ticks.
+inline constexpr int32_t kMaxTicks = 64;
+
+/// The tick rule: a step of 1, 2 or 5 times a decade (found with the divisor
+/// 2.302585) giving 4 to 10 intervals over `span`, and the indices of the
+/// smallest and largest multiples of it inside minimum..maximum. Invalid for
+/// a span that is not positive and finite.
+AxisTicks ComputeTicks(double span, double minimum, double maximum);
+
+/// The visible samples of one slot: the first and last sample inside the
+/// plotted range and the wavelength at which the curve starts. Empty when the
+/// slot has no sample inside the range.
+struct SlotPixelRange {
+  int32_t first = 1;
+  int32_t last = 0;
+  double start_lambda = 0;  ///< Angstroms
+  bool empty() const { return first > last; }
+};
+
+/// SlotFirstPixel / SlotLastPixel of `slot` for the current plotted range, in
+/// 32 bits and clamped to the slot's samples.
+SlotPixelRange VisibleSamples(const SharedState& state, int slot);
+
+/// Top of the intensity axis: the largest SlotLevelledMax - SlotOffset over
+/// the loaded slots, starting from -9999; the whole spectrum counts, not only
+/// the part inside the plotted range.
+double MaxPlottedIntensity(const SharedState& state);
+
+/// Clears the plot window and draws the whole plot from `state`, showing the
+/// window first (RenderBusy is set while it is shown and cleared). Does
+/// nothing at all unless SpectraLoaded is set. Writes PlotLambdaSpan,
+/// PlotIntensityMax/Min, the Frame edges and PlotWindowOpen. A plotted span
+/// that is zero, negative or not finite draws the frame alone (grid, numbers
+/// and curves left out); it reports nothing.
+void RenderPlot(SharedState& state, PlotHost& host);
+
+}  // namespace quillon

@@ -1,0 +1,59 @@
+#pragma once
+// Shared helpers of the plot tests: a plot host over a DisplayList and a
+// shared state with spectra filled in directly.
+
+#include <cmath>
+#include <vector>
+
+#include "plot/display_list.h"
+#include "plot/renderer.h"
+#include "shell/shared_state.h"
+
+namespace quillon::testing {
+
+/// A PlotHost that records into a DisplayList and notes the state it sees
+/// when the renderer shows it.
+class RecordingHost : public PlotHost {
+ public:
+  explicit RecordingHost(SharedState& state, double outer_width = 10000) : state_(state), width_(outer_width) {}
+  void Show() override {
+    ++show_count;
+    busy_at_show = state_.RenderBusy;
+    frame_bottom_at_show = state_.FrameBottom;
+    clears_at_show = list.ClearCount();
+  }
+  DrawingSurface& Surface() override { return list; }
+  double OuterWidth() override { return width_; }
+
+  DisplayList list;
+  int show_count = 0;
+  int16_t busy_at_show = 0;
+  int16_t frame_bottom_at_show = 0;
+  int clears_at_show = -1;
+
+ private:
+  SharedState& state_;
+  double width_;
+};
+
+/// Loads a spectrum into `slot` as the FITS loader would leave it: samples
+/// 1..n at start + dispersion * j, levelled values as given.
+inline void PutSpectrum(SharedState& state, int slot, double start, double dispersion,
+                        const std::vector<double>& levelled, int16_t offset = 0) {
+  const auto n = static_cast<double>(levelled.size());
+  state.SlotLoaded[slot] = kTrue;
+  state.SlotLambda0[slot] = start;
+  state.SlotLambdaStart[slot] = start;
+  state.SlotDispersion[slot] = dispersion;
+  state.SlotNaxis1[slot] = n;
+  state.SlotLambdaEnd[slot] = start + dispersion * n;
+  state.SlotLevelled[slot] = SampleArray(1, 0.0);
+  state.SlotLevelled[slot].insert(state.SlotLevelled[slot].end(), levelled.begin(), levelled.end());
+  double top = levelled.empty() ? 0 : levelled.front();
+  for (double v : levelled) top = std::fmax(top, v);
+  state.SlotLevelledMax[slot] = top;
+  state.SlotOffset[slot] = offset;
+  state.SpectraLoaded = kTrue;
+}
+
+}  // namespace quillon::testing
