@@ -1,0 +1,167 @@
+#!/usr/bin/python3
+"""The Python peer of Quillon's benchmarks: the same work done with astropy
+and matplotlib (Debian's python3-astropy and python3-matplotlib), timed in
+the same run as the C++ benchmarks by scripts/bench.
+
+    python_peer.py make-files DIR          write the benchmark FITS files
+    python_peer.py load FILE               open + decode + calibrate + level
+    python_peer.py draw16 FILE...          full redraw of 16 x 3000 samples
+    python_peer.py draw1m                  redraw of one 1,000,000-sample curve
+    python_peer.py rss FILE...             VmRSS after loading and drawing
+
+Each timing mode prints one JSON object: the median time of one operation in
+milliseconds over the repetitions, and the repetition count.
+"""
+
+import json
+import statistics
+import sys
+import time
+
+import numpy as np
+from astropy.io import fits
+
+import matplotlib
+
+matplotlib.use("Agg")
+from matplotlib.figure import Figure  # noqa: E402
+from matplotlib.backends.backend_agg import FigureCanvasAgg  # noqa: E402
+
+# The plot window at its default size (10000 x 5000 twips) is about
+# 1000 x 600 pixels of drawing surface at 96 dpi.
+WIDTH_PX, HEIGHT_PX, DPI = 1000, 600, 100
+
+
+def spectrum(n, seed, lambda0=4000.0, dispersion=1.0):
+    """A real-looking spectrum: a sloping continuum with noise, a few
+    absorption lines and one emission line, as float32 samples."""
+    rng = np.random.default_rng(seed)
+    x = np.arange(1, n + 1, dtype=np.float64)
+    lam = lambda0 + dispersion * x
+    flux = 1000.0 + 0.05 * (lam - lam[0]) + rng.normal(0.0, 12.0, n)
+    for centre, depth, width in ((0.2, 300, 4.0), (0.45, 500, 2.5), (0.7, 250, 6.0)):
+        c = lam[0] + centre * (lam[-1] - lam[0])
+        flux -= depth * np.exp(-0.5 * ((lam - c) / (width * dispersion)) ** 2)
+    c = lam[0] + 0.58 * (lam[-1] - lam[0])
+    flux += 900 * np.exp(-0.5 * ((lam - c) / (3.0 * dispersion)) ** 2)
+    return flux.astype(np.float32)
+
+
+def write_spectrum(path, n, seed, lambda0, dispersion, name):
+    hdu = fits.PrimaryHDU(spectrum(n, seed, lambda0, dispersion))
+    hdu.header["CRVAL1"] = lambda0
+    hdu.header["CD1_1"] = dispersion
+    hdu.header["OBJECT"] = name
+    hdu.writeto(path, overwrite=True)
+
+
+def make_files(folder):
+    write_spectrum(f"{folder}/load3000.fts", 3000, 1, 4000.0, 1.0, "BENCH 3000")
+    for slot in range(1, 17):
+        write_spectrum(f"{folder}/slot{slot:02d}.fts", 3000, 100 + slot,
+                       4000.0 + 20.0 * slot, 1.0, f"STAR {slot}")
+
+
+def load(path):
+    """What LoadFitsSpectrum does with a file: header values, samples as
+    doubles, wavelength range, normalising level (median of the maxima of
+    50-sample blocks, each starting at 0) and the levelled samples."""
+    with fits.open(path, memmap=False) as hdul:
+        header = hdul[0].header
+        data = np.asarray(hdul[0].data, dtype=np.float64)
+        lambda0 = float(header.get("CRVAL1", 0.0))
+        dispersion = float(header.get("CD1_1", 0.0))
+        n = int(header.get("NAXIS1", data.size))
+        _ = header.get("OBJECT", "")
+    data = data[:n]
+    lambda_end = lambda0 + dispersion * n
+    peaks = np.maximum(np.maximum.reduceat(data, np.arange(0, n, 50)), 0.0)
+    norm = float(np.median(peaks))
+    levelled = 100.0 * data / norm
+    return lambda0, dispersion, lambda_end, levelled
+
+
+def new_canvas():
+    figure = Figure(figsize=(WIDTH_PX / DPI, HEIGHT_PX / DPI), dpi=DPI)
+    return figure, FigureCanvasAgg(figure)
+
+
+def draw(figure, canvas, curves):
+    """A full redraw as Quillon's renderer does one: everything rebuilt from
+    the data (axes, grid, the step curves with their offsets) and rasterised."""
+    figure.clear()
+    axes = figure.add_axes((0.08, 0.2, 0.88, 0.75))
+    axes.grid(True, color="#c0c0c0")
+    top = -1e300
+    for slot, (lam, levelled) in enumerate(curves, start=1):
+        offset = 20 * (slot - 15)
+        axes.step(lam, levelled - offset, where="pre", linewidth=1)
+        top = max(top, float(levelled.max()) - offset)
+    axes.set_ylim(-40, top)
+    axes.set_xlim(min(c[0][0] for c in curves), max(c[0][-1] for c in curves))
+    axes.set_xlabel("Wavelength /Angstroms")
+    canvas.draw()
+
+
+def timed(operation, min_seconds=2.0, min_reps=5):
+    operation()  # warm-up: imports, font cache, first allocation
+    times = []
+    started = time.perf_counter()
+    while len(times) < min_reps or time.perf_counter() - started < min_seconds:
+        t0 = time.perf_counter()
+        operation()
+        times.append(time.perf_counter() - t0)
+    return {"ms": statistics.median(times) * 1000.0, "reps": len(times)}
+
+
+def curves_from(paths):
+    curves = []
+    for path in paths:
+        lambda0, dispersion, _, levelled = load(path)
+        lam = lambda0 + dispersion * np.arange(1, levelled.size + 1)
+        curves.append((lam, levelled))
+    return curves
+
+
+def resident_kb():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return -1
+
+
+def main(argv):
+    if len(argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    mode, args = argv[1], argv[2:]
+    if mode == "make-files" and len(args) == 1:
+        make_files(args[0])
+        return 0
+    if mode == "load" and len(args) == 1:
+        result = timed(lambda: load(args[0]))
+    elif mode == "draw16" and args:
+        curves = curves_from(args)
+        figure, canvas = new_canvas()
+        result = timed(lambda: draw(figure, canvas, curves))
+    elif mode == "draw1m" and not args:
+        n = 1_000_000
+        lam = 4000.0 + 0.01 * np.arange(1, n + 1)
+        levelled = 100.0 * spectrum(n, 7, 4000.0, 0.01).astype(np.float64) / 1000.0
+        figure, canvas = new_canvas()
+        result = timed(lambda: draw(figure, canvas, [(lam, levelled)]), min_seconds=5.0, min_reps=3)
+    elif mode == "rss" and args:
+        figure, canvas = new_canvas()
+        draw(figure, canvas, curves_from(args))
+        result = {"rss_kb": resident_kb()}
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    result["mode"] = mode
+    print(json.dumps(result))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
