@@ -1,0 +1,123 @@
+#pragma once
+// The Qt-free rules behind the FITS file chooser (frmLoad_FitsFile): the size
+// rules of its resize handler, the file-type pattern, the folder, file and
+// drive lists it shows. Nothing here throws on a file-system error: each
+// listing returns its error text, which the window shows in a message box.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+/// Smallest outer size of the chooser, twips.
+inline constexpr double kChooserMinWidth = 6525;
+inline constexpr double kChooserMinHeight = 3540;
+
+/// The file-type patterns of the chooser's Combo1, in list order.
+inline constexpr const char* kChooserPatterns[] = {"*.fts", "*.fit", "*.fits", "*.*"};
+inline constexpr int kChooserPatternCount = 4;
+
+/// An outer window size, twips.
+struct ChooserSize {
+  double width = 0;
+  double height = 0;
+};
+
+/// The size the window must be given before its controls are laid out: each
+/// dimension below its minimum (or not a finite number) raised to it; a size
+/// already large enough comes back unchanged.
+ChooserSize SnapChooserSize(double width, double height);
+
+/// What the size rules give the controls, twips. Widths are reals: any width
+/// beyond 7830 is shared equally between the two columns, so halves occur.
+struct ChooserLayout {
+  double LeftColumnWidth = 0;   ///< Text1, File1 and Combo1
+  double File1Height = 0;
+  double Label2Top = 0;
+  double Combo1Top = 0;
+  double RightColumnLeft = 0;   ///< Left of Label3, Label4, Dir1, Label5 and Drive1
+  double RightColumnWidth = 0;  ///< Dir1 and Drive1
+  double Dir1Height = 0;
+  double Label5Top = 0;
+  double Drive1Top = 0;
+  double ButtonLeft = 0;        ///< Command1 and Command2
+};
+
+/// The layout for an outer size of `width` x `height` twips. The caller
+/// snaps the size first (SnapChooserSize); a size below the minimum is laid
+/// out as the minimum, so no control ever gets a negative or non-finite size.
+ChooserLayout ComputeChooserLayout(double width, double height);
+
+/// Whether a file name matches a file-type pattern ('*' any run of
+/// characters, '?' any one). Letter case is ignored, since FITS files often
+/// carry upper-case names: "*.fts" matches "STAR.FTS". "*.*" matches every
+/// name, with or without a dot.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+/// Sorts names as file lists show them: letter case ignored, names that
+/// differ only in case in plain byte order.
+void SortAsFileList(std::vector<std::string>& names);
+
+/// Names read from a folder, or the reason it could not be read.
+struct FolderNames {
+  std::vector<std::string> names;
+  std::string error;  ///< empty on success; otherwise a sentence naming the folder and the reason
+  bool ok() const { return error.empty(); }
+};
+
+/// The files of `folder` (regular files, symbolic links to files included)
+/// whose names match `pattern`, sorted. Hidden files (names starting with a
+/// dot) are left out.
+FolderNames ListMatchingFiles(const std::string& folder, const std::string& pattern);
+
+/// The subfolders of `folder` (symbolic links to folders included), sorted,
+/// hidden ones left out.
+FolderNames ListSubfolders(const std::string& folder);
+
+/// An absolute, lexically normal form of `path` without a trailing
+/// separator ("/" stays "/"); relative paths are taken from the current
+/// directory. Empty when the path is empty or the current directory cannot
+/// be found.
+std::string NormalizeFolderPath(const std::string& path);
+
+/// One line of the folder list.
+struct FolderEntry {
+  std::string name;  ///< what the line shows: "/" for the root, else the last path component
+  std::string path;  ///< the folder the line opens
+  int depth = 0;     ///< indentation level: 0 for the root
+  bool open = false; ///< an ancestor of the path or the path itself (drawn as an open folder)
+};
+
+/// The folder list for a path: the path's ancestors from the root down to
+/// the path itself, then the path's subfolders one level deeper.
+struct FolderList {
+  std::string path;                 ///< the normalised path
+  std::vector<FolderEntry> entries;
+  std::size_t current = 0;          ///< index of the path's own line
+  std::string error;                ///< empty on success
+  bool ok() const { return error.empty(); }
+};
+
+/// Builds the folder list for `path`. A path that is not a readable folder
+/// gives an error naming it and the reason, and no entries.
+FolderList BuildFolderList(const std::string& path);
+
+/// Mount points of the drive list from the text of a mounts table (the
+/// format of /proc/self/mounts: device, mount point with octal escapes, type,
+/// ...): the root "/" first, then the other mount points in sorted order,
+/// each once. Pseudo and memory file systems (proc, sysfs, cgroup, tmpfs,
+/// ...) and anything mounted under /proc, /sys or /dev are left out.
+std::vector<std::string> ParseMountPoints(std::string_view mounts_text);
+
+/// The drive list of this machine: ParseMountPoints over /proc/self/mounts,
+/// keeping the mount points that are folders. When the table cannot be read
+/// the list is just "/".
+std::vector<std::string> ListDrives();
+
+/// Index of the drive whose mount point contains `path` (the longest one
+/// that is a whole-component prefix); 0 (the root) when none does.
+std::size_t DriveIndexOfPath(const std::vector<std::string>& drives, const std::string& path);
+
+}  // namespace quillon

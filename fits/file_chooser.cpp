@@ -1,0 +1,398 @@
+#include "fits/file_chooser.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "fits/accept_file.h"
+#include "shell/int_convert.h"
+#include "shell/qt_twips.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;        // the folder a Dir1 line opens
+constexpr int kDepthRole = Qt::UserRole + 1;   // its indentation level
+constexpr int32_t kFormBackground = 0x00C0C0C0;
+
+// Design client area of the window, twips.
+constexpr double kDesignClientWidth = 6930;
+constexpr double kDesignClientHeight = 5085;
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+// Indents each folder line by its depth, so the list reads as a path
+// opening down to the current folder with its subfolders beneath.
+class FolderLineDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem shifted(option);
+    shifted.rect.adjust(Indent(option) * index.data(kDepthRole).toInt(), 0, 0, 0);
+    QStyledItemDelegate::paint(painter, shifted, index);
+  }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.rwidth() += Indent(option) * index.data(kDepthRole).toInt();
+    return size;
+  }
+
+ private:
+  static int Indent(const QStyleOptionViewItem& option) { return std::max(6, option.fontMetrics.height() / 2); }
+};
+
+}  // namespace
+
+frmLoad_FitsFile::frmLoad_FitsFile(SharedState& state, WindowServices& services, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), services_(services) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle("Load 1-D Calibrated Fits file");
+  setAccessibleName("Load 1-D Calibrated Fits file");
+  QPalette grey = palette();
+  grey.setColor(QPalette::Window, ColorFromBgr(kFormBackground));
+  setPalette(grey);
+  setAutoFillBackground(true);
+
+  CreateControls();
+  // Start at the design size, laid out by the size rules, so the window
+  // looks the same before and after its first resize.
+  resize(TwipsToPixels(kDesignClientWidth, this), TwipsToPixels(kDesignClientHeight, this));
+  handled_client_size_ = size();
+  Form_Resize();
+  Form_Load();
+}
+
+void frmLoad_FitsFile::CreateControls() {
+  Label1 = new QLabel("File Name:", this);
+  Text1 = new QLineEdit(this);
+  File1 = new QListWidget(this);
+  Label2 = new QLabel("List Files of Type:", this);
+  Combo1 = new QComboBox(this);
+  Label3 = new QLabel("Directories:", this);
+  Label4 = new QLabel(this);
+  Dir1 = new QListWidget(this);
+  Label5 = new QLabel("Drives:", this);
+  Drive1 = new QComboBox(this);
+  Command1 = new QPushButton("OK", this);
+  Command2 = new QPushButton("Cancel", this);
+
+  Label1->setBuddy(Text1);
+  Label2->setBuddy(Combo1);
+  Label3->setBuddy(Dir1);
+  Label5->setBuddy(Drive1);
+  Text1->setAccessibleName("File Name");
+  File1->setAccessibleName("Files");
+  Combo1->setAccessibleName("List Files of Type");
+  Label4->setAccessibleName("Current folder");
+  Dir1->setAccessibleName("Directories");
+  Drive1->setAccessibleName("Drives");
+  Command1->setAccessibleName("OK");
+  Command2->setAccessibleName("Cancel");
+  Command1->setDefault(true);
+
+  File1->setSelectionMode(QAbstractItemView::SingleSelection);
+  Dir1->setSelectionMode(QAbstractItemView::SingleSelection);
+  Dir1->setItemDelegate(new FolderLineDelegate(Dir1));
+  File1->installEventFilter(this);
+  Dir1->installEventFilter(this);
+
+  setTabOrder(Text1, File1);
+  setTabOrder(File1, Combo1);
+  setTabOrder(Combo1, Dir1);
+  setTabOrder(Dir1, Drive1);
+  setTabOrder(Drive1, Command1);
+  setTabOrder(Command1, Command2);
+
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int) { Combo1_Click(); });
+  connect(Drive1, &QComboBox::currentIndexChanged, this, [this](int) { Drive1_Change(); });
+  connect(File1, &QListWidget::currentRowChanged, this, [this](int) { File1_Click(); });
+  // Pressing an entry that is already selected puts it back in the name box too.
+  connect(File1, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { Text1->setText(item->text()); });
+  connect(File1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { File1_DblClick(); });
+  // A folder opens on a double click; a single click only selects it.
+  connect(Dir1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { OpenDir1Item(item); });
+  connect(Text1, &QLineEdit::returnPressed, this, [this] { Command1_Click(); });
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { Command2_Click(); });
+}
+
+// ---- Handlers ----------------------------------------------------------------
+
+void frmLoad_FitsFile::Form_Load() {
+  MoveOuter(this, state_.LoadLeft, state_.LoadTop);
+  {
+    // Filling the list is no choice of the user's: the pattern is set below.
+    const QSignalBlocker filling(Combo1);
+    Combo1->clear();
+    for (const char* pattern : kChooserPatterns) Combo1->addItem(pattern);
+    Combo1->setCurrentIndex(0);
+  }
+  file1_pattern_ = kChooserPatterns[0];
+
+  std::error_code ec;
+  std::string start = std::filesystem::current_path(ec).string();
+  if (ec) start.clear();
+  drives_ = ListDrives();
+  {
+    const QSignalBlocker filling(Drive1);
+    Drive1->clear();
+    for (const std::string& drive : drives_) Drive1->addItem(ToQt(drive));
+    drive_index_ = static_cast<int>(DriveIndexOfPath(drives_, NormalizeFolderPath(start)));
+    Drive1->setCurrentIndex(drive_index_);
+  }
+
+  FolderList list = BuildFolderList(start);
+  if (!list.ok()) {
+    services_.ShowMessage(list.error);
+    list = BuildFolderList("/");
+  }
+  if (list.ok()) {
+    FillDir1(list);
+    dir1_path_ = list.path;
+  }
+  file1_path_ = dir1_path_;
+  if (!file1_path_.empty()) ReadFile1();
+  PutFirstFileInNameBox();
+  ShowPathInLabel4();
+}
+
+void frmLoad_FitsFile::Form_Resize() {
+  ApplySizeRules(OuterWidth(this), OuterHeight(this));
+}
+
+void frmLoad_FitsFile::Form_Unload() { StorePosition(); }
+
+void frmLoad_FitsFile::Combo1_Click() {
+  const int index = Combo1->currentIndex();
+  if (index < 0) return;
+  file1_pattern_ = Combo1->itemText(index).toStdString();
+  ReadFile1();  // the name box keeps its text
+}
+
+void frmLoad_FitsFile::Drive1_Change() {
+  const int index = Drive1->currentIndex();
+  if (index < 0 || index >= static_cast<int>(drives_.size())) return;
+  // Setting the folder list's path runs Dir1_Change.
+  if (SetDir1Path(drives_[static_cast<std::size_t>(index)])) {
+    drive_index_ = index;
+    return;
+  }
+  // The drive cannot be read: show the one still in use again.
+  const QSignalBlocker undoing(Drive1);
+  Drive1->setCurrentIndex(drive_index_);
+}
+
+void frmLoad_FitsFile::Dir1_Change() {
+  file1_path_ = dir1_path_;
+  if (!ReadFile1()) {
+    // The folder was readable a moment ago; whatever the list held belonged elsewhere.
+    const QSignalBlocker clearing(File1);
+    File1->clear();
+  }
+  PutFirstFileInNameBox();
+  ShowPathInLabel4();
+}
+
+void frmLoad_FitsFile::File1_Click() {
+  if (const QListWidgetItem* item = File1->currentItem()) Text1->setText(item->text());
+}
+
+void frmLoad_FitsFile::File1_DblClick() {
+  File1_Click();
+  Command1_Click();
+}
+
+void frmLoad_FitsFile::Command1_Click() {
+  ShowPathInLabel4();
+  // Slot 0 belongs to no row: without a Load press there is nothing to fill.
+  if (state_.CurrentSlot >= 1 && state_.CurrentSlot <= state_.SlotCount) {
+    AcceptFitsFile(state_, dir1_path_, Text1->text().toStdString(), services_);
+  }
+  hide();  // the position is stored by Cancel and the close box only
+}
+
+void frmLoad_FitsFile::Command2_Click() {
+  StorePosition();
+  hide();
+}
+
+// ---- Public helpers ------------------------------------------------------------
+
+void frmLoad_FitsFile::SetFileTypeIndex(int index) {
+  if (index < 0 || index >= Combo1->count()) return;
+  if (Combo1->currentIndex() == index) {
+    Combo1_Click();  // the combo raises no change for the same index; the list is re-read all the same
+  } else {
+    Combo1->setCurrentIndex(index);  // runs Combo1_Click at once
+  }
+}
+
+void frmLoad_FitsFile::SetOuterSize(double width, double height) {
+  ResizeOuter(this, width, height);
+  handled_client_size_ = size();
+  ApplySizeRules(width, height);
+}
+
+bool frmLoad_FitsFile::SetDir1Path(const std::string& path) {
+  const FolderList list = BuildFolderList(path);
+  if (!list.ok()) {
+    services_.ShowMessage(list.error);
+    return false;
+  }
+  FillDir1(list);
+  dir1_path_ = list.path;
+  Dir1_Change();
+  return true;
+}
+
+// ---- Events ------------------------------------------------------------------------
+
+void frmLoad_FitsFile::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Sizes set by code were handled when they were set; the window system may
+  // report them again later.
+  if (event->size() == handled_client_size_) return;
+  handled_client_size_ = event->size();
+  Form_Resize();
+}
+
+void frmLoad_FitsFile::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  QWidget::closeEvent(event);
+}
+
+bool frmLoad_FitsFile::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == Dir1) {
+        OpenDir1Item(Dir1->currentItem());
+        return true;
+      }
+      if (watched == File1 && File1->currentItem() != nullptr) {
+        File1_DblClick();
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---- Private -------------------------------------------------------------------------
+
+void frmLoad_FitsFile::ApplySizeRules(double width, double height) {
+  if (isMinimized()) return;  // nothing to lay out; the rules run again on the next real resize
+  const ChooserSize snapped = SnapChooserSize(width, height);
+  // Setting the height or the width runs the handler again with the new size.
+  if (snapped.height != height) {
+    ResizeOuterAtLeast(width, snapped.height);
+    ApplySizeRules(width, snapped.height);
+    return;
+  }
+  if (snapped.width != width) {
+    ResizeOuterAtLeast(snapped.width, height);
+    ApplySizeRules(snapped.width, height);
+    return;
+  }
+  layout_ = ComputeChooserLayout(width, height);
+  PlaceControls();
+}
+
+void frmLoad_FitsFile::ResizeOuterAtLeast(double width, double height) {
+  // Rounded up, so that reading the size back never gives less than was set.
+  const double per_twip = PixelsPerTwip(this);
+  const QSize extra(std::max(0, frameGeometry().width() - geometry().width()),
+                    std::max(0, frameGeometry().height() - geometry().height()));
+  const QSize client(std::max(1, static_cast<int>(std::ceil(width * per_twip - 1e-6)) - extra.width()),
+                     std::max(1, static_cast<int>(std::ceil(height * per_twip - 1e-6)) - extra.height()));
+  resize(client);
+  handled_client_size_ = client;
+}
+
+void frmLoad_FitsFile::PlaceControls() {
+  const ChooserLayout& l = layout_;
+  PlaceChild(Label1, 120, 120, 975, 255);
+  PlaceChild(Text1, 120, 360, l.LeftColumnWidth, 315);
+  PlaceChild(File1, 120, 840, l.LeftColumnWidth, l.File1Height);
+  PlaceChild(Label2, 120, l.Label2Top, 2415, 255);
+  PlaceChild(Combo1, 120, l.Combo1Top, l.LeftColumnWidth, 315);
+  PlaceChild(Label3, l.RightColumnLeft, 120, 2295, 255);
+  PlaceChild(Label4, l.RightColumnLeft, 360, 3975, 255);
+  PlaceChild(Dir1, l.RightColumnLeft, 720, l.RightColumnWidth, l.Dir1Height);
+  PlaceChild(Label5, l.RightColumnLeft, l.Label5Top, 1335, 255);
+  PlaceChild(Drive1, l.RightColumnLeft, l.Drive1Top, l.RightColumnWidth, 315);
+  PlaceChild(Command1, l.ButtonLeft, 720, 1335, 375);
+  PlaceChild(Command2, l.ButtonLeft, 1200, 1335, 375);
+}
+
+void frmLoad_FitsFile::FillDir1(const FolderList& list) {
+  const QSignalBlocker filling(Dir1);
+  Dir1->clear();
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  for (const FolderEntry& entry : list.entries) {
+    auto* item = new QListWidgetItem(entry.open ? open : closed, ToQt(entry.name), Dir1);
+    item->setData(kPathRole, ToQt(entry.path));
+    item->setData(kDepthRole, entry.depth);
+    item->setToolTip(ToQt(entry.path));
+  }
+  if (!list.entries.empty()) Dir1->setCurrentRow(static_cast<int>(list.current));
+}
+
+bool frmLoad_FitsFile::ReadFile1() {
+  const FolderNames files = ListMatchingFiles(file1_path_, file1_pattern_);
+  if (!files.ok()) {
+    // A folder that went away would otherwise be reported by every re-read of one Load.
+    if (files.error != last_file_error_) services_.ShowMessage(files.error);
+    last_file_error_ = files.error;
+    return false;
+  }
+  last_file_error_.clear();
+  const QSignalBlocker filling(File1);
+  File1->clear();
+  for (const std::string& name : files.names) File1->addItem(ToQt(name));
+  return true;
+}
+
+void frmLoad_FitsFile::PutFirstFileInNameBox() {
+  Text1->setText(File1->count() > 0 ? File1->item(0)->text() : QString());
+}
+
+void frmLoad_FitsFile::ShowPathInLabel4() {
+  const QString path = ToQt(dir1_path_);
+  Label4->setText(path);
+  Label4->setToolTip(path);
+  // A path too long for the label shows its end, the part that tells folders apart.
+  const bool fits = Label4->fontMetrics().horizontalAdvance(path) <= Label4->width();
+  Label4->setAlignment((fits ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+}
+
+void frmLoad_FitsFile::StorePosition() {
+  state_.LoadLeft = RoundToInt16(OuterLeft(this));
+  state_.LoadTop = RoundToInt16(OuterTop(this));
+}
+
+void frmLoad_FitsFile::OpenDir1Item(QListWidgetItem* item) {
+  if (item == nullptr) return;
+  SetDir1Path(item->data(kPathRole).toString().toStdString());
+}
+
+}  // namespace quillon
