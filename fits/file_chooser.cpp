@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -130,8 +129,6 @@ void frmLoad_FitsFile::CreateControls() {
   connect(Text1, &QLineEdit::returnPressed, this, [this] { Command1_Click(); });
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] { Command2_Click(); });
 }
 
 // ---- Handlers ----------------------------------------------------------------
@@ -149,16 +146,10 @@ void frmLoad_FitsFile::Form_Load() {
 
   std::error_code ec;
   std::string start = std::filesystem::current_path(ec).string();
-  if (ec) start.clear();
-  drives_ = ListDrives();
-  {
-    const QSignalBlocker filling(Drive1);
-    Drive1->clear();
-    for (const std::string& drive : drives_) Drive1->addItem(ToQt(drive));
-    drive_index_ = static_cast<int>(DriveIndexOfPath(drives_, NormalizeFolderPath(start)));
-    Drive1->setCurrentIndex(drive_index_);
+  if (ec) {
+    services_.ShowMessage("The current folder cannot be found: " + ec.message() + ".");
+    start = "/";
   }
-
   FolderList list = BuildFolderList(start);
   if (!list.ok()) {
     services_.ShowMessage(list.error);
@@ -168,6 +159,7 @@ void frmLoad_FitsFile::Form_Load() {
     FillDir1(list);
     dir1_path_ = list.path;
   }
+  SetDriveList(ListDrives());
   file1_path_ = dir1_path_;
   if (!file1_path_.empty()) ReadFile1();
   PutFirstFileInNameBox();
@@ -251,6 +243,17 @@ void frmLoad_FitsFile::SetOuterSize(double width, double height) {
   ApplySizeRules(width, height);
 }
 
+void frmLoad_FitsFile::SetDriveList(std::vector<std::string> drives) {
+  if (drives.empty()) drives.push_back("/");
+  drives_ = std::move(drives);
+  // Filling the list is no choice of the user's.
+  const QSignalBlocker filling(Drive1);
+  Drive1->clear();
+  for (const std::string& drive : drives_) Drive1->addItem(ToQt(drive));
+  drive_index_ = static_cast<int>(DriveIndexOfPath(drives_, dir1_path_));
+  Drive1->setCurrentIndex(drive_index_);
+}
+
 bool frmLoad_FitsFile::SetDir1Path(const std::string& path) {
   const FolderList list = BuildFolderList(path);
   if (!list.ok()) {
@@ -277,6 +280,15 @@ void frmLoad_FitsFile::resizeEvent(QResizeEvent* event) {
 void frmLoad_FitsFile::closeEvent(QCloseEvent* event) {
   Form_Unload();
   QWidget::closeEvent(event);
+}
+
+void frmLoad_FitsFile::keyPressEvent(QKeyEvent* event) {
+  // Escape, not taken by a control (an open drop-down closes itself first), is Cancel.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    Command2_Click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool frmLoad_FitsFile::eventFilter(QObject* watched, QEvent* event) {

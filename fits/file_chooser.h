@@ -50,6 +50,10 @@ class frmLoad_FitsFile : public QWidget {
   /// folder and runs Dir1_Change. A folder that cannot be read is reported
   /// in a message box and changes nothing; the result says whether it worked.
   bool SetDir1Path(const std::string& path);
+  /// Replaces the drives offered by Drive1 (mount points, the root first)
+  /// and shows the one holding the folder list's path. Filling the list
+  /// chooses no drive, so the folder and file lists stay as they are.
+  void SetDriveList(std::vector<std::string> drives);
   /// The mount points offered by Drive1, in list order.
   const std::vector<std::string>& Drives() const { return drives_; }
   /// The layout the size rules last gave the controls, twips.
@@ -84,6 +88,7 @@ class frmLoad_FitsFile : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
