@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -277,6 +278,12 @@ void frmLoad_FitsFile::resizeEvent(QResizeEvent* event) {
   Form_Resize();
 }
 
+void frmLoad_FitsFile::showEvent(QShowEvent* event) {
+  // Volumes come and go while the program runs (a USB stick); offer those mounted now.
+  if (!event->spontaneous()) SetDriveList(ListDrives());
+  QWidget::showEvent(event);
+}
+
 void frmLoad_FitsFile::closeEvent(QCloseEvent* event) {
   Form_Unload();
   QWidget::closeEvent(event);
@@ -366,7 +373,10 @@ void frmLoad_FitsFile::FillDir1(const FolderList& list) {
     item->setData(kDepthRole, entry.depth);
     item->setToolTip(ToQt(entry.path));
   }
-  if (!list.entries.empty()) Dir1->setCurrentRow(static_cast<int>(list.current));
+  if (!list.entries.empty()) {
+    Dir1->setCurrentRow(static_cast<int>(list.current));
+    Dir1->scrollToItem(Dir1->currentItem());
+  }
 }
 
 bool frmLoad_FitsFile::ReadFile1() {

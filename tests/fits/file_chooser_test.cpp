@@ -196,6 +196,12 @@ TEST_F(FileChooserTest, OkStoresNameAndFolderAndEntersTheFolder) {
   PressLoad(5);
   EXPECT_EQ(chooser.Dir1Path(), night2);
   EXPECT_EQ(Items(chooser.File1), (QStringList{"z.fts"}));
+
+  // Closed and made anew, it starts in the accepted folder, now the current directory.
+  chooser.close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(chooser_.isNull());
+  EXPECT_EQ(PressLoad(6).Dir1Path(), night2);
 }
 
 TEST_F(FileChooserTest, OkWithAnEmptyNameLoadsNothingAndHides) {
