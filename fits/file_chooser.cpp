@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -136,6 +138,7 @@ void frmLoad_FitsFile::CreateControls() {
 
 void frmLoad_FitsFile::Form_Load() {
   MoveOuter(this, state_.LoadLeft, state_.LoadTop);
+  KeepOnScreen();
   {
     // Filling the list is no choice of the user's: the pattern is set below.
     const QSignalBlocker filling(Combo1);
@@ -405,6 +408,19 @@ void frmLoad_FitsFile::ShowPathInLabel4() {
   // A path too long for the label shows its end, the part that tells folders apart.
   const bool fits = Label4->fontMetrics().horizontalAdvance(path) <= Label4->width();
   Label4->setAlignment((fits ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+}
+
+void frmLoad_FitsFile::KeepOnScreen() {
+  // A position from another monitor set-up (or a damaged settings file) would
+  // put the window where nobody can reach it; bring it onto the primary screen.
+  const QRect frame = frameGeometry();
+  if (QGuiApplication::screenAt(frame.topLeft() + QPoint(8, 8)) != nullptr) return;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect room = screen->availableGeometry();
+  const int x = std::clamp(frame.x(), room.left(), std::max(room.left(), room.right() + 1 - frame.width()));
+  const int y = std::clamp(frame.y(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height()));
+  move(x, y);
 }
 
 void frmLoad_FitsFile::StorePosition() {

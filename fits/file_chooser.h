@@ -101,6 +101,7 @@ class frmLoad_FitsFile : public QWidget {
   bool ReadFile1();
   void PutFirstFileInNameBox();
   void ShowPathInLabel4();
+  void KeepOnScreen();
   void StorePosition();
   void OpenDir1Item(QListWidgetItem* item);
 

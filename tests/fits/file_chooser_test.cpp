@@ -4,11 +4,13 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -111,6 +113,20 @@ TEST_F(FileChooserTest, FirstLoadShowsTheCurrentFolderWithFtsFiles) {
   EXPECT_EQ(chooser.Drive1->itemText(0), "/");
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_EQ(chooser.palette().color(QPalette::Window), QColor(192, 192, 192));
+}
+
+TEST_F(FileChooserTest, AStoredPlaceOffEveryScreenIsBroughtBack) {
+  struct Case {
+    int16_t left, top;
+  };
+  for (const Case c : {Case{30000, 500}, Case{500, -20000}, Case{-32768, 32767}}) {
+    state_.LoadLeft = c.left;
+    state_.LoadTop = c.top;
+    frmLoad_FitsFile& chooser = Open();
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(room.contains(chooser.frameGeometry().topLeft())) << c.left << ", " << c.top;
+    delete chooser_.data();
+  }
 }
 
 TEST_F(FileChooserTest, CaptionsAccessibleNamesAndTabOrder) {
