@@ -1,6 +1,7 @@
 #include "fits/file_chooser.h"
 
 #include <QCloseEvent>
+#include <QEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -285,6 +286,15 @@ void frmLoad_FitsFile::showEvent(QShowEvent* event) {
   // Volumes come and go while the program runs (a USB stick); offer those mounted now.
   if (!event->spontaneous()) SetDriveList(ListDrives());
   QWidget::showEvent(event);
+}
+
+void frmLoad_FitsFile::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The size rules wait while the window is minimised; catch up on restoring it.
+  if (event->type() == QEvent::WindowStateChange && !isMinimized() &&
+      (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized)) {
+    Form_Resize();
+  }
 }
 
 void frmLoad_FitsFile::closeEvent(QCloseEvent* event) {

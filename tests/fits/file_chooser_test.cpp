@@ -437,7 +437,11 @@ TEST_F(FileChooserTest, SizeRulesWaitWhileMinimised) {
   chooser.showMinimized();
   chooser.SetOuterSize(5000, 2000);
   EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, before.LeftColumnWidth);
+  // Restored, the window catches up: a size set meanwhile snaps to the minimum.
   chooser.showNormal();
+  EXPECT_GE(OuterWidth(&chooser), 6525 - 1e-9);
+  EXPECT_GE(OuterHeight(&chooser), 3540 - 1e-9);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, 2362.5);
   chooser.SetOuterSize(7830, 5445);
   EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, 3015);
 }
