@@ -1,0 +1,123 @@
+#include "plot/raster_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <random>
+
+#include "plot/display_list.h"
+#include "plot_test_support.h"
+#include "shell/qt_twips.h"
+
+namespace quillon {
+namespace {
+
+using testing::PutSpectrum;
+using testing::RecordingHost;
+
+// The reference picture: every recorded segment drawn by QPainter with a
+// 1-pixel pen without antialiasing, at the same device pixels.
+QImage PaintEverySegment(const DisplayList& list, QSize size, double scale) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  for (const RecordedLine& l : list.Lines()) {
+    painter.setPen(QPen(ColorFromBgr(l.color), 1));
+    painter.drawLine(QPoint(RasterSurface::ToPixel(l.x1, scale), RasterSurface::ToPixel(l.y1, scale)),
+                     QPoint(RasterSurface::ToPixel(l.x2, scale), RasterSurface::ToPixel(l.y2, scale)));
+  }
+  return image;
+}
+
+QImage Raster(const DisplayList& list, QSize size, double scale) {
+  QImage image(size, QImage::Format_RGB32);
+  RasterSurface surface(image, scale, Qt::white);
+  list.Replay(surface);
+  return image;
+}
+
+int DifferingPixels(const QImage& a, const QImage& b) {
+  int count = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+  return count;
+}
+
+// Sixteen noisy spectra of 3000 samples, the load a full redraw carries.
+DisplayList SixteenNoisySpectra(double width_twips, double height_twips) {
+  SharedState state;
+  state.PlotWidth = static_cast<int16_t>(width_twips);
+  state.PlotHeight = static_cast<int16_t>(height_twips);
+  std::mt19937 random(7);
+  std::normal_distribution<double> noise(0, 8);
+  for (int slot = 1; slot <= 16; ++slot) {
+    std::vector<double> levelled(3000);
+    for (std::size_t i = 0; i < levelled.size(); ++i) levelled[i] = 90 + noise(random) + (i % 500 == 0 ? 60 : 0);
+    PutSpectrum(state, slot, 4000 + 13 * slot, 1, levelled, DefaultSlotOffset(slot));
+  }
+  state.PlotLambdaMin = 4000;
+  state.PlotLambdaMax = 7200;
+  RecordingHost host(state, width_twips);
+  RenderPlot(state, host);
+  return host.list;
+}
+
+struct ScaleCase {
+  const char* name;
+  double pixels_per_twip;
+};
+
+class RasterMatchesPainterTest : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(RasterMatchesPainterTest, SamePixelsLitAsOnePainterCallPerSegment) {
+  const double scale = GetParam().pixels_per_twip;
+  const DisplayList list = SixteenNoisySpectra(15000, 9000);
+  ASSERT_GT(list.Lines().size(), 90000u);
+  const QSize size(static_cast<int>(15000 * scale), static_cast<int>(9000 * scale));
+  EXPECT_EQ(DifferingPixels(Raster(list, size, scale), PaintEverySegment(list, size, scale)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, RasterMatchesPainterTest,
+                         ::testing::Values(ScaleCase{"Dpi96", 96.0 / 1440}, ScaleCase{"Dpi144", 144.0 / 1440},
+                                           ScaleCase{"Retina", 192.0 / 1440}, ScaleCase{"Dpi72", 72.0 / 1440}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RasterSurfaceTest, ClipsSpansAndDrawsOtherLinesLikeThePainter) {
+  DisplayList list;
+  list.SetForeColor(0x000000FF);
+  const float far = static_cast<float>(kSafeCoordinate);
+  const std::vector<std::array<float, 4>> lines = {
+      {-300, 150, 300, 150},  {900, 150, far, 150},    {150, -far, 150, far}, {-far, -far, far, -far},
+      {1200, 1500, 1200, -300}, {45, 45, 45, 45},       {300, 600, 900, 1050}, {1485, 0, 1485, 1485},
+      {0, 1485, 1485, 1485},   {1500, 30, 1600, 30},   {30, 1500, 30, 1600},
+  };
+  for (const auto& l : lines) list.Line(l[0], l[1], l[2], l[3]);
+  const QSize size(100, 100);
+  const double scale = 1.0 / 15;
+  EXPECT_EQ(DifferingPixels(Raster(list, size, scale), PaintEverySegment(list, size, scale)), 0);
+}
+
+TEST(RasterSurfaceTest, ClearFillsTheBackgroundAndColoursAreBgr) {
+  QImage image(20, 20, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  RasterSurface surface(image, 1.0 / 15, QColor(255, 255, 255));
+  surface.Clear();
+  EXPECT_EQ(image.pixel(3, 3), qRgb(255, 255, 255));
+  surface.SetForeColor(0x00FFA000);  // blue 255, green 160, red 0
+  surface.Line(0, 150, 150, 150);
+  EXPECT_EQ(image.pixel(5, 10), qRgb(0, 160, 255));
+}
+
+TEST(RasterSurfaceTest, PixelOfATwipPosition) {
+  struct Case {
+    float twips;
+    int pixel;
+  };
+  const Case cases[] = {{0, 0}, {7, 0}, {7.5f, 1}, {800, 53}, {-7, 0}, {-8, -1}, {1e30f, 16777216}, {-1e30f, -16777216}};
+  for (const Case& c : cases) EXPECT_EQ(RasterSurface::ToPixel(c.twips, 1.0 / 15), c.pixel) << c.twips;
+}
+
+}  // namespace
+}  // namespace quillon
