@@ -243,8 +243,7 @@ void frmLoad_FitsFile::SetFileTypeIndex(int index) {
 }
 
 void frmLoad_FitsFile::SetOuterSize(double width, double height) {
-  ResizeOuter(this, width, height);
-  handled_client_size_ = size();
+  ResizeClient(ClientPixelsFor(width, height, false));
   ApplySizeRules(width, height);
 }
 
@@ -348,15 +347,29 @@ void frmLoad_FitsFile::ApplySizeRules(double width, double height) {
   PlaceControls();
 }
 
-void frmLoad_FitsFile::ResizeOuterAtLeast(double width, double height) {
-  // Rounded up, so that reading the size back never gives less than was set.
+QSize frmLoad_FitsFile::ClientPixelsFor(double width, double height, bool round_up) const {
   const double per_twip = PixelsPerTwip(this);
+  const auto pixels = [&](double twips) {
+    const double exact = twips * per_twip;
+    if (!std::isfinite(exact)) return 1;  // the size rules then snap it to the minimum
+    const double whole = round_up ? std::ceil(exact - 1e-6) : std::round(exact);
+    return static_cast<int>(std::clamp(whole, 1.0, 16777215.0));  // QWIDGETSIZE_MAX
+  };
   const QSize extra(std::max(0, frameGeometry().width() - geometry().width()),
                     std::max(0, frameGeometry().height() - geometry().height()));
-  const QSize client(std::max(1, static_cast<int>(std::ceil(width * per_twip - 1e-6)) - extra.width()),
-                     std::max(1, static_cast<int>(std::ceil(height * per_twip - 1e-6)) - extra.height()));
-  resize(client);
+  return QSize(std::max(1, pixels(width) - extra.width()), std::max(1, pixels(height) - extra.height()));
+}
+
+void frmLoad_FitsFile::ResizeClient(const QSize& client) {
+  // The caller runs the size rules for this size itself, at once: the resize
+  // event the window system sends for it (now or later) is already handled.
   handled_client_size_ = client;
+  resize(client);
+}
+
+void frmLoad_FitsFile::ResizeOuterAtLeast(double width, double height) {
+  // Rounded up, so that reading the size back never gives less than was set.
+  ResizeClient(ClientPixelsFor(width, height, true));
 }
 
 void frmLoad_FitsFile::PlaceControls() {

@@ -96,6 +96,8 @@ class frmLoad_FitsFile : public QWidget {
  private:
   void CreateControls();
   void ApplySizeRules(double width, double height);
+  QSize ClientPixelsFor(double width, double height, bool round_up) const;
+  void ResizeClient(const QSize& client);
   void ResizeOuterAtLeast(double width, double height);
   void PlaceControls();
   void FillDir1(const FolderList& list);

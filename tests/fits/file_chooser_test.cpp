@@ -14,6 +14,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "shell/qt_twips.h"
 #include "support/recording_services.h"
@@ -410,13 +411,15 @@ TEST_F(FileChooserTest, ShrinkingBelowTheMinimumSnapsBack) {
   struct Case {
     double width, height;
   };
-  for (const Case c : {Case{5000, 2000}, Case{5000, 4000}, Case{8000, 1000}}) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const Case c : {Case{5000, 2000}, Case{5000, 4000}, Case{8000, 1000}, Case{nan, 4000}}) {
     chooser.SetOuterSize(c.width, c.height);
     EXPECT_GE(OuterWidth(&chooser), 6525 - 1e-9);
     EXPECT_GE(OuterHeight(&chooser), 3540 - 1e-9);
-    EXPECT_LT(OuterWidth(&chooser), std::max(c.width, 6525.0) + 1 / PixelsPerTwip(&chooser));
-    EXPECT_LT(OuterHeight(&chooser), std::max(c.height, 3540.0) + 1 / PixelsPerTwip(&chooser));
-    const ChooserLayout want = ComputeChooserLayout(std::max(c.width, 6525.0), std::max(c.height, 3540.0));
+    const ChooserSize snapped = SnapChooserSize(c.width, c.height);
+    EXPECT_LT(OuterWidth(&chooser), snapped.width + 1 / PixelsPerTwip(&chooser));
+    EXPECT_LT(OuterHeight(&chooser), snapped.height + 1 / PixelsPerTwip(&chooser));
+    const ChooserLayout want = ComputeChooserLayout(snapped.width, snapped.height);
     EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, want.LeftColumnWidth);
     EXPECT_DOUBLE_EQ(chooser.CurrentLayout().File1Height, want.File1Height);
   }
