@@ -345,6 +345,8 @@ void frmLoad_FitsFile::ApplySizeRules(double width, double height) {
   }
   layout_ = ComputeChooserLayout(width, height);
   PlaceControls();
+  // A shorter folder list still shows where it stands.
+  if (QListWidgetItem* current = Dir1->currentItem()) Dir1->scrollToItem(current);
 }
 
 QSize frmLoad_FitsFile::ClientPixelsFor(double width, double height, bool round_up) const {
