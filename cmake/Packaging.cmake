@@ -12,13 +12,8 @@ include(GNUInstallDirs)
 
 set(QUILLON_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
 
-# The programs. app/CMakeLists.txt installs quillon itself; the tools are
-# installed here, when they are built.
-foreach(program quillon-inspect quillon-render)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
-endforeach()
+# The programs install themselves: app/ installs quillon and tools/ the
+# tools quillon-inspect and quillon-render, each into bin/.
 
 # Example spectra, whatever the examples folder holds apart from settings
 # files a run may leave behind there.
