@@ -8,10 +8,6 @@
 
 namespace quillon {
 
-namespace {
-constexpr double kPixelLimit = 16777216.0;  // 2^24
-}  // namespace
-
 RasterSurface::RasterSurface(QImage& image, double pixels_per_twip, QColor background)
     : image_(image), scale_(pixels_per_twip), background_(background.rgb()) {
   // The spans write whole 32-bit pixels.
@@ -22,24 +18,25 @@ RasterSurface::RasterSurface(QImage& image, double pixels_per_twip, QColor backg
   height_ = image_.height();
 }
 
-int RasterSurface::ToPixel(float twips, double pixels_per_twip) {
-  const double v = std::clamp(static_cast<double>(twips) * pixels_per_twip + 0.5, -kPixelLimit, kPixelLimit);
-  // floor(v) for the clamped range, without a library call per coordinate.
-  int i = static_cast<int>(v);
-  if (v < i) --i;
-  return i;
+RasterSurface::~RasterSurface() { Flush(); }
+
+void RasterSurface::Clear() {
+  pending_ = false;
+  image_.fill(background_);
 }
 
-void RasterSurface::Clear() { image_.fill(background_); }
-
 void RasterSurface::SetForeColor(int32_t bgr) {
+  if (ColorFromBgr(bgr) == color_) return;
+  Flush();  // what is pending belongs to the old colour
   color_ = ColorFromBgr(bgr);
   pixel_ = color_.rgb();  // 0xAARRGGBB with alpha 255: the image's pixel format
 }
 
 void RasterSurface::Line(float x1, float y1, float x2, float y2) {
+  // Staircase lines share one coordinate exactly: convert it once.
   const int px1 = ToPixel(x1, scale_), py1 = ToPixel(y1, scale_);
-  const int px2 = ToPixel(x2, scale_), py2 = ToPixel(y2, scale_);
+  const int px2 = x2 == x1 ? px1 : ToPixel(x2, scale_);
+  const int py2 = y2 == y1 ? py1 : ToPixel(y2, scale_);
   if (py1 == py2) {
     HorizontalSpan(px1, px2, py1);
   } else if (px1 == px2) {
@@ -47,6 +44,7 @@ void RasterSurface::Line(float x1, float y1, float x2, float y2) {
   } else {
     // The renderer draws only horizontal and vertical lines; anything else
     // goes through the painter so the picture stays right.
+    Flush();
     QPainter painter(&image_);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(color_, 1));
@@ -57,6 +55,10 @@ void RasterSurface::Line(float x1, float y1, float x2, float y2) {
 }
 
 void RasterSurface::HorizontalSpan(int x1, int x2, int y) {
+  if (x1 == x2) {
+    VerticalSpan(x1, y, y);  // one pixel: part of its column
+    return;
+  }
   if (y < 0 || y >= height_) return;
   if (x1 > x2) std::swap(x1, x2);
   x1 = std::max(x1, 0);
@@ -67,8 +69,27 @@ void RasterSurface::HorizontalSpan(int x1, int x2, int y) {
 }
 
 void RasterSurface::VerticalSpan(int x, int y1, int y2) {
-  if (x < 0 || x >= width_) return;
   if (y1 > y2) std::swap(y1, y2);
+  if (pending_ && x == pending_x_ && y1 <= pending_y2_ + 1 && y2 >= pending_y1_ - 1) {
+    pending_y1_ = std::min(pending_y1_, y1);
+    pending_y2_ = std::max(pending_y2_, y2);
+    return;
+  }
+  Flush();
+  pending_ = true;
+  pending_x_ = x;
+  pending_y1_ = y1;
+  pending_y2_ = y2;
+}
+
+void RasterSurface::Flush() {
+  if (!pending_) return;
+  pending_ = false;
+  WriteColumn(pending_x_, pending_y1_, pending_y2_);
+}
+
+void RasterSurface::WriteColumn(int x, int y1, int y2) {
+  if (x < 0 || x >= width_) return;
   y1 = std::max(y1, 0);
   y2 = std::min(y2, height_ - 1);
   uchar* p = bits_ + stride_ * y1 + static_cast<qsizetype>(x) * 4;

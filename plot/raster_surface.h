@@ -21,6 +21,10 @@ class RasterSurface : public DrawingSurface {
   /// kept alive and unresized while the surface is used) at `pixels_per_twip`
   /// device pixels per twip. Clear() fills it with `background`.
   RasterSurface(QImage& image, double pixels_per_twip, QColor background);
+  /// Writes what is still pending (see Flush).
+  ~RasterSurface() override;
+  RasterSurface(const RasterSurface&) = delete;
+  RasterSurface& operator=(const RasterSurface&) = delete;
 
   void Clear() override;
   void SetForeColor(int32_t bgr) override;
@@ -29,13 +33,28 @@ class RasterSurface : public DrawingSurface {
   /// Labels are widgets (or text drawn by the caller); nothing to do here.
   void SetLabel(PlotLabel, float, float, const std::string&) override {}
 
+  /// Writes the pending column span. Lines of one colour that fall into one
+  /// pixel column are merged before they are written (order within a colour
+  /// cannot change the picture); the image is complete after Flush() or the
+  /// surface's destruction.
+  void Flush();
+
   /// The device pixel a coordinate in twips falls on (nearest, halves up),
-  /// clamped to +-2^24 so that the span arithmetic cannot overflow.
-  static int ToPixel(float twips, double pixels_per_twip);
+  /// clamped to +-2^24 so that the span arithmetic cannot overflow; NaN gives
+  /// the lower limit. Inline: it runs four times per segment.
+  static int ToPixel(float twips, double pixels_per_twip) {
+    constexpr double kLimit = 16777216.0;  // 2^24
+    double v = static_cast<double>(twips) * pixels_per_twip + 0.5;
+    v = v >= -kLimit ? v : -kLimit;  // written so that NaN fails the test
+    v = v <= kLimit ? v : kLimit;
+    // Shifted to be non-negative, truncation is floor.
+    return static_cast<int>(v + kLimit) - static_cast<int>(kLimit);
+  }
 
  private:
   void HorizontalSpan(int x1, int x2, int y);
   void VerticalSpan(int x, int y1, int y2);
+  void WriteColumn(int x, int y1, int y2);
 
   QImage& image_;
   double scale_;
@@ -46,6 +65,10 @@ class RasterSurface : public DrawingSurface {
   qsizetype stride_ = 0;  // bytes per scan line
   int width_ = 0;
   int height_ = 0;
+  // The column span waiting to be written: a staircase's risers and steps
+  // within one pixel column merge into one span.
+  bool pending_ = false;
+  int pending_x_ = 0, pending_y1_ = 0, pending_y2_ = 0;
 };
 
 class PainterSurface : public DrawingSurface {
