@@ -467,7 +467,11 @@ void frmPlot_Spectra::RenderClientArea(QPainter& painter, const QRectF& target) 
   for (QObject* object : canvas_->children()) {
     auto* child = qobject_cast<QWidget*>(object);
     if (child == nullptr || !child->isVisibleTo(canvas_)) continue;
-    child->render(&painter, child->pos(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    // Transparent labels show the drawing through, as on the screen.
+    const QWidget::RenderFlags flags = child->autoFillBackground()
+                                           ? QWidget::DrawWindowBackground | QWidget::DrawChildren
+                                           : QWidget::RenderFlags(QWidget::DrawChildren);
+    child->render(&painter, child->pos(), QRegion(), flags);
   }
   painter.restore();
 }
