@@ -8,20 +8,41 @@ the same run as the C++ benchmarks by scripts/bench.
     python_peer.py draw16 FILE...          full redraw of 16 x 3000 samples
     python_peer.py draw1m                  redraw of one 1,000,000-sample curve
     python_peer.py rss FILE...             VmRSS after loading and drawing
+    python_peer.py window                  start-up: a matplotlib window, "Peer"
+    python_peer.py maxrss PROGRAM ARGS...  peak resident memory of a program
 
 Each timing mode prints one JSON object: the median time of one operation in
 milliseconds over the repetitions, and the repetition count.
 """
 
 import json
+import os
 import statistics
+import subprocess
 import sys
 import time
 
-import numpy as np
-from astropy.io import fits
+if len(sys.argv) > 1 and sys.argv[1] == "maxrss":
+    # Runs before the heavy imports: this process only waits for the child.
+    child = subprocess.Popen(sys.argv[2:], stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    print(json.dumps({"mode": "maxrss", "maxrss_kb": usage.ru_maxrss,
+                      "status": os.waitstatus_to_exitcode(status)}))
+    sys.exit(0 if os.waitstatus_to_exitcode(status) == 0 else 1)
 
-import matplotlib
+import numpy as np  # noqa: E402
+from astropy.io import fits  # noqa: E402
+
+import matplotlib  # noqa: E402
+
+if len(sys.argv) > 1 and sys.argv[1] == "window":
+    # Start-up to the first window, as a viewer built on these libraries
+    # would start: both imported, one figure window shown.
+    matplotlib.use("TkAgg")
+    import matplotlib.pyplot as plt  # noqa: E402
+    plt.figure("Peer")
+    plt.show()
+    sys.exit(0)
 
 matplotlib.use("Agg")
 from matplotlib.figure import Figure  # noqa: E402
