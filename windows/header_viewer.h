@@ -38,6 +38,8 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   QScrollBar* VScroll1() const { return VScroll1_; }
   /// Pixel height of one printed card line (194.5 twips at this window's DPI).
   double LinePixels() const;
+  /// The fixed-pitch font the cards are printed in.
+  const QFont& CardFont() const { return card_font_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

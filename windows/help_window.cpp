@@ -108,6 +108,8 @@ void frmHelp::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (displayed_) return;
   displayed_ = true;
+  // The frame is known only now: keep the outer size the logic holds.
+  ApplySize(logic_.Width(), logic_.Height());
   logic_.Form_Resize();  // the first display lays the window out again
 }
 
