@@ -139,6 +139,9 @@ void frmLoad_FitsFile::CreateControls() {
 
 void frmLoad_FitsFile::Form_Load() {
   MoveOuter(this, state_.LoadLeft, state_.LoadTop);
+  placed_left_ = state_.LoadLeft;
+  placed_top_ = state_.LoadTop;
+  placed_at_ = frameGeometry().topLeft();
   KeepOnScreen();
   {
     // Filling the list is no choice of the user's: the pattern is set below.
@@ -449,8 +452,15 @@ void frmLoad_FitsFile::KeepOnScreen() {
 }
 
 void frmLoad_FitsFile::StorePosition() {
-  state_.LoadLeft = RoundToInt16(OuterLeft(this));
-  state_.LoadTop = RoundToInt16(OuterTop(this));
+  // A window that has not moved keeps the twips it was placed at: converting
+  // its pixel position back would lose a few twips to rounding on every store.
+  if (frameGeometry().topLeft() != placed_at_) {
+    placed_left_ = RoundToInt16(OuterLeft(this));
+    placed_top_ = RoundToInt16(OuterTop(this));
+    placed_at_ = frameGeometry().topLeft();
+  }
+  state_.LoadLeft = placed_left_;
+  state_.LoadTop = placed_top_;
 }
 
 void frmLoad_FitsFile::OpenDir1Item(QListWidgetItem* item) {

@@ -5,6 +5,7 @@
 // Cancel stores the position and hides it; the close box stores the position
 // and destroys it. The rules it follows live in fits/chooser_logic.h.
 
+#include <QPoint>
 #include <QSize>
 #include <QWidget>
 #include <string>
@@ -117,6 +118,10 @@ class frmLoad_FitsFile : public QWidget {
   std::string last_file_error_;  ///< the file-list read failure last reported
   int drive_index_ = -1;  ///< Drive1's index as last applied, to undo a drive that cannot be read
   ChooserLayout layout_;
+  // Where the window was last placed or stored, in twips and in pixels.
+  int16_t placed_left_ = 0;
+  int16_t placed_top_ = 0;
+  QPoint placed_at_;
   QSize handled_client_size_;  ///< a later resize event for this size has been handled already
 };
 

@@ -278,6 +278,23 @@ TEST_F(FileChooserTest, CancelStoresThePositionAndHides) {
   EXPECT_FALSE(chooser.isVisible());
 }
 
+TEST_F(FileChooserTest, AnUnmovedWindowKeepsItsStoredPlaceExactly) {
+  // 500 twips is a third of a pixel off the grid at 96 DPI: converting back would give 495.
+  state_.LoadLeft = 500;
+  state_.LoadTop = 7;
+  for (int round = 0; round < 3; ++round) {
+    frmLoad_FitsFile& chooser = PressLoad(1);
+    QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+    EXPECT_EQ(state_.LoadLeft, 500);
+    EXPECT_EQ(state_.LoadTop, 7);
+    chooser.show();
+    chooser.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(state_.LoadLeft, 500);
+    EXPECT_EQ(state_.LoadTop, 7);
+  }
+}
+
 TEST_F(FileChooserTest, CloseBoxStoresThePositionAndDestroysTheWindow) {
   frmLoad_FitsFile& chooser = PressLoad(1);
   DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
