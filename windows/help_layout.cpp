@@ -11,22 +11,22 @@ namespace {
 // Every piece after the first of a paragraph begins with two blanks; the
 // second piece of paragraph 2 ends with one.
 constexpr const char* kParagraph1[] = {
-    "The purpose of this program is to display up to ten (10) calibrated spectral images to be displayed on a "
-    "single plot.",
-    "  You will be able to offset vertically the plots from one another as well as read off the wavelength under "
-    "the cursor.",
-    "  You will also be able to shift the plots + or - along the wavelength axis in response to sources that may "
-    "be moving away or towards us (resp.).",
+    ("The purpose of this program is to display up to ten (10) calibrated spectral images to be displayed on a "
+     "single plot."),
+    ("  You will be able to offset vertically the plots from one another as well as read off the wavelength under "
+     "the cursor."),
+    ("  You will also be able to shift the plots + or - along the wavelength axis in response to sources that may "
+     "be moving away or towards us (resp.)."),
     "  Further analysis tools are planned.",
 };
 constexpr const char* kParagraph2[] = {
-    "First of all, the data files must be in the standard fits type and be one-dimensional (1-D) with the "
-    "wavelenth scale calibrated and rectified.",
+    ("First of all, the data files must be in the standard fits type and be one-dimensional (1-D) with the "
+     "wavelenth scale calibrated and rectified."),
     "  These would be the output of IRAF-calibrated files, or Mondrel (available from the author's web page). ",
 };
 constexpr const char* kParagraph3[] = {
-    "Also, the keywords for the wavelength of pixel zero and the scale (Angstroms per pixel) must, at the present "
-    "time, be CRVAL1 and CD1_1, respectively.",
+    ("Also, the keywords for the wavelength of pixel zero and the scale (Angstroms per pixel) must, at the present "
+     "time, be CRVAL1 and CD1_1, respectively."),
     "  Therefore, if necessary, use a fits editor to change the appropriate keywords.",
     "  The facility to change the keywords will be added in a later version.",
 };
