@@ -1,6 +1,7 @@
 #include "windows/header_viewer_logic.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "shell/int_convert.h"
 
@@ -41,7 +42,8 @@ int16_t HeaderViewerLogic::CurrentLineCount() const {
 void HeaderViewerLogic::Form_Load() {
   const ScopedFlag loading(HdrLoading_);
   left_ = state_.HdrLeft;
-  top_ = state_.HdrTop;
+  // HdrTop holds any number; a window can only be placed within 16 bits.
+  top_ = std::isfinite(state_.HdrTop) ? std::clamp(state_.HdrTop, -32768.0, 32767.0) : 0.0;
   view_.ApplyPosition(left_, top_);
   width_ = state_.HdrWidth;
   height_ = state_.HdrHeight;

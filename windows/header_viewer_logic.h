@@ -60,7 +60,8 @@ class HeaderViewerLogic {
   /// `state` and `view` must outlive the logic. Nothing happens until Form_Load.
   HeaderViewerLogic(SharedState& state, HeaderViewerView& view);
 
-  /// Applies HdrLeft/HdrTop/HdrWidth/HdrHeight and sets up the scroll bar for
+  /// Applies HdrLeft/HdrTop/HdrWidth/HdrHeight (a top outside 16 bits is
+  /// placed clamped, a non-finite one at 0) and sets up the scroll bar for
   /// the cards of CurrentSlot; prints nothing of its own.
   void Form_Load();
   /// Records the size, places the scroll bar, shrinks the window to a header

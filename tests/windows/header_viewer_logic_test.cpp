@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,22 @@ TEST(HeaderViewerLoad, AppliesStoredGeometryAndPrintsNothingVisible) {
   EXPECT_EQ(logic.VScroll1().Max, 76);
   EXPECT_EQ(logic.VScroll1().SmallChange, 1);
   EXPECT_EQ(logic.VScroll1().LargeChange, 10);
+}
+
+TEST(HeaderViewerLoad, StoredTopOutsideSixteenBitsIsPlacedClamped) {
+  const struct {
+    double stored;
+    double placed;
+  } cases[] = {{1e300, 32767}, {-1e9, -32768}, {std::numeric_limits<double>::quiet_NaN(), 0},
+               {std::numeric_limits<double>::infinity(), 0}, {-250.5, -250.5}};
+  for (const auto& c : cases) {
+    SharedState state;
+    RecordingView view;
+    HeaderViewerLogic logic(state, view);
+    state.HdrTop = c.stored;
+    logic.Form_Load();
+    EXPECT_EQ(view.top, c.placed) << c.stored;
+  }
 }
 
 TEST(HeaderViewerLoad, ShortHeaderRaisesMaximumToMinimum) {
