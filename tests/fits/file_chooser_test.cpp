@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -60,6 +61,32 @@ void DoubleClickRow(QListWidget* list, int row) {
   QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
   QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// A small valid spectrum: 100 16-bit samples, 4000 Angstroms plus 2 per pixel.
+void WriteSpectrum(const fs::path& path) {
+  std::string header;
+  const auto card = [&header](std::string text) {
+    text.resize(80, ' ');
+    header += text;
+  };
+  card("SIMPLE  =                    T");
+  card("BITPIX  =                   16");
+  card("NAXIS   =                    1");
+  card("NAXIS1  =                  100");
+  card("CRVAL1  =               4000.0");
+  card("CD1_1   =                  2.0");
+  card("OBJECT  = 'TEST STAR'");
+  card("END");
+  header.resize(2880, ' ');
+  std::string data;
+  for (int i = 0; i < 100; ++i) {
+    const int value = 1000 + 10 * (i % 7);
+    data += static_cast<char>(value >> 8);
+    data += static_cast<char>(value & 0xFF);
+  }
+  data.resize(2880, '\0');
+  std::ofstream(path, std::ios::binary) << header << data;
 }
 
 class FileChooserTest : public ::testing::Test {
@@ -239,6 +266,21 @@ TEST_F(FileChooserTest, AMissingNameIsHandedToTheLoader) {
   QTest::keyClick(chooser.Text1, Qt::Key_Return);  // Return in the name box is OK
   EXPECT_EQ(state_.SlotFileName[2], "no-such-file.fts");
   EXPECT_EQ(state_.SlotLoaded[2], 0);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_NE(services_.messages[0].find("no-such-file.fts"), std::string::npos) << services_.messages[0];
+  EXPECT_FALSE(chooser.isVisible());
+}
+
+TEST_F(FileChooserTest, OkLoadsTheChosenSpectrumIntoTheRow) {
+  WriteSpectrum(dir_ / "night2" / "real.fts");
+  frmLoad_FitsFile& chooser = PressLoad(3);
+  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
+  ClickRow(chooser.File1, RowOf(chooser.File1, "real.fts"));
+  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  EXPECT_EQ(state_.SlotLoaded[3], -1);
+  EXPECT_EQ(state_.SlotObject[3], "TEST STAR");
+  EXPECT_DOUBLE_EQ(state_.SlotLambdaStart[3], 4000.0);
+  EXPECT_NE(std::find(services_.calls.begin(), services_.calls.end(), "ShowLoadedRow 3"), services_.calls.end());
   EXPECT_FALSE(chooser.isVisible());
 }
 
