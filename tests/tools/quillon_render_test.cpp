@@ -1,0 +1,104 @@
+// quillon-render end to end: FITS files written by an independent writer
+// (cfitsio) go through the real loader, renderer and plot window into a PNG.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+// A BITPIX -32 spectrum of `n` samples from `crval` in steps of `cd`.
+void WriteSpectrum(const std::string& path, double crval, double cd, int n, double level) {
+  fitsfile* file = nullptr;
+  int status = 0;
+  long naxes[1] = {n};
+  const std::string target = "!" + path;
+  fits_create_file(&file, target.c_str(), &status);
+  fits_create_img(file, FLOAT_IMG, 1, naxes, &status);
+  fits_update_key(file, TDOUBLE, "CRVAL1", &crval, nullptr, &status);
+  fits_update_key(file, TDOUBLE, "CD1_1", &cd, nullptr, &status);
+  char object[] = "TEST STAR";
+  fits_update_key(file, TSTRING, "OBJECT", object, nullptr, &status);
+  std::vector<float> samples(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) samples[static_cast<std::size_t>(i)] = static_cast<float>(level + 50 * std::sin(i / 9.0));
+  fits_write_img(file, TFLOAT, 1, n, samples.data(), &status);
+  fits_close_file(file, &status);
+  ASSERT_EQ(status, 0);
+}
+
+struct ToolRun {
+  int code;
+  QString err;
+};
+
+ToolRun Render(const QStringList& args) {
+  QProcess process;
+  process.start(QStringLiteral(QUILLON_RENDER_PATH), args);
+  EXPECT_TRUE(process.waitForFinished(120000));
+  return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+int CountColour(const QImage& image, QRgb colour) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == colour;
+  return count;
+}
+
+TEST(QuillonRenderTest, DrawsRealSpectraIntoAPng) {
+  testing::TempDir dir;
+  const std::string a = (dir / "a.fts").string(), b = (dir / "b.fts").string();
+  WriteSpectrum(a, 6400, 0.1, 3000, 2000);
+  WriteSpectrum(b, 6500, 0.1, 2000, 500);
+  const QString out = QString::fromStdString((dir / "plot.png").string());
+  const ToolRun run = Render({"--width", "12000", "--height", "6000", "--out", out, QString::fromStdString(a),
+                          QString::fromStdString(b)});
+  ASSERT_EQ(run.code, 0) << run.err.toStdString();
+  QImage image(out);
+  ASSERT_FALSE(image.isNull());
+  image = image.convertToFormat(QImage::Format_RGB32);
+  // The client area of a 12000 x 6000-twip window at 96 DPI, less its menu bar.
+  EXPECT_NEAR(image.width(), 800, 8);
+  EXPECT_LT(image.height(), 400);
+  EXPECT_GT(CountColour(image, qRgb(255, 0, 0)), 500) << "slot 1 is drawn in red";
+  EXPECT_GT(CountColour(image, qRgb(248, 119, 4)), 300) << "slot 2 in orange";
+}
+
+TEST(QuillonRenderTest, RefusalsAndBadArguments) {
+  testing::TempDir dir;
+  const QString out = QString::fromStdString((dir / "plot.png").string());
+  struct Case {
+    QStringList args;
+    int code;
+    const char* message;
+  };
+  const std::string good = (dir / "good.fts").string();
+  WriteSpectrum(good, 6400, 0.1, 500, 1000);
+  const Case cases[] = {
+      {{"--out", out}, 2, "no FITS file given"},
+      {{QString::fromStdString(good)}, 2, "--out FILE.png is required"},
+      {{"--width", "40000", "--out", out, QString::fromStdString(good)}, 2, "--width"},
+      {{"--view", "6600", "6500", "--out", out, QString::fromStdString(good)}, 2, "--view"},
+      {{"--offset", "17", "0", "--out", out, QString::fromStdString(good)}, 2, "--offset"},
+      {{"--out", out, QString::fromStdString((dir / "missing.fts").string())}, 1, "nothing to draw"},
+      // One missing file: the other is still drawn, the exit status tells.
+      {{"--out", out, QString::fromStdString(good), QString::fromStdString((dir / "missing.fts").string())}, 1,
+       "not loaded"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const ToolRun run = Render(c.args);
+    EXPECT_EQ(run.code, c.code);
+    EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.message))) << run.err.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace quillon
