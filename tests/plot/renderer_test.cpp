@@ -78,7 +78,7 @@ SharedState StandardState() {
 }
 
 constexpr double kLeft = 800, kRight = 9585, kTop = 300, kBottom = 2950;
-constexpr double kWg = kRight - kLeft, kWc = kRight - kLeft + 1, kH = kBottom - kTop;
+constexpr double kWc = kRight - kLeft + 1, kH = kBottom - kTop;  // curve width, frame height
 
 std::vector<RecordedLine> LinesOfColor(const DisplayList& list, int32_t color) {
   std::vector<RecordedLine> out;
