@@ -1,0 +1,122 @@
+#include "fits/sample_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "support/fits_writer.h"
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+struct PatternCase {
+  int bitpix;
+  double bzero;
+  std::vector<unsigned char> bytes;
+  double value;
+};
+
+class SamplePatternTest : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(SamplePatternTest, FastAndLiteralRulesGiveTheValue) {
+  const PatternCase& c = GetParam();
+  std::vector<double> out;
+  DecodeSamples(c.bytes.data(), 1, c.bitpix, c.bzero, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1], c.value);
+  EXPECT_EQ(DecodeSampleLiteral(c.bytes.data(), c.bitpix, c.bzero), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, SamplePatternTest,
+    ::testing::ValuesIn(std::vector<PatternCase>{
+        // 16-bit without BZERO: the two bytes unsigned.
+        {16, 0, {0xFF, 0xFF}, 65535},
+        {16, 0, {0x00, 0x01}, 1},
+        {16, 0.000009, {0x80, 0x00}, 32768},
+        // 16-bit with any BZERO: the signed sample plus 32768.
+        {16, 32768, {0x80, 0x00}, 0},
+        {16, 32768, {0x00, 0x00}, 32768},
+        {16, 32768, {0x7F, 0xFF}, 65535},
+        {16, 1000, {0x80, 0x00}, 0},
+        {16, 1000, {0x7F, 0xFF}, 65535},
+        {16, -0.00001, {0xFF, 0xFF}, 32767},
+        // 32-bit: the four bytes unsigned.
+        {32, 0, {0xFF, 0xFF, 0xFF, 0xFF}, 4294967295.0},
+        {32, 0, {0x00, 0x00, 0x01, 0x00}, 256},
+        {32, 2147483648.0, {0x80, 0x00, 0x00, 0x00}, 2147483648.0},
+        // Single precision, exponent 255 included.
+        {-32, 0, {0x3F, 0x80, 0x00, 0x00}, 1},
+        {-32, 0, {0xC0, 0x00, 0x00, 0x00}, -2},
+        {-32, 0, {0x00, 0x00, 0x00, 0x01}, std::ldexp(1.0, -149)},
+        {-32, 0, {0x7F, 0x80, 0x00, 0x00}, std::ldexp(1.0, 128)},
+        {-32, 0, {0xFF, 0xC0, 0x00, 0x00}, -std::ldexp(1.5, 128)},
+        {-32, 0, {0x7F, 0x7F, 0xFF, 0xFF}, 3.4028234663852886e38},
+        // Double precision.
+        {-64, 0, {0x3F, 0xF0, 0, 0, 0, 0, 0, 0}, 1},
+        {-64, 0, {0xC0, 0x00, 0, 0, 0, 0, 0, 0}, -2},
+        {-64, 0, {0x00, 0x00, 0, 0, 0, 0, 0, 0x01}, std::ldexp(1.0, -1074)},
+        {-64, 0, {0x3F, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A}, 0.1},
+        {-64, 0, {0x7F, 0xF0, 0, 0, 0, 0, 0, 0}, HUGE_VAL},
+        {-64, 0, {0xFF, 0xF8, 0, 0, 0, 0, 0, 0}, -HUGE_VAL},
+    }));
+
+// The fast path must equal the arithmetic rule on every bit pattern.
+TEST(SampleDecoderTest, FastPathEqualsLiteralRuleOnRandomPatterns) {
+  std::mt19937_64 gen(42);
+  for (int bitpix : {16, 32, -32, -64}) {
+    for (double bzero : {0.0, 32768.0}) {
+      const int width = BytesPerSample(bitpix);
+      std::vector<unsigned char> bytes(static_cast<std::size_t>(20000 * width));
+      for (auto& b : bytes) b = static_cast<unsigned char>(gen());
+      // Make sure the special exponents and zero exponents appear.
+      bytes[0] = 0x7F; bytes[1] = 0xFF;
+      bytes[static_cast<std::size_t>(width)] = 0x80; bytes[static_cast<std::size_t>(width) + 1] = 0x00;
+      std::vector<double> out;
+      DecodeSamples(bytes.data(), 20000, bitpix, bzero, out);
+      for (int i = 0; i < 20000; ++i) {
+        const double literal = DecodeSampleLiteral(&bytes[static_cast<std::size_t>(i * width)], bitpix, bzero);
+        ASSERT_TRUE(out[static_cast<std::size_t>(i) + 1] == literal ||
+                    (std::isnan(literal) && std::isnan(out[static_cast<std::size_t>(i) + 1])))
+            << "BITPIX " << bitpix << " sample " << i;
+        ASSERT_EQ(std::signbit(out[static_cast<std::size_t>(i) + 1]), std::signbit(literal));
+      }
+    }
+  }
+}
+
+TEST(SampleDecoderTest, ByteByByteReadingMatchesBlockDecoding) {
+  testing::TempDir dir;
+  std::mt19937_64 gen(5);
+  for (int bitpix : {16, 32, -32, -64}) {
+    const int width = BytesPerSample(bitpix);
+    std::string file(100, 'x');  // stands for a header of 100 bytes
+    std::string data(static_cast<std::size_t>(300 * width), '\0');
+    for (char& c : data) c = static_cast<char>(gen());
+    file += data;
+    const auto path = dir / ("samples" + std::to_string(bitpix));
+    testing::WriteBytes(path, file);
+    std::vector<double> slow, fast;
+    ASSERT_TRUE(ReadSamplesByteByByte(path.string(), 100, 300, bitpix, 0, slow));
+    DecodeSamples(reinterpret_cast<const unsigned char*>(data.data()), 300, bitpix, 0, fast);
+    EXPECT_EQ(slow, fast) << "BITPIX " << bitpix;
+  }
+  std::vector<double> out;
+  EXPECT_FALSE(ReadSamplesByteByByte((dir / "samples16").string(), 100, 301, 16, 0, out)) << "past the end";
+  EXPECT_FALSE(ReadSamplesByteByByte((dir / "missing").string(), 0, 1, 16, 0, out));
+}
+
+TEST(SampleDecoderTest, WidthsOfSupportedBitpix) {
+  EXPECT_EQ(BytesPerSample(16), 2);
+  EXPECT_EQ(BytesPerSample(32), 4);
+  EXPECT_EQ(BytesPerSample(-32), 4);
+  EXPECT_EQ(BytesPerSample(-64), 8);
+  EXPECT_EQ(BytesPerSample(8), 0);
+  EXPECT_EQ(BytesPerSample(64), 0);
+  EXPECT_EQ(BytesPerSample(-16), 0);
+}
+
+}  // namespace
+}  // namespace quillon
