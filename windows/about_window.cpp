@@ -65,7 +65,7 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
   Label(6)->setText(VersionLine());
   Label(7)->setText(QString(61, QLatin1Char('-')));
   Label(7)->setAccessibleName(QStringLiteral("Separator"));
-  Label(3)->setText(QStringLiteral("This program is free; pass it on without restriction."));
+  Label(3)->setText(QStringLiteral("Quillon is free: pass it on without restriction."));
   Label(4)->setText(QStringLiteral("Please report bugs, plus suggestions to:"));
   Label(5)->setText(QStringLiteral("bugs@quillon.example.org"));
   for (QLabel* label : labels_) {

@@ -43,7 +43,7 @@ TEST_F(AboutWindowTest, ShowsTheSixLabelsInPlace) {
       {1, 120, 375, "Quillon Software"},
       {6, 960, 255, "Version 3.0.0 of 2026-12-07"},
       {7, 1200, 255, QString(61, '-')},
-      {3, 1440, 255, "This program is free; pass it on without restriction."},
+      {3, 1440, 255, "Quillon is free: pass it on without restriction."},
       {4, 1800, 255, "Please report bugs, plus suggestions to:"},
       {5, 2160, 255, "bugs@quillon.example.org"},
   };
