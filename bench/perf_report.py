@@ -113,11 +113,19 @@ def main(argv):
     results, output = argv[1], argv[2]
     found, context = benchmarks(results)
 
-    load_label, load_ms = pick(found, r"fits|load", r"(?i)load")
-    redraw_label, redraw_ms = pick(found, r"render", r"RecordAndReplay")
-    if redraw_ms is None:
-        redraw_label, redraw_ms = pick(found, r"render", r"(?i)full.?redraw")
-    million_label, million_ms = pick(found, r"render|million", r"(?i)million|1000000|1M\b")
+    # The peer's file holds float32 samples (BITPIX -32), so that is the
+    # figure compared; the other BITPIX values are listed beside it.
+    load_label, load_ms = pick(found, r"^fits_load_bench$", r"^BM_LoadFitsSpectrum/-32$")
+    load_by_bitpix = [(name.split("/")[-1], ms) for binary, rows in found.items()
+                      if binary == "fits_load_bench" for name, ms, _ in rows
+                      if name.startswith("BM_LoadFitsSpectrum/")]
+    _, load_memory_ms = pick(found, r"^fits_load_bench$", r"^BM_LoadFromMemory/-32$")
+    redraw_label, redraw_ms = pick(found, r"render", r"^BM_FullRedraw_RecordAndReplay$")
+    # What the plot window does with one 1,000,000-sample spectrum: record, then rasterise.
+    million_label, million_ms = pick(found, r"render", r"^BM_MillionSamples_RecordAndReplay$")
+    _, million_spans_ms = pick(found, r"render", r"^BM_MillionSamples_Spans$")
+    million_segments = next((extra.get("segments") for binary, rows in found.items() for name, _, extra in rows
+                             if name == "BM_MillionSamples_RecordAndReplay"), None)
 
     peer_load = read_json_lines(os.path.join(results, "peer_load.json"))
     peer_draw16 = read_json_lines(os.path.join(results, "peer_draw16.json"))
@@ -139,6 +147,17 @@ def main(argv):
     rss_peer_kb = rss_peer and rss_peer["maxrss_kb"]
     rss_peer_win = read_key_values(os.path.join(results, "rss_peer_window.txt"))
     rss_peer_win_kb = rss_peer_win[0].get("rss_kb") if rss_peer_win else None
+
+    # The program that start-up and memory were measured on (scripts/bench
+    # writes the last change to app/).
+    app_text = ""
+    app_path = os.path.join(results, "app.txt")
+    if os.path.exists(app_path):
+        fields = dict(re.findall(r"^(\w+)=(.*)$", open(app_path).read(), re.M))
+        if "commit" in fields:
+            app_text = (f" The program measured is `app/` as of commit {fields['commit']} ({fields.get('date', '?')}, "
+                        f"\"{fields.get('subject', '')}\")"
+                        + (" with uncommitted changes" if fields.get("uncommitted") == "yes" else "") + ".")
 
     tool_ms = None
     tool_path = os.path.join(results, "render_tool.txt")
@@ -177,12 +196,17 @@ def main(argv):
     now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     cpu = context.get("num_cpus", "?")
     mhz = context.get("mhz_per_cpu", "?")
+    load_avg = context.get("load_avg")
+    # The machine may be shared: the load at the start of the benchmarks
+    # says how far the times can be trusted.
+    load_text = (", load average " + " / ".join(f"{v:.2f}" for v in load_avg) + " at the start of the benchmarks"
+                 if load_avg else "")
     out = []
     w = out.append
     w("# Quillon performance report")
     w("")
     w(f"Produced by `scripts/bench` on {now} (commit {git_commit()}), Release build, "
-      f"{cpu} CPUs at {mhz} MHz as Google Benchmark reports them. Every figure below "
+      f"{cpu} CPUs at {mhz} MHz as Google Benchmark reports them{load_text}. Every figure below "
       "comes from the same run; the ratios are the Python peer's time divided by Quillon's, "
       "so larger is better. Run `scripts/bench` again to refresh this file.")
     w("")
@@ -195,9 +219,16 @@ def main(argv):
     w("")
     w("## How each figure is measured")
     w("")
+    by_bitpix = ", ".join(f"BITPIX {b}: {fmt_ms(ms)}" for b, ms in load_by_bitpix)
     w(f"- **Load**: `{load_label or 'no load benchmark found'}`, the program's own loader "
-      "(`LoadFitsSpectrum`: header, decoding, calibration, level statistics) on a 3000-sample file. "
-      "The peer opens the same kind of file with `astropy.io.fits` (no memory map), takes the header "
+      "(`LoadFitsSpectrum` as the file chooser's OK calls it: folder made current, file opened, header "
+      "read and checked, samples decoded, wavelength range, level statistics, slot published) on a "
+      "3000-sample file of 32-bit floating-point samples, the kind the peer reads. The file is written "
+      "once before the runs, so it comes from the page cache."
+      + (f" Every BITPIX: {by_bitpix}." if by_bitpix else "")
+      + (f" The same bytes from memory, without the file system: {fmt_ms(load_memory_ms)}."
+         if load_memory_ms is not None else "")
+      + " The peer opens the same kind of file with `astropy.io.fits` (no memory map), takes the header "
       "values, converts the samples to double precision and computes the same level "
       "(median of 50-sample block maxima) and levelled samples with numpy.")
     w(f"- **Full redraw**: `{redraw_label or 'no redraw benchmark found'}`: `RenderPlot` over 16 loaded "
@@ -207,15 +238,21 @@ def main(argv):
     if tool_ms is not None:
         w(f"  Through the real plot window offscreen (`quillon-render --repeat {tool_runs}`, "
           f"{tool_segments} segments, including the window's own buffer): {fmt_ms(tool_ms)} per full redraw.")
-    w(f"- **1,000,000 samples**: `{million_label or 'no million-sample benchmark found'}`: the renderer "
-      "emits every segment of the staircase; the screen surface merges the segments that fall within one "
-      "pixel column. The peer draws one 1,000,000-sample `step` curve the same way as above.")
+    w(f"- **1,000,000 samples**: `{million_label or 'no million-sample benchmark found'}`: `RenderPlot` "
+      "over one loaded slot of 1,000,000 samples (0.01 Angstroms apart, about 1000 samples per pixel "
+      "column) recorded and rasterised into the same 1000 × 600-pixel image, as the plot window does. "
+      "The renderer emits every segment of the staircase"
+      + (f" ({million_segments:.0f} lines)" if million_segments else "")
+      + "; the screen surface merges the segments that fall within one pixel column."
+      + (f" Straight onto the span surface, without the recording: {fmt_ms(million_spans_ms)}."
+         if million_spans_ms is not None else "")
+      + " The peer draws one 1,000,000-sample `step` curve the same way as above.")
     w("- **Start-up**: measured from outside by `bench/map_timer`, which starts the program under Xvfb "
       "and waits for the X server to report the mapping of its first top-level window titled \"Quillon\" "
       f"(median of {len(start_q)} starts after one warm-up, in an empty folder; min "
       f"{fmt_ms(min(start_q)) if start_q else '—'}, max {fmt_ms(max(start_q)) if start_q else '—'}). "
       "The program is not changed or instrumented for this. The peer imports astropy and matplotlib and "
-      f"shows one TkAgg figure window (median of {len(start_p)} starts).")
+      f"shows one TkAgg figure window (median of {len(start_p)} starts)." + app_text)
     w(f"- **Resident memory**: the larger of two measurements: the real program started with 16 files on "
       f"its command line, VmRSS two seconds after its main window appeared ({fmt_kb(rss_app_kb)}), and "
       f"`quillon-render` loading the same 16 files through the real loader and drawing them in the real "
