@@ -6,7 +6,7 @@
 
 #include "shell/int_convert.h"
 #include "shell/qt_twips.h"
-#include "windows/window_fonts.h"
+#include "shell/window_fonts.h"
 
 #ifndef QUILLON_VERSION
 #error "QUILLON_VERSION must come from the build (the project version)"

@@ -12,7 +12,7 @@
 #include "shell/shared_state.h"
 #include "shell/window_services.h"
 #include "windows/header_viewer_logic.h"
-#include "windows/held_position.h"
+#include "shell/held_position.h"
 
 class QScrollBar;
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "shell/qt_twips.h"
-#include "windows/window_fonts.h"
+#include "shell/window_fonts.h"
 
 namespace quillon {
 

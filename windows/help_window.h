@@ -8,7 +8,7 @@
 #include <array>
 
 #include "shell/shared_state.h"
-#include "windows/held_position.h"
+#include "shell/held_position.h"
 #include "windows/help_layout.h"
 
 class QLabel;

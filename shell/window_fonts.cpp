@@ -1,4 +1,4 @@
-#include "windows/window_fonts.h"
+#include "shell/window_fonts.h"
 
 #include <QStringList>
 

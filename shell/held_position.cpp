@@ -1,4 +1,4 @@
-#include "windows/held_position.h"
+#include "shell/held_position.h"
 
 #include <QWidget>
 
