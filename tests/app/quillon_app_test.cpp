@@ -1,0 +1,425 @@
+// The whole program driven as a user drives it: buttons clicked, files chosen
+// in the chooser, scroll bars moved, files dropped, the program ended.
+
+#include "app/quillon_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QUrl>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fits/file_chooser.h"
+#include "plot/plot_window.h"
+#include "shell/main_window.h"
+#include "shell/qt_twips.h"
+#include "shell/settings_file.h"
+#include "support/fits_writer.h"
+#include "support/recording_services.h"
+#include "support/temp_dir.h"
+#include "windows/header_viewer.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingSink : public MessageSink {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+
+// A spectrum of `samples` 32-bit real samples from `start` Angstroms on, with
+// one absorption line, as an observatory's pipeline would write it.
+void WriteSpectrum(const fs::path& path, const std::string& object, double start, double step, int samples = 600) {
+  testing::FitsImage image;
+  image.bitpix = -32;
+  image.object = object;
+  image.crval1 = start;
+  image.cd1_1 = step;
+  for (int i = 1; i <= samples; ++i) {
+    const double x = i - samples / 2.0;
+    image.raw.push_back(1000.0 - 400.0 * std::exp(-x * x / 50.0) + 20.0 * std::sin(i * 0.7));
+  }
+  testing::WriteFits(path, image);  // names under 8 characters would be padded with blanks
+}
+
+class QuillonAppTest : public ::testing::Test {
+ protected:
+  QuillonAppTest() {
+    WriteSpectrum(dir / "vega.fts", "Alpha Lyr", 4000, 2.0);  // 4000 .. 5200
+    WriteSpectrum(dir / "sun.fts", "Sun as a star", 5000, 1.0);    // 5000 .. 5600
+    WriteSpectrum(dir / "NEBULA.FTS", "M 42 Orion", 6400, 0.5);
+  }
+
+  QuillonApp& Start(const std::vector<std::string>& files = {}) {
+    QuillonApp::Options options;
+    options.messages = &sink;
+    options.end_program = [this] { ++ends; };
+    options.settings_file = dir / kSettingsFileName;
+    app = std::make_unique<QuillonApp>(options);
+    app->Start(files);
+    return *app;
+  }
+  frmMain& Main() { return app->MainWindow(); }
+  SharedState& State() { return app->State(); }
+  static std::size_t Row(int r) { return static_cast<std::size_t>(r); }
+
+  // Load in row r, then pick `name` in the chooser's file list and press OK.
+  void LoadThroughChooser(int r, const std::string& name) {
+    Main().Command1[Row(r)]->click();
+    frmLoad_FitsFile& chooser = app->Chooser();
+    ASSERT_TRUE(chooser.isVisible());
+    if (chooser.Dir1Path() != dir.path().string()) {
+      ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
+    }
+    const auto found = chooser.File1->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name;
+    chooser.File1->setCurrentItem(found.front());
+    chooser.File1_Click();
+    ASSERT_EQ(chooser.Text1->text().toStdString(), name);
+    chooser.Command1->click();
+  }
+  bool RowShowsDetails(int r) {
+    const std::size_t i = Row(r);
+    for (QWidget* w : std::initializer_list<QWidget*>{Main().Command4[i], Main().Label7[i], Main().Label8[i],
+                                                      Main().Label13[i], Main().VScroll1[i], Main().Label10[i],
+                                                      Main().Line10[i], Main().HScroll1[i], Main().Label12[i],
+                                                      Main().Command2[i]}) {
+      if (!w->isVisibleTo(&Main())) return false;
+    }
+    return true;
+  }
+  frmPlot_Spectra* Plot() { return app->PlotWindowIfLoaded(); }
+
+  testing::TempDir dir;
+  testing::ScopedCurrentDir here{dir.path()};
+  RecordingSink sink;
+  int ends = 0;
+  std::unique_ptr<QuillonApp> app;
+};
+
+TEST_F(QuillonAppTest, StartUpShowsOnlyLoadNumberAndSwatchInEveryRow) {
+  Start();
+  EXPECT_EQ(Main().windowTitle(), "Quillon");
+  EXPECT_TRUE(Main().isVisible());
+  for (int r = 1; r <= 16; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_TRUE(Main().Command1[Row(r)]->isVisibleTo(&Main()));
+    EXPECT_TRUE(Main().Label4[Row(r)]->isVisibleTo(&Main()));
+    EXPECT_EQ(Main().Label4[Row(r)]->text(), QString::number(r));
+    EXPECT_TRUE(Main().Label3[Row(r)]->isVisibleTo(&Main()));
+    for (QWidget* w : {static_cast<QWidget*>(Main().Command4[Row(r)]), static_cast<QWidget*>(Main().Label7[Row(r)]),
+                       static_cast<QWidget*>(Main().VScroll1[Row(r)]), static_cast<QWidget*>(Main().Command2[Row(r)])}) {
+      EXPECT_FALSE(w->isVisibleTo(&Main()));
+    }
+  }
+  EXPECT_EQ(Main().Label3[10]->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(Main().Label3[1]->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(Plot(), nullptr);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(QuillonAppTest, LoadIntoRowThreeThroughTheChooser) {
+  Start();
+  LoadThroughChooser(3, "vega.fts");
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_FALSE(app->Chooser().isVisible());
+  EXPECT_TRUE(RowShowsDetails(3));
+  EXPECT_FALSE(RowShowsDetails(2));
+  EXPECT_EQ(Main().Label7[3]->text(), "vega.fts");
+  EXPECT_EQ(Main().Label8[3]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().Label10[3]->text(), "-240");
+  EXPECT_EQ(Main().Label12[3]->text(), "0");
+  EXPECT_EQ(Main().Label13[3]->text().toStdString(), std::to_string(static_cast<long>(std::floor(State().SlotNorm[3]))));
+  EXPECT_EQ(State().SlotLoaded[3], kTrue);
+  EXPECT_EQ(State().SpectraLoaded, kTrue);
+  EXPECT_EQ(Plot(), nullptr);  // the plot opens with "Plot Spectra", not with a first load
+
+  // The chooser's "*.fts" pattern lists upper-case names too.
+  Main().Command1[4]->click();
+  EXPECT_EQ(app->Chooser().File1->findItems("NEBULA.FTS", Qt::MatchExactly).size(), 1);
+}
+
+TEST_F(QuillonAppTest, LoadingIntoALoadedRowReplacesTheSpectrumAndKeepsTheOffset) {
+  Start();
+  LoadThroughChooser(2, "vega.fts");
+  Main().VScroll1[2]->setValue(-50);
+  LoadThroughChooser(2, "sun.fts");
+  EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
+  EXPECT_EQ(State().SlotOffset[2], -50);
+  EXPECT_EQ(Main().Label10[2]->text(), "-50");
+  EXPECT_EQ(State().DataLambdaMin, 4000);  // the range keeps the old extent until an Unload
+}
+
+TEST_F(QuillonAppTest, PlotSpectraWithNothingLoadedDoesNothing) {
+  Start();
+  Main().Command3->click();
+  EXPECT_EQ(Plot(), nullptr);
+  EXPECT_EQ(State().PlotWindowOpen, kFalse);
+}
+
+TEST_F(QuillonAppTest, OffsetBarRedrawsAndStaysWithinItsRange) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  Main().Command3->click();
+  ASSERT_NE(Plot(), nullptr);
+  EXPECT_TRUE(Plot()->isVisible());
+  const std::size_t before = Plot()->Drawing().Lines().size();
+  ASSERT_GT(before, 0u);
+
+  QScrollBar* bar = Main().VScroll1[1];
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(State().SlotOffset[1], -279);
+  EXPECT_EQ(Main().Label10[1]->text(), "-279");
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(State().SlotOffset[1], -284);
+  for (int i = 0; i < 100; ++i) bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(State().SlotOffset[1], 100);
+  bar->triggerAction(QAbstractSlider::SliderToMinimum);
+  EXPECT_EQ(State().SlotOffset[1], -300);
+  EXPECT_EQ(Main().Label10[1]->text(), "-300");
+
+  // With the plot window closed, moving the bar opens it again.
+  Plot()->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(Plot(), nullptr);
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  ASSERT_NE(Plot(), nullptr);
+  EXPECT_TRUE(Plot()->isVisible());
+}
+
+TEST_F(QuillonAppTest, UnloadingTheLastSpectrumHidesThePlotAndTheNextLoadShowsIt) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  Main().Command3->click();
+  ASSERT_TRUE(Plot()->isVisible());
+  Main().Command2[1]->click();
+  EXPECT_FALSE(RowShowsDetails(1));
+  ASSERT_NE(Plot(), nullptr);  // hidden, not unloaded
+  EXPECT_FALSE(Plot()->isVisible());
+  EXPECT_EQ(State().PlotWindowOpen, kTrue);
+  EXPECT_EQ(State().DataLambdaMin, 9999);
+  EXPECT_EQ(State().DataLambdaMax, -9999);
+  EXPECT_EQ(State().SpectraLoaded, kFalse);
+
+  LoadThroughChooser(5, "sun.fts");
+  EXPECT_TRUE(Plot()->isVisible());
+  EXPECT_EQ(State().PlotLambdaMin, 5000);
+}
+
+TEST_F(QuillonAppTest, UnloadingWithThePlotNeverOpenKeepsTheDataRange) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  Main().Command2[1]->click();
+  EXPECT_EQ(State().DataLambdaMin, 4000);
+  EXPECT_EQ(State().DataLambdaMax, 5200);
+  LoadThroughChooser(2, "sun.fts");  // widens from the unloaded spectrum's extent
+  EXPECT_EQ(State().DataLambdaMin, 4000);
+  EXPECT_EQ(State().DataLambdaMax, 5600);
+}
+
+TEST_F(QuillonAppTest, UnloadingOneOfTwoWithThePlotOpenRedrawsTheRest) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  LoadThroughChooser(2, "sun.fts");
+  Main().Command3->click();
+  Main().Command2[1]->click();
+  EXPECT_TRUE(Plot()->isVisible());
+  EXPECT_EQ(State().PlotLambdaMin, 5000);
+  EXPECT_EQ(State().PlotLambdaMax, 5600);
+  EXPECT_GT(Plot()->Drawing().Lines().size(), 0u);
+}
+
+TEST_F(QuillonAppTest, AnotherRowPressedWhileTheChooserIsOpenGetsTheFile) {
+  Start();
+  Main().Command1[3]->click();
+  frmLoad_FitsFile& chooser = app->Chooser();
+  ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
+  Main().Command1[7]->click();  // the chooser stays open and now fills row 7
+  EXPECT_EQ(State().CurrentSlot, 7);
+  chooser.Text1->setText("sun.fts");
+  chooser.Command1->click();
+  EXPECT_EQ(State().SlotLoaded[3], kFalse);
+  EXPECT_EQ(State().SlotLoaded[7], kTrue);
+  EXPECT_TRUE(RowShowsDetails(7));
+}
+
+TEST_F(QuillonAppTest, HdrShowsTheRowsCards) {
+  Start();
+  LoadThroughChooser(4, "vega.fts");
+  Main().Command4[4]->click();
+  ASSERT_NE(app->HeaderViewerIfLoaded(), nullptr);
+  EXPECT_TRUE(app->HeaderViewer().isVisible());
+  EXPECT_EQ(State().CurrentSlot, 4);
+}
+
+TEST_F(QuillonAppTest, HelpAndAboutOpenFromTheMenu) {
+  Start();
+  Main().mHelpIntro->trigger();
+  Main().mAbout->trigger();
+  ASSERT_NE(app->HelpIfLoaded(), nullptr);
+  ASSERT_NE(app->AboutIfLoaded(), nullptr);
+  // "Open ..." and "Print Setup ..." have no action.
+  Main().mOpen->trigger();
+  Main().mPrintSetup->trigger();
+  EXPECT_EQ(app->ChooserIfLoaded(), nullptr);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(QuillonAppTest, ExitKeepsThePlotWindowsGeometryFromItsLastClose) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  Main().Command3->click();
+  MoveOuter(Plot(), 1500, 2500);
+  Plot()->close();  // its unload stores the place
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const int16_t closed_left = State().PlotLeft;
+  const int16_t closed_top = State().PlotTop;
+  Main().Command3->click();
+  MoveOuter(Plot(), 4000, 4500);  // moved again, but never closed
+  Main().mExit->trigger();
+  EXPECT_EQ(ends, 1);
+
+  SharedState written;
+  ASSERT_TRUE(ReadSettingsFile(written, dir / kSettingsFileName));
+  EXPECT_EQ(written.PlotLeft, closed_left);
+  EXPECT_EQ(written.PlotTop, closed_top);
+  EXPECT_NEAR(written.PlotLeft, 1500, 20);
+
+  Main().close();  // a second end (the close box after Exit) does not write or end again
+  EXPECT_EQ(ends, 1);
+}
+
+TEST_F(QuillonAppTest, ClosingTheMainWindowWritesTheSettingsAndEnds) {
+  Start();
+  MoveOuter(&Main(), 3000, 1500);
+  Main().close();
+  EXPECT_EQ(ends, 1);
+  SharedState written;
+  ASSERT_TRUE(ReadSettingsFile(written, dir / kSettingsFileName));
+  EXPECT_NEAR(written.MainLeft, 3000, 20);
+  EXPECT_NEAR(written.MainTop, 1500, 20);
+}
+
+TEST_F(QuillonAppTest, FilesOnTheCommandLineFillRowsFromTheTop) {
+  // Relative names are taken from the folder the program started in, although
+  // each load makes its own folder current.
+  fs::create_directories(dir / "night2");
+  WriteSpectrum(dir / "night2" / "late.fts", "Late night", 4500, 1.0);
+  Start({"vega.fts", "night2/late.fts", (dir / "sun.fts").string()});
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_EQ(Main().Label8[1]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().Label8[2]->text(), "Late night");
+  EXPECT_EQ(Main().Label8[3]->text(), "Sun as a star");
+  EXPECT_EQ(State().FitsDirectory, dir.path().string());
+  EXPECT_EQ(State().CurrentSlot, 3);
+}
+
+TEST_F(QuillonAppTest, MoreFilesThanRowsAreReportedOnce) {
+  std::vector<std::string> files(18, "vega.fts");
+  files[16] = "x17.fts";
+  files[17] = "x18.fts";
+  Start(files);
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_NE(sink.messages[0].find("x17.fts"), std::string::npos);
+  EXPECT_NE(sink.messages[0].find("x18.fts"), std::string::npos);
+  EXPECT_EQ(CountLoadedSlots(State()), 16);
+}
+
+TEST_F(QuillonAppTest, AMissingFileOnTheCommandLineIsReportedByTheLoader) {
+  Start({"absent.fts", "sun.fts"});
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_NE(sink.messages[0].find("absent.fts"), std::string::npos);
+  EXPECT_EQ(State().SlotLoaded[1], kFalse);
+  EXPECT_EQ(State().SlotLoaded[2], kTrue);
+}
+
+class DropTest : public QuillonAppTest {
+ protected:
+  void Drop(const std::vector<fs::path>& files, double y_twips) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const fs::path& f : files) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(f.string())));
+    data->setUrls(urls);
+    const QPoint in_client(TwipsToPixels(3000, &Main()), TwipsToPixels(y_twips, &Main()));
+    const QPointF at = Main().ClientArea()->mapTo(&Main(), in_client);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Main(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Main(), &drop);
+    delete data;
+  }
+};
+
+TEST_F(DropTest, OneFileDroppedOnARowLoadsIntoThatRow) {
+  Start();
+  Drop({dir / "sun.fts"}, 480 + 600 * 6);  // row 6's cells
+  EXPECT_EQ(State().SlotLoaded[6], kTrue);
+  EXPECT_EQ(State().CurrentSlot, 6);
+  EXPECT_EQ(State().SlotFileName[6], "sun.fts");
+  EXPECT_EQ(State().FitsDirectory, dir.path().string());
+  EXPECT_EQ(Main().Label8[6]->text(), "Sun as a star");
+}
+
+TEST_F(DropTest, SeveralFilesFillTheEmptyRowsFromTheTop) {
+  Start();
+  LoadThroughChooser(1, "vega.fts");
+  Drop({dir / "sun.fts", dir / "NEBULA.FTS"}, 480 + 600 * 9);
+  EXPECT_EQ(Main().Label8[1]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
+  EXPECT_EQ(Main().Label8[3]->text(), "M 42 Orion");
+  EXPECT_EQ(State().SlotLoaded[9], kFalse);
+}
+
+TEST_F(DropTest, AFileThatFailsLeavesItsRowToTheNext) {
+  Start();
+  testing::WriteBytes(dir / "junk.fts", "not a fits file at all");
+  Drop({dir / "junk.fts", dir / "sun.fts"}, 100);  // above the table
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(State().SlotLoaded[1], kTrue);
+  EXPECT_EQ(Main().Label8[1]->text(), "Sun as a star");
+}
+
+TEST(MainWindowAccessibility, EveryRowControlIsNamedAndTheTabOrderFollowsTheRows) {
+  testing::TempDir dir;
+  testing::ScopedCurrentDir here(dir.path());
+  RecordingSink sink;
+  QuillonApp::Options options;
+  options.messages = &sink;
+  options.end_program = [] {};
+  options.settings_file = dir / kSettingsFileName;
+  QuillonApp app(options);
+  frmMain& main = app.MainWindow();
+  EXPECT_EQ(main.Command1[3]->accessibleName(), "Load row 3");
+  EXPECT_EQ(main.VScroll1[12]->accessibleName(), "Offset row 12");
+  EXPECT_EQ(main.Label7[16]->accessibleName(), "Filename row 16");
+  // Focus moves from a row's Load button through its commands to the next row.
+  const QWidget* w = main.Command1[1];
+  std::vector<const QWidget*> order;
+  for (int i = 0; i < 6; ++i) {
+    order.push_back(w);
+    w = w->nextInFocusChain();
+    while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+  }
+  EXPECT_EQ(order[1], main.Command4[1]);
+  EXPECT_EQ(order[2], main.VScroll1[1]);
+  EXPECT_EQ(order[3], main.Command2[1]);
+  EXPECT_EQ(order[4], main.Command1[2]);
+}
+
+}  // namespace
+}  // namespace quillon
