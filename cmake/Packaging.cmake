@@ -84,4 +84,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Application menus and icon caches are refreshed by the desktop's own
 # triggers (desktop-file-utils, hicolor-icon-theme), so no maintainer scripts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
+# The windows are laid out in twips for Arial-wide text; Liberation Sans has
+# Arial's metrics, so captions fit their boxes as designed.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 include(CPack)
