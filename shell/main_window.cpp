@@ -329,7 +329,11 @@ void frmMain::dropEvent(QDropEvent* event) {
   if (paths.empty() || !drop_handler_) return;
   event->acceptProposedAction();
   const QPoint at = client_->mapFrom(this, event->position().toPoint());
-  drop_handler_(RowAtClientY(PixelsToTwips(at.y(), this)), paths);
+  const int16_t row = RowAtClientY(PixelsToTwips(at.y(), this));
+  // Loading may show message boxes; the drop is finished first, so the
+  // program the files came from is not left waiting on a modal box.
+  QMetaObject::invokeMethod(
+      this, [this, row, paths] { drop_handler_(row, paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace quillon

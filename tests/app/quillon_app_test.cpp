@@ -362,6 +362,7 @@ class DropTest : public QuillonAppTest {
     QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&Main(), &drop);
     delete data;
+    QCoreApplication::processEvents();  // the files load once the drop has finished
   }
 };
 
