@@ -9,7 +9,7 @@ QUILLON_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcfitsio-dev
   clang libclang-rt-14-dev
-  xvfb xauth poppler-utils imagemagick fonts-dejavu-core fonts-liberation2
+  xvfb xauth xdotool poppler-utils imagemagick fonts-dejavu-core fonts-liberation2
 )
 
 quillon_install_packages() {
