@@ -48,13 +48,13 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
   setAutoFillBackground(true);
   setFixedSize(TwipsToPixels(kClientWidth, this), TwipsToPixels(kClientHeight, this));
 
-  for (const AboutLabel& spec : kLabels) {
+  for (const AboutLabel& place : kLabels) {
     auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("Label%1").arg(spec.number));
+    label->setObjectName(QStringLiteral("Label%1").arg(place.number));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
-    PlaceChild(label, kLabelLeft, spec.top, kLabelWidth, spec.height);
-    labels_[static_cast<std::size_t>(spec.number)] = label;
+    PlaceChild(label, kLabelLeft, place.top, kLabelWidth, place.height);
+    labels_[static_cast<std::size_t>(place.number)] = label;
   }
 
   Label(1)->setText(QStringLiteral("Quillon Software"));
