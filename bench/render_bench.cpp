@@ -104,8 +104,8 @@ class SurfaceHost : public PlotHost {
   DrawingSurface& surface_;
 };
 
-void BM_FullRedraw_Spans(benchmark::State& bench) {
-  SharedState state = SixteenSpectra();
+// Straight onto the span surface.
+void RedrawSpans(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface surface(image, kPixelsPerTwip, Qt::white);
   SurfaceHost host(surface);
@@ -115,53 +115,33 @@ void BM_FullRedraw_Spans(benchmark::State& bench) {
     benchmark::DoNotOptimize(image.constBits());
   }
 }
+
+// What the plot window does: the drawing recorded, then rasterised.
+void RedrawRecordAndReplay(benchmark::State& bench, SharedState state) {
+  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
+  RasterSurface surface(image, kPixelsPerTwip, Qt::white);
+  DisplayList list;
+  SurfaceHost host(list);
+  for (auto _ : bench) {
+    RenderPlot(state, host);
+    list.Replay(surface);
+    surface.Flush();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  bench.counters["segments"] = static_cast<double>(list.Lines().size());
+}
+
+void BM_FullRedraw_Spans(benchmark::State& bench) { RedrawSpans(bench, SixteenSpectra()); }
 BENCHMARK(BM_FullRedraw_Spans)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedraw_RecordAndReplay(benchmark::State& bench) {
-  SharedState state = SixteenSpectra();
-  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
-  RasterSurface surface(image, kPixelsPerTwip, Qt::white);
-  DisplayList list;
-  SurfaceHost host(list);
-  for (auto _ : bench) {
-    RenderPlot(state, host);
-    list.Replay(surface);
-    surface.Flush();
-    benchmark::DoNotOptimize(image.constBits());
-  }
-  bench.counters["segments"] = static_cast<double>(list.Lines().size());
-}
+void BM_FullRedraw_RecordAndReplay(benchmark::State& bench) { RedrawRecordAndReplay(bench, SixteenSpectra()); }
 BENCHMARK(BM_FullRedraw_RecordAndReplay)->Unit(benchmark::kMillisecond);
 
-void BM_MillionSamples_Spans(benchmark::State& bench) {
-  SharedState state = MillionSamples();
-  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
-  RasterSurface surface(image, kPixelsPerTwip, Qt::white);
-  SurfaceHost host(surface);
-  for (auto _ : bench) {
-    RenderPlot(state, host);
-    surface.Flush();
-    benchmark::DoNotOptimize(image.constBits());
-  }
-}
+void BM_MillionSamples_Spans(benchmark::State& bench) { RedrawSpans(bench, MillionSamples()); }
 BENCHMARK(BM_MillionSamples_Spans)->Unit(benchmark::kMillisecond);
 
-// What the plot window does with a 1,000,000-sample spectrum: the drawing
-// recorded (about 2,000,000 lines), then rasterised.
-void BM_MillionSamples_RecordAndReplay(benchmark::State& bench) {
-  SharedState state = MillionSamples();
-  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
-  RasterSurface surface(image, kPixelsPerTwip, Qt::white);
-  DisplayList list;
-  SurfaceHost host(list);
-  for (auto _ : bench) {
-    RenderPlot(state, host);
-    list.Replay(surface);
-    surface.Flush();
-    benchmark::DoNotOptimize(image.constBits());
-  }
-  bench.counters["segments"] = static_cast<double>(list.Lines().size());
-}
+// A 1,000,000-sample spectrum records about 2,000,000 lines.
+void BM_MillionSamples_RecordAndReplay(benchmark::State& bench) { RedrawRecordAndReplay(bench, MillionSamples()); }
 BENCHMARK(BM_MillionSamples_RecordAndReplay)->Unit(benchmark::kMillisecond);
 
 // The renderer alone, onto a surface that discards everything: the share of
