@@ -77,7 +77,7 @@ of wavelength and intensity, and printing. A header viewer lists each
 file's FITS cards.
 
 The package also holds quillon-inspect, which prints what the viewer
-reads from a file as JSON, and quillon-render, which draws spectra into
+makes of a file (its messages, header values and samples) as JSON, and quillon-render, which draws spectra into
 a PNG image without a display.")
 # Library dependencies come from dpkg-shlibdeps over the installed binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

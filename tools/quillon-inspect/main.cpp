@@ -1,11 +1,15 @@
 // quillon-inspect: loads FITS files with the viewer's own loader, each into
-// slot 1 of a fresh shared state, and prints what the viewer would read from
-// them and the messages it would show. No Qt, no window.
+// slot 1 of a fresh shared state, and prints what the viewer makes of them:
+// the messages it would show and the slot it would hold. No Qt, no window.
 //
-//   quillon-inspect [--keywords LAMBDA0,DISPERSION] [--cards] [--json] FILE...
+//   quillon-inspect [--keywords LAMBDA0 DISPERSION] [--text] [--cards] FILE...
 //
-// Exit status: 0 when every file loaded, 1 when any was refused (or the
-// output could not be written), 2 for wrong arguments.
+// By default one JSON object a file, one a line, with the slot's fields named
+// as the program names them; --text prints the same for a reader.
+//
+// Exit status: 0 when every file was read (refused ones included), 1 for
+// wrong arguments, 2 when a file could not be opened or read, 3 when the
+// output could not be written.
 
 #include <charconv>
 #include <cmath>
@@ -32,26 +36,31 @@ namespace quillon {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillon-inspect [--keywords LAMBDA0,DISPERSION] [--cards] [--json] FILE...\n"
-    "Loads each FITS FILE as the Quillon viewer does and prints what it reads.\n"
-    "  --keywords L,D  take the wavelength of pixel 0 from keyword L and the step\n"
-    "                  per pixel from keyword D (default CRVAL1,CD1_1)\n"
+    "usage: quillon-inspect [--keywords LAMBDA0 DISPERSION] [--text] [--cards] FILE...\n"
+    "Loads each FITS FILE as the Quillon viewer does and prints what it makes of it,\n"
+    "one JSON object a file, one a line.\n"
+    "  --keywords L D  take the wavelength of pixel 0 from keyword L and the step\n"
+    "                  per pixel from keyword D (default CRVAL1 CD1_1)\n"
+    "  --text          print plain text for a reader instead of JSON\n"
     "  --cards         print the header cards as well\n"
-    "  --json          print one JSON object per file, one per line\n"
     "  --help          print this text;  --version  print the version\n"
-    "Exit status: 0 all files loaded, 1 a file was refused, 2 wrong arguments.\n";
+    "Exit status: 0 every file was read (refused ones included), 1 wrong arguments,\n"
+    "2 a file could not be opened or read, 3 the output could not be written.\n";
+
+enum ExitStatus : int { kAllRead = 0, kBadArguments = 1, kUnreadableFile = 2, kOutputFailed = 3 };
 
 struct Options {
   std::string lambda0 = "CRVAL1";
   std::string dispersion = "CD1_1";
   bool cards = false;
-  bool json = false;
+  bool text = false;
   bool help = false;
   bool version = false;
   std::vector<std::string> files;
 };
 
-// Returns an error text, or "" when the arguments are sound.
+// Returns an error text, or "" when the arguments are sound. Options may
+// stand before, between or after the files; "--" ends them.
 std::string ParseArguments(const std::vector<std::string>& args, Options& o) {
   bool options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -61,25 +70,19 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o) {
       o.files.push_back(a);
     } else if (a == "--") {
       options_done = true;
-    } else if (a == "--keywords" || a.rfind("--keywords=", 0) == 0) {
-      std::string value;
-      if (a == "--keywords") {
-        if (i + 1 >= args.size()) return "--keywords needs LAMBDA0,DISPERSION";
-        value = args[++i];
-      } else {
-        value = a.substr(std::string_view("--keywords=").size());
-      }
+    } else if (a == "--keywords") {
       // Keyword names are compared with the cards as given: case and blanks count.
-      const std::size_t comma = value.find(',');
-      if (comma == std::string::npos || comma == 0 || comma + 1 == value.size() ||
-          value.find(',', comma + 1) != std::string::npos)
-        return "--keywords needs two keyword names separated by one comma, e.g. CRVAL1,CD1_1";
-      o.lambda0 = value.substr(0, comma);
-      o.dispersion = value.substr(comma + 1);
+      if (i + 2 >= args.size())
+        return "--keywords needs two keyword names, LAMBDA0 and DISPERSION";
+      o.lambda0 = args[++i];
+      o.dispersion = args[++i];
+      if (o.lambda0.empty() || o.dispersion.empty()) return "--keywords needs two keyword names, not empty ones";
+    } else if (a == "--text") {
+      o.text = true;
     } else if (a == "--cards") {
       o.cards = true;
     } else if (a == "--json") {
-      o.json = true;
+      o.text = false;  // the default; kept so that older scripts still run
     } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
@@ -94,11 +97,12 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o) {
 
 // ---- Output ---------------------------------------------------------------
 
-// Shortest text that reads back as the same number.
+// Seventeen significant digits, so that every double reads back unchanged;
+// integers print without a point ("-32", "3000").
 std::string Number(double value) {
   if (!std::isfinite(value)) return value != value ? "nan" : (value > 0 ? "inf" : "-inf");
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
   return std::string(buffer, result.ptr);
 }
 
@@ -261,24 +265,28 @@ void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
   }
 }
 
+// The slot's samples 1..n as the load left them: none for a refused file,
+// since a fresh state holds none and a refusal publishes nothing.
+void PrintJsonSamples(const char* name, const SampleArray& samples, std::ostream& out) {
+  out << ",\"" << name << "\":[";
+  for (std::size_t i = 1; i < samples.size(); ++i) out << (i > 1 ? "," : "") << JsonNumber(samples[i]);
+  out << "]";
+}
+
 void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
   const SharedState& s = r.state;
-  out << "{\"file\":" << Json(r.file) << ",\"loaded\":" << (r.loaded ? "true" : "false") << ",\"messages\":[";
+  out << "{\"file\":" << Json(r.file) << ",\"refused\":" << (r.loaded ? "false" : "true") << ",\"messages\":[";
   for (std::size_t i = 0; i < r.messages.size(); ++i) out << (i ? "," : "") << Json(r.messages[i]);
-  out << "]";
-  if (r.loaded) {
-    out << ",\"object\":" << Json(s.SlotObject[kSlot]) << ",\"bitpix\":" << JsonNumber(s.SlotBitpix[kSlot])
-        << ",\"naxis1\":" << JsonNumber(s.SlotNaxis1[kSlot]) << ",\"lambda0_keyword\":" << Json(s.KeywordLambda0)
-        << ",\"lambda0\":" << JsonNumber(s.SlotLambda0[kSlot])
-        << ",\"dispersion_keyword\":" << Json(s.KeywordDispersion)
-        << ",\"dispersion\":" << JsonNumber(s.SlotDispersion[kSlot])
-        << ",\"wavelength_start\":" << JsonNumber(s.SlotLambdaStart[kSlot])
-        << ",\"wavelength_end\":" << JsonNumber(s.SlotLambdaEnd[kSlot])
-        << ",\"level\":" << JsonNumber(s.SlotNorm[kSlot])
-        << ",\"levelled_max\":" << JsonNumber(s.SlotLevelledMax[kSlot])
-        << ",\"header_cards\":" << s.HeaderLineCount[kSlot] << ",\"text_cards\":" << r.details.text_card_count
-        << ",\"data_offset\":" << r.details.data_offset;
-  }
+  out << "],\"HeaderLineCount\":" << s.HeaderLineCount[kSlot] << ",\"TextCardCount\":" << r.details.text_card_count
+      << ",\"DataOffset\":" << r.details.data_offset << ",\"SlotBitpix\":" << JsonNumber(s.SlotBitpix[kSlot])
+      << ",\"SlotNaxis1\":" << JsonNumber(s.SlotNaxis1[kSlot]) << ",\"SlotBzero\":" << JsonNumber(s.SlotBzero[kSlot])
+      << ",\"SlotObject\":" << Json(s.SlotObject[kSlot]) << ",\"SlotLambda0\":" << JsonNumber(s.SlotLambda0[kSlot])
+      << ",\"SlotDispersion\":" << JsonNumber(s.SlotDispersion[kSlot])
+      << ",\"SlotLambdaStart\":" << JsonNumber(s.SlotLambdaStart[kSlot])
+      << ",\"SlotLambdaEnd\":" << JsonNumber(s.SlotLambdaEnd[kSlot]) << ",\"SlotNorm\":" << JsonNumber(s.SlotNorm[kSlot])
+      << ",\"SlotLevelledMax\":" << JsonNumber(s.SlotLevelledMax[kSlot]);
+  PrintJsonSamples("SlotIntensity", s.SlotIntensity[kSlot], out);
+  PrintJsonSamples("SlotLevelled", s.SlotLevelled[kSlot], out);
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(s);
     out << ",\"cards\":[";
@@ -293,7 +301,7 @@ int Run(int argc, char** argv) {
   const std::string error = ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options);
   if (!error.empty()) {
     std::cerr << "quillon-inspect: " << error << "\n" << kUsage;
-    return 2;
+    return kBadArguments;
   }
   if (options.help) {
     std::cout << kUsage;
@@ -312,26 +320,26 @@ int Run(int argc, char** argv) {
     paths.push_back(ec ? std::filesystem::path(file) : absolute);
   }
 
-  int refused = 0;
+  bool all_read = true;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     // A SharedState holds sixteen slots of tables: one at a time, on the heap.
     auto inspection = std::make_unique<Inspection>();
     inspection->file = options.files[i];
     Inspect(paths[i], options, *inspection);
-    if (!inspection->loaded) ++refused;
-    if (options.json) {
-      PrintJson(*inspection, options, std::cout);
-    } else {
+    if (!inspection->details.file_read) all_read = false;
+    if (options.text) {
       if (i > 0) std::cout << "\n";
       PrintText(*inspection, options, std::cout);
+    } else {
+      PrintJson(*inspection, options, std::cout);
     }
   }
   std::cout.flush();
   if (!std::cout) {
     std::cerr << "quillon-inspect: cannot write the output\n";
-    return 1;
+    return kOutputFailed;
   }
-  return refused == 0 ? 0 : 1;
+  return all_read ? kAllRead : kUnreadableFile;
 }
 
 }  // namespace
