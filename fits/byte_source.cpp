@@ -25,7 +25,8 @@ std::string ReasonFromErrno(int code) {
 }  // namespace
 
 bool ByteSource::Find(unsigned char value, int64_t from, int64_t& found, std::string& error) {
-  std::vector<unsigned char> chunk(static_cast<std::size_t>(kFindChunk));
+  std::vector<unsigned char> chunk;
+  if (from < Size()) chunk.resize(static_cast<std::size_t>(std::min(kFindChunk, Size() - from)));
   for (int64_t pos = from; pos < Size(); pos += kFindChunk) {
     const int64_t length = std::min(kFindChunk, Size() - pos);
     if (!Read(pos, length, chunk.data(), error)) return false;
@@ -104,6 +105,19 @@ bool FileSource::Read(int64_t offset, int64_t length, unsigned char* out, std::s
     return true;
   }
   return ReadFromFile(offset, length, out, error);
+}
+
+bool FileSource::Find(unsigned char value, int64_t from, int64_t& found, std::string& error) {
+  const auto cached = static_cast<int64_t>(prefix_.size());
+  if (from >= 0 && from < cached) {
+    const void* hit = std::memchr(prefix_.data() + from, value, static_cast<std::size_t>(cached - from));
+    if (hit != nullptr) {
+      found = static_cast<const unsigned char*>(hit) - prefix_.data();
+      return true;
+    }
+    from = cached;
+  }
+  return ByteSource::Find(value, from, found, error);
 }
 
 bool FileSource::ReadFromFile(int64_t offset, int64_t length, unsigned char* out, std::string& error) {

@@ -54,6 +54,8 @@ class FileSource final : public ByteSource {
 
   int64_t Size() const override { return size_; }
   bool Read(int64_t offset, int64_t length, unsigned char* out, std::string& error) override;
+  /// Searches the bytes already held in memory first, the rest from the file.
+  bool Find(unsigned char value, int64_t from, int64_t& found, std::string& error) override;
 
  private:
   FileSource(int fd, int64_t size) : fd_(fd), size_(size) {}

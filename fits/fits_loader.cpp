@@ -141,14 +141,13 @@ class SlotLoader {
     std::vector<unsigned char> block(static_cast<std::size_t>(n * width));
     if (!source_.Read(details_.data_offset, n * width, block.data(), error)) return ReadFailure(error);
     std::vector<double> samples;
-    DecodeSamples(block.data(), n, static_cast<int64_t>(bitpix), state_.SlotBzero[slot_], samples);
+    const int64_t infinite =
+        DecodeSamples(block.data(), n, static_cast<int64_t>(bitpix), state_.SlotBzero[slot_], samples);
     block = {};
-    for (int64_t i = 1; i <= n; ++i) {
-      if (!std::isfinite(samples[static_cast<std::size_t>(i)])) {
-        return Show("Sample " + std::to_string(i) + " of " + Quoted(label_) +
-                    " is beyond the range of numbers (a 64-bit floating-point value with exponent 2047); "
-                    "the file cannot be shown.");
-      }
+    if (infinite != 0) {
+      return Show("Sample " + std::to_string(infinite) + " of " + Quoted(label_) +
+                  " is beyond the range of numbers (a 64-bit floating-point value with exponent 2047); "
+                  "the file cannot be shown.");
     }
 
     // Step 10: wavelength range of the slot.
@@ -165,17 +164,13 @@ class SlotLoader {
                   "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
                   ", so the spectrum cannot be scaled to read 100; the file cannot be shown.");
     }
-    std::vector<double> levelled(static_cast<std::size_t>(n) + 1, 0.0);
-    double levelled_max = -9999;
-    for (int64_t i = 1; i <= n; ++i) {
-      const double value = 100 * samples[static_cast<std::size_t>(i)] / norm;
-      if (!std::isfinite(value)) {
-        return Show("Sample " + std::to_string(i) + " of " + Quoted(label_) +
-                    " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
-      }
-      levelled[static_cast<std::size_t>(i)] = value;
-      if (value > levelled_max) levelled_max = value;
+    std::vector<double> levelled;
+    const LevelledRange range = LevelSamples(samples, n, norm, levelled);
+    if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
+      return Show("Sample " + std::to_string(FirstNonFinite(levelled, n)) + " of " + Quoted(label_) +
+                  " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
+    const double levelled_max = std::max(range.max, -9999.0);
 
     // Every check has passed: publish in the order the rest of the program
     // sees it (wavelengths, data range, statistics, then step 12).

@@ -25,8 +25,9 @@ int BytesPerSample(int64_t bitpix) {
   }
 }
 
-void DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
-                   std::vector<double>& out) {
+int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
+                      std::vector<double>& out) {
+  int64_t first_infinite = 0;
   out.assign(static_cast<std::size_t>(count) + 1, 0.0);
   double* dst = out.data() + 1;
   const unsigned char* p = bytes;
@@ -67,12 +68,14 @@ void DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, do
           dst[i] = std::bit_cast<double>(word);
         } else {
           dst[i] = (word >> 63) != 0 ? -HUGE_VAL : HUGE_VAL;
+          if (first_infinite == 0) first_infinite = i + 1;
         }
       }
       break;
     default:
       break;
   }
+  return first_infinite;
 }
 
 double DecodeSampleLiteral(const unsigned char* b, int64_t bitpix, double bzero) {

@@ -18,8 +18,10 @@ int BytesPerSample(int64_t bitpix);
 /// selects the 16-bit rule: |BZERO| < 0.00001 reads the two bytes unsigned,
 /// otherwise the stored signed sample plus 32768. An exponent-255 single
 /// goes through the same formula (+-2^128 x (1 + f)); an exponent-2047 double
-/// gives an infinity, which the caller refuses.
-void DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
+/// gives an infinity, which the caller refuses. Returns the index of the
+/// first sample that is not finite, 0 when every one is (only an
+/// exponent-2047 double can be infinite, so no other sample needs a test).
+int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
                    std::vector<double>& out);
 
 /// The same values by the literal rule: each byte fetched by its own

@@ -1,6 +1,7 @@
 #include "fits/spectrum_statistics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace quillon {
@@ -68,6 +69,45 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vecto
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n) {
   std::vector<double> peaks;
   return BlockPeakMedian(samples, n, peaks);
+}
+
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
+  levelled.resize(static_cast<std::size_t>(n) + 1);
+  levelled[0] = 0;
+  const double* in = samples.data() + 1;
+  double* out = levelled.data() + 1;
+  // Two plain loops without early exits, so the compiler can use vector
+  // division and vector min/max; the results are the scalar ones.
+  for (int64_t i = 0; i < n; ++i) out[i] = 100 * in[i] / norm;
+  // Four running bounds each: a single one would wait on the previous
+  // comparison at every sample. Min and max do not depend on the order.
+  constexpr int kLanes = 4;
+  double low[kLanes], high[kLanes];
+  for (int k = 0; k < kLanes; ++k) low[k] = high[k] = out[0];
+  int64_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    for (int k = 0; k < kLanes; ++k) {
+      low[k] = out[i + k] < low[k] ? out[i + k] : low[k];
+      high[k] = out[i + k] > high[k] ? out[i + k] : high[k];
+    }
+  }
+  for (; i < n; ++i) {
+    low[0] = out[i] < low[0] ? out[i] : low[0];
+    high[0] = out[i] > high[0] ? out[i] : high[0];
+  }
+  for (int k = 1; k < kLanes; ++k) {
+    low[0] = low[k] < low[0] ? low[k] : low[0];
+    high[0] = high[k] > high[0] ? high[k] : high[0];
+  }
+  const double low_bound = low[0], high_bound = high[0];
+  return {low_bound, high_bound};
+}
+
+int64_t FirstNonFinite(const std::vector<double>& values, int64_t n) {
+  for (int64_t i = 1; i <= n; ++i) {
+    if (!std::isfinite(values[static_cast<std::size_t>(i)])) return i;
+  }
+  return 0;
 }
 
 }  // namespace quillon

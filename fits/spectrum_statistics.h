@@ -31,4 +31,20 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vecto
 /// The same without keeping the maxima.
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n);
 
+/// Smallest and largest of a set of levelled samples.
+struct LevelledRange {
+  double min = 0;
+  double max = 0;
+};
+
+/// levelled[1..n] = 100 x samples[i] / norm, each exactly as written (no
+/// reciprocal is taken), and their range; levelled[0] is 0. For finite
+/// samples and a finite, non-zero norm a value can only overflow to an
+/// infinity, never become NaN, so an infinite bound tells that some value is
+/// not finite. n >= 1.
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled);
+
+/// Index of the first of values[1..n] that is not finite, 0 when all are.
+int64_t FirstNonFinite(const std::vector<double>& values, int64_t n);
+
 }  // namespace quillon
