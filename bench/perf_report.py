@@ -120,12 +120,18 @@ def main(argv):
                       if binary == "fits_load_bench" for name, ms, _ in rows
                       if name.startswith("BM_LoadFitsSpectrum/")]
     _, load_memory_ms = pick(found, r"^fits_load_bench$", r"^BM_LoadFromMemory/-32$")
-    redraw_label, redraw_ms = pick(found, r"render", r"^BM_FullRedraw_RecordAndReplay$")
-    # What the plot window does with one 1,000,000-sample spectrum: record, then rasterise.
-    million_label, million_ms = pick(found, r"render", r"^BM_MillionSamples_RecordAndReplay$")
+    # What the plot window does on every change: record the drawing and
+    # rasterise it into its buffer as it is made.
+    redraw_label, redraw_ms = pick(found, r"render", r"^BM_FullRedraw_RecordWhileRasterising$")
+    _, replay_ms = pick(found, r"render", r"^BM_FullRedraw_RecordAndReplay$")
+    # One 1,000,000-sample spectrum through the real plot window, and the
+    # same drawing on the bare surfaces.
+    million_label, million_ms = pick(found, r"^app_load_bench$", r"^BM_PlotWindow_MillionSamples$")
+    _, million_surface_ms = pick(found, r"render", r"^BM_MillionSamples_RecordWhileRasterising$")
     _, million_spans_ms = pick(found, r"render", r"^BM_MillionSamples_Spans$")
+    _, million_replay_ms = pick(found, r"render", r"^BM_MillionSamples_RecordAndReplay$")
     million_segments = next((extra.get("segments") for binary, rows in found.items() for name, _, extra in rows
-                             if name == "BM_MillionSamples_RecordAndReplay"), None)
+                             if name == "BM_PlotWindow_MillionSamples"), None)
 
     peer_load = read_json_lines(os.path.join(results, "peer_load.json"))
     peer_draw16 = read_json_lines(os.path.join(results, "peer_draw16.json"))
@@ -232,20 +238,28 @@ def main(argv):
       "values, converts the samples to double precision and computes the same level "
       "(median of 50-sample block maxima) and levelled samples with numpy.")
     w(f"- **Full redraw**: `{redraw_label or 'no redraw benchmark found'}`: `RenderPlot` over 16 loaded "
-      "slots of 3000 samples recorded and rasterised into a 1000 × 600-pixel image, as the plot window "
-      "does on every change. The peer clears a 1000 × 600-pixel matplotlib Agg figure, rebuilds the axes, "
+      "slots of 3000 samples, each line recorded in the display list and rasterised into a 1000 × 600-pixel "
+      "image as it is drawn, as the plot window does on every change."
+      + (f" Rebuilding the picture from the recording alone, as after a change of pixel ratio: "
+         f"{fmt_ms(replay_ms)}." if replay_ms is not None else "")
+      + " The peer clears a 1000 × 600-pixel matplotlib Agg figure, rebuilds the axes, "
       "grid and 16 `step` curves with their offsets and rasterises it (`canvas.draw()`).")
     if tool_ms is not None:
         w(f"  Through the real plot window offscreen (`quillon-render --repeat {tool_runs}`, "
           f"{tool_segments} segments, including the window's own buffer): {fmt_ms(tool_ms)} per full redraw.")
-    w(f"- **1,000,000 samples**: `{million_label or 'no million-sample benchmark found'}`: `RenderPlot` "
-      "over one loaded slot of 1,000,000 samples (0.01 Angstroms apart, about 1000 samples per pixel "
-      "column) recorded and rasterised into the same 1000 × 600-pixel image, as the plot window does. "
+    w(f"- **1,000,000 samples**: `{million_label or 'no million-sample benchmark found'}`: the whole "
+      "program with one loaded slot of 1,000,000 samples (0.01 Angstroms apart, about 1000 samples per "
+      "pixel column) and its plot window open offscreen with a client area of 1000 × 600 pixels: "
+      "`RenderPlot` through the window's own surface, and the picture made ready to paint. "
       "The renderer emits every segment of the staircase"
       + (f" ({million_segments:.0f} lines)" if million_segments else "")
-      + "; the screen surface merges the segments that fall within one pixel column."
+      + "; the display list keeps each of them, and the screen surface merges the segments that fall "
+      "within one pixel column, lighting exactly the pixels that drawing every segment lights (a unit test "
+      "compares the two pictures)."
+      + (f" The same on the bare surfaces: {fmt_ms(million_surface_ms)}." if million_surface_ms is not None else "")
       + (f" Straight onto the span surface, without the recording: {fmt_ms(million_spans_ms)}."
          if million_spans_ms is not None else "")
+      + (f" Rebuilt from the recording alone: {fmt_ms(million_replay_ms)}." if million_replay_ms is not None else "")
       + " The peer draws one 1,000,000-sample `step` curve the same way as above.")
     w("- **Start-up**: measured from outside by `bench/map_timer`, which starts the program under Xvfb "
       "and waits for the X server to report the mapping of its first top-level window titled \"Quillon\" "

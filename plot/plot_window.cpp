@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "plot/number_format.h"
 #include "plot/plot_view.h"
@@ -61,9 +62,11 @@ int ShiftState(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-// The client area: paints the recorded drawing from a device-pixel buffer,
-// rebuilt only when the drawing, the size or the pixel ratio changed, and
-// passes mouse motion to Form_MouseMove.
+// The client area: paints the drawing from a device-pixel buffer and passes
+// mouse motion to Form_MouseMove. A new drawing goes into the buffer as it
+// is made (the live surface), so painting it costs nothing more; the
+// recorded drawing is replayed only when the size or the pixel ratio
+// changed since.
 class PlotCanvas : public QWidget {
  public:
   PlotCanvas(frmPlot_Spectra& window, const DisplayList& drawing)
@@ -73,19 +76,35 @@ class PlotCanvas : public QWidget {
     setAccessibleName(QStringLiteral("Plot"));
   }
 
-  void MarkDirty() {
-    dirty_ = true;
+  // The drawing was erased: the next lines go straight into a fresh buffer
+  // at the present size, as well as into the display list.
+  void BeginDrawing() {
+    live_.reset();
+    const double ratio = devicePixelRatioF();
+    PrepareBuffer(ratio);
+    live_ = std::make_unique<RasterSurface>(buffer_, PixelsPerTwip(this) * ratio, Background());
+    live_->Clear();
+    live_->SetForeColor(drawing_.ForeColor());  // the list's colour carries over a Clear
+    live_ratio_ = ratio;
+    dirty_ = false;
     update();
   }
+
+  // Where the lines of the drawing in progress are rasterised, if anywhere.
+  RasterSurface* Live() { return live_.get(); }
 
   QColor Background() const { return palette().color(QPalette::Base); }
 
   void Rasterize() {
     const double ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    const QSize pixels = BufferSize(ratio);
+    if (live_ && buffer_.size() == pixels && live_ratio_ == ratio && buffer_.isDetached()) {
+      live_->Flush();  // the picture is complete; later lines still go live
+      return;
+    }
+    live_.reset();
     if (!dirty_ && buffer_.size() == pixels && buffer_.devicePixelRatio() == ratio) return;
-    if (buffer_.size() != pixels) buffer_ = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    buffer_.setDevicePixelRatio(ratio);
+    PrepareBuffer(ratio);
     RasterSurface surface(buffer_, PixelsPerTwip(this) * ratio, Background());
     drawing_.Replay(surface);
     dirty_ = false;
@@ -108,9 +127,20 @@ class PlotCanvas : public QWidget {
   }
 
  private:
+  QSize BufferSize(double ratio) const { return (QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1)); }
+
+  // Only while no surface writes into it: a surface holds its pixels.
+  void PrepareBuffer(double ratio) {
+    const QSize pixels = BufferSize(ratio);
+    if (buffer_.size() != pixels) buffer_ = QImage(pixels, QImage::Format_RGB32);
+    buffer_.setDevicePixelRatio(ratio);
+  }
+
   frmPlot_Spectra& window_;
   const DisplayList& drawing_;
   QImage buffer_;
+  std::unique_ptr<RasterSurface> live_;  // after buffer_: it writes there until destroyed
+  double live_ratio_ = 0;
   bool dirty_ = true;
 };
 
@@ -121,17 +151,23 @@ class frmPlot_Spectra::WindowSurface : public DrawingSurface {
   explicit WindowSurface(frmPlot_Spectra& window) : window_(window) {}
   void Clear() override {
     window_.drawing_.Clear();
-    window_.canvas_->MarkDirty();
+    window_.canvas_->BeginDrawing();
   }
-  void SetForeColor(int32_t bgr) override { window_.drawing_.SetForeColor(bgr); }
-  void Line(float x1, float y1, float x2, float y2) override { window_.drawing_.Line(x1, y1, x2, y2); }
+  void SetForeColor(int32_t bgr) override {
+    window_.drawing_.SetForeColor(bgr);
+    if (RasterSurface* live = window_.canvas_->Live()) live->SetForeColor(bgr);
+  }
+  void Line(float x1, float y1, float x2, float y2) override {
+    window_.drawing_.Line(x1, y1, x2, y2);
+    if (RasterSurface* live = window_.canvas_->Live()) live->Line(x1, y1, x2, y2);
+  }
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     window_.drawing_.SetLabel(label, left, top, caption);
     QLabel* target = window_.AxisLabel(label);
     const AxisLabelSize& size = kAxisLabelSizes[static_cast<int>(label)];
     PlaceChild(target, left, top, size.width, size.height);
     target->setText(QString::fromStdString(caption));
-    window_.canvas_->MarkDirty();
+    window_.canvas_->update();  // labels are widgets: the buffer holds no text
   }
 
  private:

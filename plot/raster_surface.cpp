@@ -8,6 +8,13 @@
 
 namespace quillon {
 
+namespace {
+
+// Lines drawn in one pixel column before its edges are worked out.
+constexpr int kLinesBeforeLearning = 16;
+
+}  // namespace
+
 RasterSurface::RasterSurface(QImage& image, double pixels_per_twip, QColor background)
     : image_(image), scale_(pixels_per_twip), background_(background.rgb()) {
   // The spans write whole 32-bit pixels.
@@ -21,6 +28,8 @@ RasterSurface::RasterSurface(QImage& image, double pixels_per_twip, QColor backg
 RasterSurface::~RasterSurface() { Flush(); }
 
 void RasterSurface::Clear() {
+  extended_ = false;
+  last_in_column_ = false;
   pending_ = false;
   image_.fill(background_);
 }
@@ -32,11 +41,53 @@ void RasterSurface::SetForeColor(int32_t bgr) {
   pixel_ = color_.rgb();  // 0xAARRGGBB with alpha 255: the image's pixel format
 }
 
-void RasterSurface::Line(float x1, float y1, float x2, float y2) {
-  // Staircase lines share one coordinate exactly: convert it once.
-  const int px1 = ToPixel(x1, scale_), py1 = ToPixel(y1, scale_);
+void RasterSurface::Line(float x1, float y1, float x2, float y2) { DrawLine(x1, y1, x2, y2); }
+
+void RasterSurface::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const RecordedLine& line = lines[i];
+    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
+    if (before == nullptr || line.color != before->color) RasterSurface::SetForeColor(line.color);
+    DrawLine(line.x1, line.y1, line.x2, line.y2);
+  }
+}
+
+inline void RasterSurface::DrawLine(float x1, float y1, float x2, float y2) {
+  const bool joined = x1 == last_x_ && y1 == last_y_;
+  // Most lines of a dense spectrum start where the last one ended, inside
+  // the pending column, and end in it too: they only widen its extent.
+  if (joined && last_in_column_ && x2 >= column_lo_ && x2 < column_hi_ && y2 == y2) {
+    if (!extended_) {
+      extended_ = true;
+      extent_lo_ = extent_hi_ = y2;
+    } else {
+      extent_lo_ = y2 < extent_lo_ ? y2 : extent_lo_;
+      extent_hi_ = y2 > extent_hi_ ? y2 : extent_hi_;
+    }
+    last_x_ = x2;
+    last_y_ = y2;
+    last_pixel_known_ = false;
+    return;
+  }
+  SettleExtent();
+
+  // A staircase line's two ends share one coordinate exactly: convert only
+  // what is new.
+  int px1, py1;
+  if (joined && last_pixel_known_) {
+    px1 = last_px_;
+    py1 = last_py_;
+  } else {
+    px1 = ToPixel(x1, scale_);
+    py1 = ToPixel(y1, scale_);
+  }
   const int px2 = x2 == x1 ? px1 : ToPixel(x2, scale_);
   const int py2 = y2 == y1 ? py1 : ToPixel(y2, scale_);
+  last_x_ = x2;
+  last_y_ = y2;
+  last_px_ = px2;
+  last_py_ = py2;
+  last_pixel_known_ = true;
   if (py1 == py2) {
     HorizontalSpan(px1, px2, py1);
   } else if (px1 == px2) {
@@ -52,6 +103,49 @@ void RasterSurface::Line(float x1, float y1, float x2, float y2) {
     painter.end();
     bits_ = image_.bits();
   }
+
+  // The fast path above needs the line to end on the pending span, in its column.
+  last_in_column_ = false;
+  if (pending_ && px1 == px2 && px2 == pending_x_ && py2 >= pending_y1_ && py2 <= pending_y2_) {
+    if (!column_known_ || column_x_ != px2) {
+      // Learning a column's edges costs several conversions: worth it only
+      // where many lines meet, as when thousands of samples share a column.
+      if (++lines_in_column_ >= kLinesBeforeLearning) LearnColumn(px2);
+    }
+    last_in_column_ = column_known_ && column_x_ == px2;
+  }
+}
+
+// The first float whose pixel is at least `pixel`; NaN when the clamped
+// range has none.
+float RasterSurface::FirstTwipOfPixel(int pixel) const {
+  float t = static_cast<float>((pixel - 0.5) / scale_);
+  for (int k = 0; k < 64 && ToPixel(t, scale_) >= pixel; ++k) t = std::nextafter(t, -HUGE_VALF);
+  for (int k = 0; k < 64 && ToPixel(t, scale_) < pixel; ++k) t = std::nextafter(t, HUGE_VALF);
+  if (ToPixel(t, scale_) < pixel || ToPixel(std::nextafter(t, -HUGE_VALF), scale_) >= pixel)
+    return std::numeric_limits<float>::quiet_NaN();
+  return t;
+}
+
+void RasterSurface::LearnColumn(int x) {
+  // Columns are met from left to right: the last one's right edge is this
+  // one's left edge.
+  const float lo = column_known_ && column_x_ == x - 1 ? column_hi_ : FirstTwipOfPixel(x);
+  const float hi = FirstTwipOfPixel(x + 1);
+  // A NaN edge makes the fast path's test fail, which is what is wanted.
+  column_known_ = true;
+  column_x_ = x;
+  column_lo_ = lo;
+  column_hi_ = hi;
+}
+
+// Folds the lines that joined the pending column without conversion into
+// its pixel span.
+void RasterSurface::SettleExtent() {
+  if (!extended_) return;
+  extended_ = false;
+  pending_y1_ = std::min(pending_y1_, ToPixel(extent_lo_, scale_));
+  pending_y2_ = std::max(pending_y2_, ToPixel(extent_hi_, scale_));
 }
 
 void RasterSurface::HorizontalSpan(int x1, int x2, int y) {
@@ -70,6 +164,7 @@ void RasterSurface::HorizontalSpan(int x1, int x2, int y) {
 
 void RasterSurface::VerticalSpan(int x, int y1, int y2) {
   if (y1 > y2) std::swap(y1, y2);
+  if (!pending_ || x != pending_x_) lines_in_column_ = 0;
   if (pending_ && x == pending_x_ && y1 <= pending_y2_ + 1 && y2 >= pending_y1_ - 1) {
     pending_y1_ = std::min(pending_y1_, y1);
     pending_y2_ = std::max(pending_y2_, y2);
@@ -83,6 +178,8 @@ void RasterSurface::VerticalSpan(int x, int y1, int y2) {
 }
 
 void RasterSurface::Flush() {
+  SettleExtent();
+  last_in_column_ = false;
   if (!pending_) return;
   pending_ = false;
   WriteColumn(pending_x_, pending_y1_, pending_y2_);

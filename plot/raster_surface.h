@@ -10,12 +10,13 @@
 #include <QImage>
 #include <QPainter>
 #include <cstdint>
+#include <limits>
 
 #include "plot/renderer.h"
 
 namespace quillon {
 
-class RasterSurface : public DrawingSurface {
+class RasterSurface final : public DrawingSurface {
  public:
   /// Draws into `image` (not owned; Format_RGB32 or Format_ARGB32_Premultiplied,
   /// kept alive and unresized while the surface is used) at `pixels_per_twip`
@@ -32,6 +33,8 @@ class RasterSurface : public DrawingSurface {
   void Line(float x1, float y1, float x2, float y2) override;
   /// Labels are widgets (or text drawn by the caller); nothing to do here.
   void SetLabel(PlotLabel, float, float, const std::string&) override {}
+  /// The recorded lines in one loop, without a call per line.
+  void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) override;
 
   /// Writes the pending column span. Lines of one colour that fall into one
   /// pixel column are merged before they are written (order within a colour
@@ -52,6 +55,10 @@ class RasterSurface : public DrawingSurface {
   }
 
  private:
+  void DrawLine(float x1, float y1, float x2, float y2);
+  void SettleExtent();
+  void LearnColumn(int x);
+  float FirstTwipOfPixel(int pixel) const;
   void HorizontalSpan(int x1, int x2, int y);
   void VerticalSpan(int x, int y1, int y2);
   void WriteColumn(int x, int y1, int y2);
@@ -69,6 +76,24 @@ class RasterSurface : public DrawingSurface {
   // within one pixel column merge into one span.
   bool pending_ = false;
   int pending_x_ = 0, pending_y1_ = 0, pending_y2_ = 0;
+  // Lines that joined the pending column without a conversion: the range of
+  // their ends in twips, converted when the column is settled. ToPixel never
+  // decreases, so the pixels of the two extremes bound all of them.
+  bool extended_ = false;
+  float extent_lo_ = 0, extent_hi_ = 0;
+  // The twips [column_lo_, column_hi_) that fall on pixel column column_x_,
+  // once several lines have met in that column.
+  bool column_known_ = false;
+  int column_x_ = 0;
+  float column_lo_ = 0, column_hi_ = 0;
+  int lines_in_column_ = 0;
+  // The end of the last line and its pixel: a staircase's next line starts
+  // there. NaN never compares equal, so nothing matches before the first line.
+  float last_x_ = std::numeric_limits<float>::quiet_NaN();
+  float last_y_ = std::numeric_limits<float>::quiet_NaN();
+  bool last_pixel_known_ = false;
+  bool last_in_column_ = false;  ///< the last line ended in the pending column
+  int last_px_ = 0, last_py_ = 0;
 };
 
 class PainterSurface : public DrawingSurface {

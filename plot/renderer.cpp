@@ -33,15 +33,20 @@ class RenderBusyScope {
   int16_t& flag_;
 };
 
-// Pulls a coordinate into +-kSafeCoordinate; NaN stays NaN for the caller to drop.
-double Safe(double v) { return std::clamp(v, -kSafeCoordinate, kSafeCoordinate); }
+// Pulls a coordinate into +-kSafeCoordinate; NaN stays NaN for the caller to
+// drop. Written as max then min so that it compiles without branches.
+double Safe(double v) { return std::min(std::max(v, -kSafeCoordinate), kSafeCoordinate); }
 
 // Hands one line to the surface; a line with an undefined end (a NaN sample)
 // is dropped, every other one is drawn, pulled into the safe range.
 void EmitLine(DrawingSurface& surface, double x1, double y1, double x2, double y2) {
-  if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) return;
-  surface.Line(static_cast<float>(Safe(x1)), static_cast<float>(Safe(y1)), static_cast<float>(Safe(x2)),
-               static_cast<float>(Safe(y2)));
+  x1 = Safe(x1);
+  y1 = Safe(y1);
+  x2 = Safe(x2);
+  y2 = Safe(y2);
+  // Four values within +-kSafeCoordinate add up to a finite sum unless one is NaN.
+  if (std::isnan(x1 + y1 + x2 + y2)) return;
+  surface.Line(static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2), static_cast<float>(y2));
 }
 
 void EmitLabel(DrawingSurface& surface, PlotLabel label, double left, double top, const std::string& caption) {
@@ -98,6 +103,15 @@ void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurf
 }
 
 }  // namespace
+
+void DrawingSurface::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const RecordedLine& line = lines[i];
+    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
+    if (before == nullptr || line.color != before->color) SetForeColor(line.color);
+    Line(line.x1, line.y1, line.x2, line.y2);
+  }
+}
 
 AxisTicks ComputeTicks(double span, double minimum, double maximum) {
   AxisTicks ticks;

@@ -4,6 +4,7 @@
 // of both axes, one staircase curve per loaded slot and its zero-level marker.
 // Plain C++: the window is reached only through PlotHost and DrawingSurface.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,13 @@ namespace quillon {
 /// The plot window labels that the renderer places and fills.
 enum class PlotLabel { Label1, Label2, Label3, Label4, Label6, Label8 };
 inline constexpr int kPlotLabelCount = 6;
+
+/// One line as a display list keeps it: twips, with its colour (0x00BBGGRR).
+struct RecordedLine {
+  float x1, y1, x2, y2;
+  int32_t color;
+  bool operator==(const RecordedLine&) const = default;
+};
 
 /// Where the renderer draws. Coordinates are twips of the plot window's client
 /// area, origin top left, y downwards; colours are 0x00BBGGRR. The renderer
@@ -29,6 +37,12 @@ class DrawingSurface {
   virtual void Line(float x1, float y1, float x2, float y2) = 0;
   /// Moves a label to (left, top), twips, and sets its caption.
   virtual void SetLabel(PlotLabel label, float left, float top, const std::string& caption) = 0;
+  /// Draws `count` recorded lines in order, each in its own colour: the same
+  /// as SetForeColor at every change of colour (and at the first line unless
+  /// it has the colour of `previous`, the line drawn just before, if any),
+  /// and Line for each. A surface may override it to draw a long recording
+  /// with fewer calls; the picture must be the same.
+  virtual void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous);
 };
 
 /// The plot window as the renderer sees it.

@@ -79,6 +79,46 @@ TEST_P(RasterMatchesPainterTest, SamePixelsLitAsOnePainterCallPerSegment) {
   EXPECT_EQ(DifferingPixels(Raster(list, size, scale), PaintEverySegment(list, size, scale)), 0);
 }
 
+// A million-sample spectrum puts a thousand samples into each pixel
+// column, where the surface merges lines without converting them: the
+// pixels must still be those of every segment drawn on its own, whether the
+// lines come from a replay or one by one as they are drawn.
+TEST_P(RasterMatchesPainterTest, DenseSpectrumMergedInColumnsLightsTheSamePixels) {
+  const double scale = GetParam().pixels_per_twip;
+  SharedState state;
+  state.PlotWidth = 6000;
+  state.PlotHeight = 4500;
+  std::mt19937 random(3);
+  std::normal_distribution<double> noise(0, 6);
+  std::vector<double> levelled(120000);
+  for (std::size_t i = 0; i < levelled.size(); ++i)
+    levelled[i] = 90 + noise(random) + (i % 20000 < 300 ? -40 : 0) + (i % 33000 > 32800 ? 70 : 0);
+  PutSpectrum(state, 1, 4000, 0.025, levelled, 0);
+  levelled.assign(40000, 0);
+  for (double& v : levelled) v = 60 + noise(random);
+  PutSpectrum(state, 2, 5000, 0.01, levelled, -20);
+  state.PlotLambdaMin = 4000;
+  state.PlotLambdaMax = 7000;
+  RecordingHost host(state, 6000);
+  RenderPlot(state, host);
+  const DisplayList& list = host.list;
+  ASSERT_GT(list.LineCount(), 300000u);
+  const QSize size(static_cast<int>(6000 * scale), static_cast<int>(4500 * scale));
+  const QImage reference = PaintEverySegment(list, size, scale);
+  EXPECT_EQ(DifferingPixels(Raster(list, size, scale), reference), 0);
+
+  QImage live(size, QImage::Format_RGB32);
+  {
+    RasterSurface surface(live, scale, Qt::white);
+    surface.Clear();
+    for (const RecordedLine& l : list.Lines()) {
+      surface.SetForeColor(l.color);
+      surface.Line(l.x1, l.y1, l.x2, l.y2);
+    }
+  }
+  EXPECT_EQ(DifferingPixels(live, reference), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, RasterMatchesPainterTest,
                          ::testing::Values(ScaleCase{"Dpi96", 96.0 / 1440}, ScaleCase{"Dpi144", 144.0 / 1440},
                                            ScaleCase{"Retina", 192.0 / 1440}, ScaleCase{"Dpi72", 72.0 / 1440}),
