@@ -44,7 +44,9 @@ void FillErrorText(SharedState& state) {
 }
 
 std::string ErrorReportText(const SharedState& state, int32_t number) {
-  std::string text = number < 0 ? std::to_string(number) : " " + std::to_string(number);
+  // A blank stands where a minus sign would be.
+  std::string text(number < 0 ? "" : " ");
+  text += std::to_string(number);
   text += ' ';
   if (number >= 0 && number <= kErrorTextLast) {
     text += state.ErrorText.at(static_cast<std::size_t>(number));
