@@ -49,12 +49,26 @@ class SlotLoader {
         plot_(plot) {}
 
   FitsLoadDetails Run() {
+    // The renderer places a loaded slot's samples by these header values, so
+    // a refused file must not leave its own in a slot that still draws the
+    // previous spectrum.
+    const bool was_loaded = IsSet(state_.SlotLoaded[slot_]);
+    const double lambda0 = state_.SlotLambda0[slot_];
+    const double lambda_start = state_.SlotLambdaStart[slot_];
+    const double dispersion = state_.SlotDispersion[slot_];
+    const double naxis1 = state_.SlotNaxis1[slot_];
     try {
       Load();
     } catch (const std::bad_alloc&) {
       // Nothing is published before every sample has been computed, so the
       // slot is as it was.
       messages_.ShowMessage("There is not enough memory to load the file " + Quoted(label_) + ".");
+    }
+    if (was_loaded && !details_.published) {
+      state_.SlotLambda0[slot_] = lambda0;
+      state_.SlotLambdaStart[slot_] = lambda_start;
+      state_.SlotDispersion[slot_] = dispersion;
+      state_.SlotNaxis1[slot_] = naxis1;
     }
     return details_;
   }

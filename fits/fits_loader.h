@@ -14,7 +14,9 @@ namespace quillon {
 /// header, decodes and calibrates the samples, computes the level, and
 /// publishes the slot (row display, flags, a redraw when PlotWindowOpen is
 /// set). Refusals and warnings go to `messages` in order; a refused file
-/// leaves SlotLoaded, the samples, the row and the data range as they were.
+/// leaves SlotLoaded, the samples, the row and the data range as they were,
+/// and a slot that stays loaded keeps the wavelength scale and sample count
+/// (SlotLambda0, SlotLambdaStart, SlotDispersion, SlotNaxis1) it is drawn by.
 /// A slot outside 1..SlotCount loads nothing.
 void LoadFitsSpectrum(SharedState& state, int16_t slot, MessageSink& messages, RowDisplay& rows,
                       PlotRedraw& plot);
