@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,19 +62,43 @@ void WriteSpectrum(const fs::path& path, int index) {
   std::ofstream(path, std::ios::binary) << header << data;
 }
 
-void BM_LoadAndRedrawWithSixteenLoaded(benchmark::State& bench) {
-  const fs::path dir = fs::temp_directory_path() / "quillon-app-load-bench";
-  fs::create_directories(dir);
-  for (int i = 1; i <= kSlotCount; ++i) WriteSpectrum(dir / ("s" + std::to_string(i) + ".fts"), i);
-  fs::current_path(dir);
+// The whole program started in a fresh folder of its own, with a sink that
+// counts messages; the folder goes when the benchmark ends.
+class BenchProgram {
+ public:
+  explicit BenchProgram(const std::string& folder_name) : dir_(fs::temp_directory_path() / folder_name) {
+    fs::create_directories(dir_);
+    fs::current_path(dir_);
+    options_.messages = &sink_;
+    options_.end_program = [] {};
+    options_.settings_file = dir_ / "Quillon3.ini";
+    app_ = std::make_unique<QuillonApp>(options_);
+    app_->Start();
+  }
+  ~BenchProgram() {
+    app_.reset();
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(dir_);
+  }
+  BenchProgram(const BenchProgram&) = delete;
+  BenchProgram& operator=(const BenchProgram&) = delete;
 
-  SilentSink sink;
-  QuillonApp::Options options;
-  options.messages = &sink;
-  options.end_program = [] {};
-  options.settings_file = dir / "Quillon3.ini";
-  QuillonApp app(options);
-  app.Start();
+  const fs::path& Dir() const { return dir_; }
+  QuillonApp& App() { return *app_; }
+  int Messages() const { return sink_.count; }
+
+ private:
+  fs::path dir_;
+  SilentSink sink_;
+  QuillonApp::Options options_;
+  std::unique_ptr<QuillonApp> app_;
+};
+
+void BM_LoadAndRedrawWithSixteenLoaded(benchmark::State& bench) {
+  BenchProgram program("quillon-app-load-bench");
+  const fs::path& dir = program.Dir();
+  for (int i = 1; i <= kSlotCount; ++i) WriteSpectrum(dir / ("s" + std::to_string(i) + ".fts"), i);
+  QuillonApp& app = program.App();
   SharedState& state = app.State();
   const auto load = [&](int slot) {
     state.CurrentSlot = static_cast<int16_t>(slot);
@@ -89,9 +114,7 @@ void BM_LoadAndRedrawWithSixteenLoaded(benchmark::State& bench) {
     load(slot % kSlotCount + 1);
     ++slot;
   }
-  if (sink.count != 0) bench.SkipWithError("a load gave a message");
-  fs::current_path(fs::temp_directory_path());
-  fs::remove_all(dir);
+  if (program.Messages() != 0) bench.SkipWithError("a load gave a message");
 }
 BENCHMARK(BM_LoadAndRedrawWithSixteenLoaded)->Unit(benchmark::kMillisecond);
 
@@ -126,16 +149,8 @@ void PutMillionSamples(SharedState& state) {
 }
 
 void BM_PlotWindow_MillionSamples(benchmark::State& bench) {
-  const fs::path dir = fs::temp_directory_path() / "quillon-app-million-bench";
-  fs::create_directories(dir);
-  fs::current_path(dir);
-  SilentSink sink;
-  QuillonApp::Options options;
-  options.messages = &sink;
-  options.end_program = [] {};
-  options.settings_file = dir / "Quillon3.ini";
-  QuillonApp app(options);
-  app.Start();
+  BenchProgram program("quillon-app-million-bench");
+  QuillonApp& app = program.App();
   PutMillionSamples(app.State());
   app.MainWindow().Command3->click();  // Plot Spectra
   frmPlot_Spectra* plot = app.PlotWindowIfLoaded();
@@ -154,8 +169,6 @@ void BM_PlotWindow_MillionSamples(benchmark::State& bench) {
   }
   bench.counters["segments"] = static_cast<double>(plot->Drawing().LineCount());
   bench.counters["client_px"] = plot->ClientArea()->width() * plot->ClientArea()->height();
-  fs::current_path(fs::temp_directory_path());
-  fs::remove_all(dir);
 }
 BENCHMARK(BM_PlotWindow_MillionSamples)->Unit(benchmark::kMillisecond);
 

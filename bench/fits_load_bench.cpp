@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <system_error>
@@ -23,6 +24,7 @@
 
 #include "fits/byte_source.h"
 #include "fits/fits_loader.h"
+#include "fits/sample_decoder.h"
 #include "shell/shared_state.h"
 #include "shell/window_services.h"
 
@@ -141,6 +143,36 @@ void BM_LoadFromMemory(benchmark::State& bench) {
     bench.SkipWithError("the benchmark bytes did not load cleanly");
 }
 BENCHMARK(BM_LoadFromMemory)->Arg(16)->Arg(-32)->Unit(benchmark::kMicrosecond);
+
+// The samples alone, two ways: every byte fetched by its own one-byte read
+// and assembled by the literal arithmetic, against the data block read in
+// one piece and decoded from memory, as the loader does.
+void BM_SamplesByteByByte(benchmark::State& bench) {
+  const int bitpix = static_cast<int>(bench.range(0));
+  const std::string path = (Folder() / FileName(bitpix)).string();
+  std::vector<double> samples;
+  for (auto _ : bench) {
+    if (!ReadSamplesByteByByte(path, 2880, kSamples, bitpix, bitpix == 16 ? 32768 : 0, samples)) bench.SkipWithError("read failed");
+    benchmark::DoNotOptimize(samples.data());
+  }
+}
+BENCHMARK(BM_SamplesByteByByte)->Arg(16)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
+
+void BM_SamplesInOnePiece(benchmark::State& bench) {
+  const int bitpix = static_cast<int>(bench.range(0));
+  const std::string path = (Folder() / FileName(bitpix)).string();
+  const int64_t length = int64_t{kSamples} * BytesPerSample(bitpix);
+  std::vector<unsigned char> block(static_cast<std::size_t>(length));
+  std::vector<double> samples;
+  for (auto _ : bench) {
+    std::string reason, error;
+    std::unique_ptr<FileSource> source = FileSource::Open(path, reason);
+    if (!source || !source->Read(2880, length, block.data(), error)) bench.SkipWithError("read failed");
+    (void)DecodeSamples(block.data(), kSamples, bitpix, bitpix == 16 ? 32768 : 0, samples);
+    benchmark::DoNotOptimize(samples.data());
+  }
+}
+BENCHMARK(BM_SamplesInOnePiece)->Arg(16)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
 
 bool WriteFiles() {
   std::string pattern = (std::filesystem::temp_directory_path() / "quillon-load-bench-XXXXXX").string();

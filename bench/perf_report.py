@@ -48,24 +48,33 @@ def read_key_values(path):
 
 
 def benchmarks(results):
-    """{binary: [(name, real ms, extra counters)]} and the run's context."""
+    """{binary: [(name, real ms, extra counters)]} and the run's context.
+    With repetitions, a benchmark's figure is the median of its repetitions
+    (a passing load on a shared machine moves one repetition, not the
+    median); its counters come from its first repetition."""
     found, context = {}, {}
     for path in sorted(glob.glob(os.path.join(results, "gbench_*.json"))):
         binary = os.path.basename(path)[len("gbench_"):-len(".json")]
         with open(path) as f:
             data = json.load(f)
         context = data.get("context", context)
-        rows = []
+        order, runs, medians = [], {}, {}
         for b in data.get("benchmarks", []):
-            if b.get("run_type") == "aggregate":
-                continue
+            context["repetitions"] = max(context.get("repetitions", 1), b.get("repetitions", 1))
+            name = b.get("run_name", b["name"])
             ms = b["real_time"] * UNIT_MS[b.get("time_unit", "ns")]
+            if b.get("run_type") == "aggregate":
+                if b.get("aggregate_name") == "median":
+                    medians[name] = ms
+                continue
             extra = {k: v for k, v in b.items() if k not in (
                 "name", "run_name", "run_type", "repetitions", "repetition_index", "threads",
                 "iterations", "real_time", "cpu_time", "time_unit", "family_index",
                 "per_family_instance_index", "aggregate_name", "label")}
-            rows.append((b["name"], ms, extra))
-        found[binary] = rows
+            if name not in runs:
+                order.append(name)
+                runs[name] = (ms, extra)
+        found[binary] = [(name, medians.get(name, runs[name][0]), runs[name][1]) for name in order]
     return found, context
 
 
@@ -212,7 +221,10 @@ def main(argv):
     w("# Quillon performance report")
     w("")
     w(f"Produced by `scripts/bench` on {now} (commit {git_commit()}), Release build, "
-      f"{cpu} CPUs at {mhz} MHz as Google Benchmark reports them{load_text}. Every figure below "
+      f"{cpu} CPUs at {mhz} MHz as Google Benchmark reports them{load_text}"
+      + (f"; each benchmark figure is the median of {context['repetitions']} repetitions"
+         if context.get("repetitions", 1) > 1 else "")
+      + ". Every figure below "
       "comes from the same run; the ratios are the Python peer's time divided by Quillon's, "
       "so larger is better. Run `scripts/bench` again to refresh this file.")
     w("")

@@ -154,6 +154,10 @@ class RecordingRaster : public DrawingSurface {
     list_.Line(x1, y1, x2, y2);
     raster_.Line(x1, y1, x2, y2);
   }
+  void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) override {
+    list_.DrawRecorded(lines, count, previous);
+    raster_.DrawRecorded(lines, count, previous);
+  }
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     list_.SetLabel(label, left, top, caption);
   }

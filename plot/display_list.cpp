@@ -12,7 +12,7 @@ void DisplayList::Clear() {
   ++clear_count_;
 }
 
-void DisplayList::Line(float x1, float y1, float x2, float y2) {
+inline void DisplayList::Record(float x1, float y1, float x2, float y2) {
   const bool same_color = !colors_.empty() && colors_.back().color == color_;
   if (!same_color) colors_.push_back({kinds_.size(), color_});
   const bool joined = same_color && !kinds_.empty() && x1 == end_x_ && y1 == end_y_;
@@ -28,6 +28,17 @@ void DisplayList::Line(float x1, float y1, float x2, float y2) {
   }
   end_x_ = x2;
   end_y_ = y2;
+}
+
+void DisplayList::Line(float x1, float y1, float x2, float y2) { Record(x1, y1, x2, y2); }
+
+void DisplayList::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const RecordedLine& line = lines[i];
+    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
+    if (before == nullptr || line.color != before->color) color_ = line.color;
+    Record(line.x1, line.y1, line.x2, line.y2);
+  }
 }
 
 // Hands the lines to `sink` in order, a block at a time, as RecordedLines.

@@ -26,6 +26,8 @@ class DisplayList : public DrawingSurface {
   void SetForeColor(int32_t bgr) override { color_ = bgr; }
   void Line(float x1, float y1, float x2, float y2) override;
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override;
+  /// Records the lines as Line would, in one loop.
+  void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) override;
 
   /// Lines since the last Clear(), in drawing order.
   std::vector<RecordedLine> Lines() const;
@@ -53,6 +55,7 @@ class DisplayList : public DrawingSurface {
     std::size_t first_line;
     int32_t color;
   };
+  void Record(float x1, float y1, float x2, float y2);
   template <typename Sink>
   void Decode(Sink&& sink) const;
 

@@ -161,6 +161,10 @@ class frmPlot_Spectra::WindowSurface : public DrawingSurface {
     window_.drawing_.Line(x1, y1, x2, y2);
     if (RasterSurface* live = window_.canvas_->Live()) live->Line(x1, y1, x2, y2);
   }
+  void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) override {
+    window_.drawing_.DrawRecorded(lines, count, previous);
+    if (RasterSurface* live = window_.canvas_->Live()) live->DrawRecorded(lines, count, previous);
+  }
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     window_.drawing_.SetLabel(label, left, top, caption);
     QLabel* target = window_.AxisLabel(label);
