@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <random>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "app/quillon_app.h"
+#include "bench/million_samples.h"
 #include "fits/accept_file.h"
 #include "plot/plot_window.h"
 #include "shell/main_window.h"
@@ -117,36 +117,6 @@ void BM_LoadAndRedrawWithSixteenLoaded(benchmark::State& bench) {
   if (program.Messages() != 0) bench.SkipWithError("a load gave a message");
 }
 BENCHMARK(BM_LoadAndRedrawWithSixteenLoaded)->Unit(benchmark::kMillisecond);
-
-// One slot of 1,000,000 samples, 0.01 Angstroms apart, as render_bench draws.
-void PutMillionSamples(SharedState& state) {
-  constexpr int n = 1'000'000;
-  std::mt19937 random(7);
-  std::normal_distribution<double> noise(0, 1.2);
-  SampleArray levelled(n + 1, 0.0);
-  double top = 0;
-  for (int j = 1; j <= n; ++j) {
-    double v = 100 + 0.0005 * j / 100 + noise(random);
-    if (j % 250'000 < 400) v -= 40;
-    if (j % 330'000 > 329'600) v += 90;
-    levelled[static_cast<std::size_t>(j)] = v;
-    top = std::max(top, v);
-  }
-  const int slot = 1;
-  state.SlotLoaded[slot] = kTrue;
-  state.SlotLambda0[slot] = 4000;
-  state.SlotLambdaStart[slot] = 4000;
-  state.SlotDispersion[slot] = 0.01;
-  state.SlotNaxis1[slot] = n;
-  state.SlotLambdaEnd[slot] = 4000 + 0.01 * n;
-  state.SlotLevelled[slot] = std::move(levelled);
-  state.SlotIntensity[slot] = state.SlotLevelled[slot];
-  state.SlotNorm[slot] = 100;
-  state.SlotLevelledMax[slot] = top;
-  state.SpectraLoaded = kTrue;
-  state.DataLambdaMin = state.PlotLambdaMin = 4000;
-  state.DataLambdaMax = state.PlotLambdaMax = 4000 + 0.01 * n;
-}
 
 void BM_PlotWindow_MillionSamples(benchmark::State& bench) {
   BenchProgram program("quillon-app-million-bench");

@@ -21,6 +21,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/million_samples.h"
 #include "plot/display_list.h"
 #include "plot/raster_surface.h"
 #include "plot/renderer.h"
@@ -64,37 +65,12 @@ SharedState SixteenSpectra() {
   return state;
 }
 
-// One slot of 1,000,000 samples, 0.01 Angstroms apart: a continuum with
-// noise and a few lines, levelled to about 100.
+// One slot of 1,000,000 samples on the 1000 x 600-pixel plot.
 SharedState MillionSamples() {
-  constexpr int n = 1'000'000;
   SharedState state;
   state.PlotWidth = static_cast<int16_t>(kWidthPx / kPixelsPerTwip);
   state.PlotHeight = static_cast<int16_t>(kHeightPx / kPixelsPerTwip);
-  std::mt19937 random(7);
-  std::normal_distribution<double> noise(0, 1.2);
-  const int slot = 1;
-  state.SlotLoaded[slot] = kTrue;
-  state.SlotLambdaStart[slot] = 4000;
-  state.SlotDispersion[slot] = 0.01;
-  state.SlotNaxis1[slot] = n;
-  state.SlotLambdaEnd[slot] = 4000 + 0.01 * n;
-  SampleArray levelled(n + 1, 0.0);
-  double top = 0;
-  for (int j = 1; j <= n; ++j) {
-    double v = 100 + 0.0005 * j / 100 + noise(random);
-    if (j % 250'000 < 400) v -= 40;         // absorption lines
-    if (j % 330'000 > 329'600) v += 90;     // emission lines
-    levelled[static_cast<std::size_t>(j)] = v;
-    top = std::max(top, v);
-  }
-  state.SlotLevelled[slot] = std::move(levelled);
-  state.SlotLevelledMax[slot] = top;
-  state.SpectraLoaded = kTrue;
-  state.DataLambdaMin = 4000;
-  state.DataLambdaMax = 4000 + 0.01 * n;
-  state.PlotLambdaMin = state.DataLambdaMin;
-  state.PlotLambdaMax = state.DataLambdaMax;
+  PutMillionSamples(state);
   return state;
 }
 

@@ -99,8 +99,7 @@ LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double
     low[0] = low[k] < low[0] ? low[k] : low[0];
     high[0] = high[k] > high[0] ? high[k] : high[0];
   }
-  const double low_bound = low[0], high_bound = high[0];
-  return {low_bound, high_bound};
+  return {low[0], high[0]};
 }
 
 int64_t FirstNonFinite(const std::vector<double>& values, int64_t n) {

@@ -35,8 +35,7 @@ void DisplayList::Line(float x1, float y1, float x2, float y2) { Record(x1, y1, 
 void DisplayList::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
   for (std::size_t i = 0; i < count; ++i) {
     const RecordedLine& line = lines[i];
-    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
-    if (before == nullptr || line.color != before->color) color_ = line.color;
+    if (ColorChangesAt(lines, i, previous)) color_ = line.color;
     Record(line.x1, line.y1, line.x2, line.y2);
   }
 }

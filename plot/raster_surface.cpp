@@ -46,8 +46,7 @@ void RasterSurface::Line(float x1, float y1, float x2, float y2) { DrawLine(x1, 
 void RasterSurface::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
   for (std::size_t i = 0; i < count; ++i) {
     const RecordedLine& line = lines[i];
-    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
-    if (before == nullptr || line.color != before->color) RasterSurface::SetForeColor(line.color);
+    if (ColorChangesAt(lines, i, previous)) RasterSurface::SetForeColor(line.color);
     DrawLine(line.x1, line.y1, line.x2, line.y2);
   }
 }

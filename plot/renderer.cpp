@@ -37,16 +37,23 @@ class RenderBusyScope {
 // drop. Written as max then min so that it compiles without branches.
 double Safe(double v) { return std::min(std::max(v, -kSafeCoordinate), kSafeCoordinate); }
 
-// Hands one line to the surface; a line with an undefined end (a NaN sample)
-// is dropped, every other one is drawn, pulled into the safe range.
-void EmitLine(DrawingSurface& surface, double x1, double y1, double x2, double y2) {
+// A line as a surface receives it, pulled into the safe range; false for a
+// line with an undefined end (a NaN sample), which is dropped.
+bool SafeLine(double x1, double y1, double x2, double y2, int32_t color, RecordedLine& out) {
   x1 = Safe(x1);
   y1 = Safe(y1);
   x2 = Safe(x2);
   y2 = Safe(y2);
   // Four values within +-kSafeCoordinate add up to a finite sum unless one is NaN.
-  if (std::isnan(x1 + y1 + x2 + y2)) return;
-  surface.Line(static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2), static_cast<float>(y2));
+  if (std::isnan(x1 + y1 + x2 + y2)) return false;
+  out = {static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2), static_cast<float>(y2), color};
+  return true;
+}
+
+// Hands one line to the surface, as SafeLine lets it through.
+void EmitLine(DrawingSurface& surface, double x1, double y1, double x2, double y2) {
+  RecordedLine line;
+  if (SafeLine(x1, y1, x2, y2, 0, line)) surface.Line(line.x1, line.y1, line.x2, line.y2);
 }
 
 void EmitLabel(DrawingSurface& surface, PlotLabel label, double left, double top, const std::string& caption) {
@@ -89,14 +96,8 @@ class CurveLines {
   CurveLines& operator=(const CurveLines&) = delete;
 
   void Add(double x1, double y1, double x2, double y2) {
-    x1 = Safe(x1);
-    y1 = Safe(y1);
-    x2 = Safe(x2);
-    y2 = Safe(y2);
-    if (std::isnan(x1 + y1 + x2 + y2)) return;
-    block_[filled_++] = {static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
-                         static_cast<float>(y2), in_force_.color};
-    if (filled_ == kBlock) Flush();
+    if (!SafeLine(x1, y1, x2, y2, in_force_.color, block_[filled_])) return;
+    if (++filled_ == kBlock) Flush();
   }
 
   void Flush() {
@@ -145,8 +146,7 @@ void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurf
 void DrawingSurface::DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous) {
   for (std::size_t i = 0; i < count; ++i) {
     const RecordedLine& line = lines[i];
-    const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
-    if (before == nullptr || line.color != before->color) SetForeColor(line.color);
+    if (ColorChangesAt(lines, i, previous)) SetForeColor(line.color);
     Line(line.x1, line.y1, line.x2, line.y2);
   }
 }

@@ -23,6 +23,14 @@ struct RecordedLine {
   bool operator==(const RecordedLine&) const = default;
 };
 
+/// Whether lines[i] of a recorded block needs its colour set: it is the
+/// first line drawn, or its colour differs from the line drawn before it
+/// (`previous` for the block's first line, null when there is none).
+inline bool ColorChangesAt(const RecordedLine* lines, std::size_t i, const RecordedLine* previous) {
+  const RecordedLine* before = i == 0 ? previous : &lines[i - 1];
+  return before == nullptr || lines[i].color != before->color;
+}
+
 /// Where the renderer draws. Coordinates are twips of the plot window's client
 /// area, origin top left, y downwards; colours are 0x00BBGGRR. The renderer
 /// only ever passes finite coordinates inside +-kSafeCoordinate.
