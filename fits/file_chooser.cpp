@@ -24,6 +24,7 @@
 #include "fits/accept_file.h"
 #include "shell/int_convert.h"
 #include "shell/qt_twips.h"
+#include "shell/window_colours.h"
 
 namespace quillon {
 
@@ -67,10 +68,7 @@ frmLoad_FitsFile::frmLoad_FitsFile(SharedState& state, WindowServices& services,
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle("Load 1-D Calibrated Fits file");
   setAccessibleName("Load 1-D Calibrated Fits file");
-  QPalette grey = palette();
-  grey.setColor(QPalette::Window, ColorFromBgr(kFormBackground));
-  setPalette(grey);
-  setAutoFillBackground(true);
+  FixBackground(this, ColorFromBgr(kFormBackground));
 
   CreateControls();
   // Start at the design size, laid out by the size rules, so the window
@@ -95,6 +93,8 @@ void frmLoad_FitsFile::CreateControls() {
   Command1 = new QPushButton("OK", this);
   Command2 = new QPushButton("Cancel", this);
 
+  // The labels stand on the grey window: black under any theme.
+  for (QLabel* label : {Label1, Label2, Label3, Label4, Label5}) FixTextColour(label, Qt::black);
   Label1->setBuddy(Text1);
   Label2->setBuddy(Combo1);
   Label3->setBuddy(Dir1);

@@ -22,6 +22,7 @@
 #include "plot/print_commands.h"
 #include "plot/raster_surface.h"
 #include "shell/qt_twips.h"
+#include "shell/window_colours.h"
 
 namespace quillon {
 
@@ -93,7 +94,9 @@ class PlotCanvas : public QWidget {
   // Where the lines of the drawing in progress are rasterised, if anywhere.
   RasterSurface* Live() { return live_.get(); }
 
-  QColor Background() const { return palette().color(QPalette::Base); }
+  // The page the renderer's black frame, grey grid and slot colours are made
+  // for: white under any theme.
+  QColor Background() const { return Qt::white; }
 
   void Rasterize() {
     const double ratio = devicePixelRatioF();
@@ -252,6 +255,7 @@ void frmPlot_Spectra::BuildControls() {
   Label8 = make_label("Label8", {}, QStringLiteral("Bottom intensity tick"));
   for (QLabel* label : {Label1, Label2, Label3, Label4, Label6, Label8}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);  // the read-out keeps working over them
+    FixTextColour(label, Qt::black);                       // on the white page
   }
 
   // Bottom row.
@@ -259,21 +263,16 @@ void frmPlot_Spectra::BuildControls() {
   Label7 = make_label("Label7", {}, QStringLiteral("Wavelength read-out"));
   Label9 = make_label("Label9", QStringLiteral("Intensity"), QStringLiteral("Intensity"));
   Label10 = make_label("Label10", {}, QStringLiteral("Intensity read-out"));
+  for (QLabel* plain : {Label5, Label9}) FixTextColour(plain, Qt::black);
   for (QLabel* box : {Label7, Label10}) {
     box->setAlignment(Qt::AlignCenter);
     box->setFrameShape(QFrame::Box);
     box->setLineWidth(1);
-    box->setAutoFillBackground(true);
-    QPalette white = box->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    box->setPalette(white);
+    FixColours(box, Qt::white, Qt::black);
   }
   // Created before Command1 so that the "In" button is drawn over it.
   Label11 = make_label("Label11", QStringLiteral("Zoom"), QStringLiteral("Zoom"));
-  Label11->setAutoFillBackground(true);
-  QPalette white = Label11->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  Label11->setPalette(white);
+  FixColours(Label11, Qt::white, Qt::black);
 
   HScroll1 = new QScrollBar(Qt::Horizontal, canvas_);
   HScroll1->setObjectName(QStringLiteral("HScroll1"));

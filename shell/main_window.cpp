@@ -17,18 +17,12 @@
 #include <algorithm>
 
 #include "shell/qt_twips.h"
+#include "shell/window_colours.h"
 #include "shell/window_fonts.h"
 
 namespace quillon {
 
 namespace {
-
-void SetBackground(QWidget* widget, const QColor& colour) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, colour);
-  widget->setPalette(palette);
-  widget->setAutoFillBackground(true);
-}
 
 void PlaceBox(QWidget* widget, const TwipsBox& box) { PlaceChild(widget, box.left, box.top, box.width, box.height); }
 
@@ -51,7 +45,7 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
 
   client_ = new QWidget;
   client_->setObjectName(QStringLiteral("ClientArea"));
-  SetBackground(client_, ColorFromBgr(kMainBackColor));
+  FixBackground(client_, ColorFromBgr(kMainBackColor));
   client_->setFixedSize(TwipsToPixels(kMainClientWidth, this), TwipsToPixels(kMainClientHeight, this));
   // The table keeps its designed size; on a screen too small for it the
   // window scrolls instead of cutting off the last rows.
@@ -59,7 +53,7 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidgetResizable(false);
   scroll_->setWidget(client_);
-  SetBackground(scroll_, ColorFromBgr(kMainBackColor));
+  FixBackground(scroll_, ColorFromBgr(kMainBackColor));
   setCentralWidget(scroll_);
 
   BuildFixedControls();
@@ -78,9 +72,7 @@ void frmMain::BuildFixedControls() {
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setAlignment(Qt::AlignCenter);
   Label1->setFont(BoldSansFont(24));
-  QPalette title = Label1->palette();
-  title.setColor(QPalette::WindowText, ColorFromBgr(kTitleColor));
-  Label1->setPalette(title);
+  FixTextColour(Label1, ColorFromBgr(kTitleColor));
   PlaceChild(Label1, 1560, 0, 6855, 495);
 
   Command3 = new QPushButton(QStringLiteral("Plot Spectra"), client_);
@@ -101,6 +93,7 @@ QLabel* frmMain::Heading(const char* text, double left, double width) {
   label->setAlignment(Qt::AlignCenter);
   label->setFont(WindowFont());
   label->setAccessibleName(label->text());
+  FixTextColour(label, Qt::black);  // on the window colour, whatever the theme
   PlaceChild(label, left, 720, width, 255);
   // Where this platform's font sets the heading wider than its box, widen the
   // box about the same centre rather than cut the text off.
@@ -119,7 +112,7 @@ QLabel* frmMain::Cell(const QString& accessible_name, RowControl control, int16_
   cell->setAlignment(Qt::AlignCenter);
   cell->setFrameStyle(QFrame::Box | QFrame::Plain);
   cell->setLineWidth(1);
-  SetBackground(cell, Qt::white);
+  FixColours(cell, Qt::white, Qt::black);  // black text and border on white, whatever the theme
   cell->setAccessibleName(accessible_name);
   PlaceBox(cell, RowControlBox(control, row));
   return cell;
@@ -140,13 +133,15 @@ void frmMain::BuildRow(int16_t r) {
   number->setAlignment(Qt::AlignCenter);
   number->setFont(BoldSansFont(9.75));
   number->setAccessibleName(QStringLiteral("Spectrum %1").arg(r));
+  FixTextColour(number, Qt::black);
   PlaceBox(number, RowControlBox(RowControl::Label4, r));
   Label4[index] = number;
 
   auto* swatch = new QLabel(client_);
   swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
   // Row 10's curve is a near-black red that no eye tells from black; its swatch is plain black.
-  SetBackground(swatch, ColorFromBgr(r == 10 ? 0 : DefaultSlotColor(r)));
+  FixBackground(swatch, ColorFromBgr(r == 10 ? 0 : DefaultSlotColor(r)));
+  FixTextColour(swatch, Qt::black);  // the border
   swatch->setAccessibleName(RowName("Colour", r));
   PlaceBox(swatch, RowControlBox(RowControl::Label3, r));
   Label3[index] = swatch;
@@ -173,7 +168,7 @@ void frmMain::BuildRow(int16_t r) {
   Label10[index] = Cell(RowName("Offset value", r), RowControl::Label10, r);
 
   auto* line = new QFrame(client_);
-  SetBackground(line, Qt::black);
+  FixBackground(line, Qt::black);
   const TwipsBox span = RowControlBox(RowControl::Line10, r);
   QRect pixels = TwipsToPixelRect(span.left, span.top, span.width, 0, this);
   line->setGeometry(pixels.x(), pixels.y() - 1, pixels.width(), 2);  // two pixels wide, centred on the line

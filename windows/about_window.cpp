@@ -6,6 +6,7 @@
 
 #include "shell/int_convert.h"
 #include "shell/qt_twips.h"
+#include "shell/window_colours.h"
 #include "shell/window_fonts.h"
 
 #ifndef QUILLON_VERSION
@@ -42,10 +43,7 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
   setWindowTitle(QStringLiteral("About"));
   setAccessibleName(windowTitle());
   setFont(WindowFont());
-  QPalette grey = palette();
-  grey.setColor(QPalette::Window, QColor(224, 224, 224));
-  setPalette(grey);
-  setAutoFillBackground(true);
+  FixBackground(this, QColor(224, 224, 224));
   setFixedSize(TwipsToPixels(kClientWidth, this), TwipsToPixels(kClientHeight, this));
 
   for (const AboutLabel& place : kLabels) {
@@ -53,15 +51,14 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
     label->setObjectName(QStringLiteral("Label%1").arg(place.number));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
+    FixTextColour(label, Qt::black);  // the window-text colour of the grey box, whatever the theme
     PlaceChild(label, kLabelLeft, place.top, kLabelWidth, place.height);
     labels_[static_cast<std::size_t>(place.number)] = label;
   }
 
   Label(1)->setText(QStringLiteral("Quillon Software"));
   Label(1)->setFont(BoldSerifFont(13.5));
-  QPalette navy = Label(1)->palette();
-  navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-  Label(1)->setPalette(navy);
+  FixTextColour(Label(1), QColor(0, 0, 128));
   Label(6)->setText(VersionLine());
   Label(7)->setText(QString(61, QLatin1Char('-')));
   Label(7)->setAccessibleName(QStringLiteral("Separator"));

@@ -1,0 +1,171 @@
+// The windows under a dark desktop theme (Fusion with a dark palette): every
+// control with a background of its own keeps dark text on it, read from the
+// pixels the controls draw. Its own test program, since the theme is global.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/quillon_app.h"
+#include "fits/file_chooser.h"
+#include "plot/plot_window.h"
+#include "shell/main_window.h"
+#include "shell/qt_twips.h"
+#include "support/fits_writer.h"
+#include "support/temp_dir.h"
+#include "windows/about_window.h"
+
+namespace quillon {
+namespace {
+
+class RecordingSink : public MessageSink {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+
+// The dark scheme desktop themes give Fusion: light text on dark grey.
+QPalette DarkPalette() {
+  QPalette p;
+  const QColor window(53, 53, 53), base(35, 35, 35), text(230, 230, 230);
+  p.setColor(QPalette::Window, window);
+  p.setColor(QPalette::WindowText, text);
+  p.setColor(QPalette::Base, base);
+  p.setColor(QPalette::AlternateBase, window);
+  p.setColor(QPalette::Text, text);
+  p.setColor(QPalette::Button, window);
+  p.setColor(QPalette::ButtonText, text);
+  p.setColor(QPalette::BrightText, Qt::red);
+  p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  p.setColor(QPalette::HighlightedText, Qt::black);
+  p.setColor(QPalette::ToolTipBase, window);
+  p.setColor(QPalette::ToolTipText, text);
+  p.setColor(QPalette::PlaceholderText, QColor(140, 140, 140));
+  return p;
+}
+
+int Lightness(QRgb pixel) { return qGray(pixel); }
+
+// What a control shows inside its border (two pixels kept clear of it).
+struct Ink {
+  int background = 0;  ///< lightness of the most common pixel
+  int darkest = 255;   ///< lightness of the darkest pixel
+  int dark_pixels = 0; ///< pixels darker than 96
+};
+
+Ink ReadInk(QWidget* widget) {
+  const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  std::vector<int> histogram(256, 0);
+  Ink ink;
+  for (int y = 2; y < image.height() - 2; ++y) {
+    for (int x = 2; x < image.width() - 2; ++x) {
+      const int l = Lightness(image.pixel(x, y));
+      ++histogram[static_cast<std::size_t>(l)];
+      ink.darkest = std::min(ink.darkest, l);
+      if (l < 96) ++ink.dark_pixels;
+    }
+  }
+  ink.background = static_cast<int>(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+  return ink;
+}
+
+class DarkThemeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(DarkPalette());
+  }
+
+  DarkThemeTest() {
+    testing::FitsImage image;
+    image.bitpix = -32;
+    image.object = "Alpha Lyr";
+    image.crval1 = 4000;
+    image.cd1_1 = 2.0;
+    for (int i = 1; i <= 600; ++i) image.raw.push_back(1000.0 + 50.0 * std::sin(i * 0.1));
+    testing::WriteFits(dir / "vega.fts", image);
+
+    QuillonApp::Options options;
+    options.messages = &sink;
+    options.end_program = [] {};
+    options.settings_file = dir / "Quillon3.ini";
+    app = std::make_unique<QuillonApp>(options);
+    app->Start({(dir / "vega.fts").string()});
+  }
+
+  testing::TempDir dir;
+  testing::ScopedCurrentDir here{dir.path()};
+  RecordingSink sink;
+  std::unique_ptr<QuillonApp> app;
+};
+
+void ExpectDarkTextOnLight(QWidget* widget, const char* what) {
+  SCOPED_TRACE(what);
+  ASSERT_NE(widget, nullptr);
+  const Ink ink = ReadInk(widget);
+  EXPECT_GE(ink.background, 176) << "background lightness";
+  EXPECT_LE(ink.darkest, 60) << "darkest pixel of the text";
+  EXPECT_GE(ink.dark_pixels, 8) << "pixels of the text";
+}
+
+TEST_F(DarkThemeTest, ALoadedRowsCellsShowDarkTextOnWhite) {
+  ASSERT_TRUE(sink.messages.empty());
+  frmMain& main = app->MainWindow();
+  ASSERT_EQ(main.Label8[1]->text(), "Alpha Lyr");
+  ExpectDarkTextOnLight(main.Label7[1], "Filename cell");
+  ExpectDarkTextOnLight(main.Label8[1], "Object cell");
+  ExpectDarkTextOnLight(main.Label13[1], "Level cell");
+  ExpectDarkTextOnLight(main.Label10[1], "Offset cell");
+  ExpectDarkTextOnLight(main.Label12[1], "Velocity cell");
+  // Headings and row numbers stand on the light blue window.
+  ExpectDarkTextOnLight(main.Label5, "Filename heading");
+  ExpectDarkTextOnLight(main.Label11, "Velocity heading");
+  ExpectDarkTextOnLight(main.Label4[1], "Row number");
+}
+
+TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
+  app->MainWindow().Command3->click();
+  frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
+  ASSERT_NE(plot, nullptr);
+  const SharedState& s = app->State();
+  // The mouse in the middle of the frame, as the window system reports it.
+  QWidget* area = plot->ClientArea();
+  const QPointF at(TwipsToPixels((s.FrameLeft + s.FrameRight) / 2.0, area),
+                   TwipsToPixels((s.FrameTop + s.FrameBottom) / 2.0, area));
+  QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(area, &move);
+  ASSERT_FALSE(plot->Label7->text().trimmed().isEmpty());
+  ASSERT_FALSE(plot->Label10->text().trimmed().isEmpty());
+  ExpectDarkTextOnLight(plot->Label7, "Wavelength read-out");
+  ExpectDarkTextOnLight(plot->Label10, "Intensity read-out");
+  // The page the curves are drawn on stays white, its labels black.
+  const QImage page = plot->GrabClientArea();
+  EXPECT_EQ(QColor(page.pixel(2, 2)), QColor(Qt::white));
+  EXPECT_EQ(plot->Label3->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_EQ(plot->Label5->palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {
+  app->MainWindow().Command1[2]->click();
+  frmLoad_FitsFile& chooser = app->Chooser();
+  ExpectDarkTextOnLight(chooser.Label1, "File Name:");
+  ExpectDarkTextOnLight(chooser.Label3, "Directories:");
+  app->ShowAboutWindow();
+  frmAbout* about = app->AboutIfLoaded();
+  ASSERT_NE(about, nullptr);
+  ExpectDarkTextOnLight(about->Label(4), "report line");
+  EXPECT_EQ(about->Label(1)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+}
+
+}  // namespace
+}  // namespace quillon
