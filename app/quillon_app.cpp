@@ -48,7 +48,7 @@ QuillonApp::~QuillonApp() {
 }
 
 void QuillonApp::Start(const std::vector<std::string>& files) {
-  main_->show();
+  main_->ShowAtStart();
   if (!files.empty()) LoadCommandLineFiles(state_, files, *this);
 }
 
@@ -99,6 +99,7 @@ void QuillonApp::OpenFileChooser() {
   chooser.SetFileTypeIndex(1);
   ShowModeless(chooser);
   chooser.SetFileTypeIndex(0);
+  chooser.SelectFileName();  // typing replaces the proposed name
 }
 
 void QuillonApp::ShowHeaderCards(int16_t slot) { header_viewer_.Get().ShowCardsFromTop(slot); }

@@ -236,6 +236,11 @@ void frmLoad_FitsFile::Command2_Click() {
 
 // ---- Public helpers ------------------------------------------------------------
 
+void frmLoad_FitsFile::SelectFileName() {
+  Text1->setFocus(Qt::OtherFocusReason);
+  Text1->selectAll();
+}
+
 void frmLoad_FitsFile::SetFileTypeIndex(int index) {
   if (index < 0 || index >= Combo1->count()) return;
   if (Combo1->currentIndex() == index) {

@@ -38,6 +38,10 @@ class frmLoad_FitsFile : public QWidget {
   /// re-reads the file list. An index outside 0..3 changes nothing.
   void SetFileTypeIndex(int index);
 
+  /// Puts the keyboard in the name box with its text selected, so typing
+  /// replaces the proposed name. Load does this each time it shows the window.
+  void SelectFileName();
+
   /// Sets the window's outer size in twips and runs the size rules at once
   /// (a size below the minimum snaps back to it).
   void SetOuterSize(double width, double height);

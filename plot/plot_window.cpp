@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStringList>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -122,6 +123,30 @@ class PlotCanvas : public QWidget {
                              QSizeF(event->rect().size()) * buffer_.devicePixelRatio()));
   }
 
+  // The wheel over the plot presses In (away from the user) or Out (towards
+  // the user), one press a notch, through the buttons' own handlers, so their
+  // limits and refusals hold. Over a control the wheel is that control's.
+  void wheelEvent(QWheelEvent* event) override {
+    if (childAt(event->position().toPoint()) != nullptr) {
+      event->ignore();
+      return;
+    }
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    // Fine-grained wheels send parts of a notch; a turn back starts afresh.
+    if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;
+    wheel_ += delta;
+    while (wheel_ >= kNotch) {
+      wheel_ -= kNotch;
+      window_.Command1_Click();
+    }
+    while (wheel_ <= -kNotch) {
+      wheel_ += kNotch;
+      window_.Command2_Click();
+    }
+  }
+
   void mouseMoveEvent(QMouseEvent* event) override {
     const QPointF p = event->position();
     window_.Form_MouseMove(MouseButtons(event->buttons()), ShiftState(event->modifiers()),
@@ -139,8 +164,11 @@ class PlotCanvas : public QWidget {
     buffer_.setDevicePixelRatio(ratio);
   }
 
+  static constexpr int kNotch = 120;  // QWheelEvent's eighths of a degree in one wheel notch
+
   frmPlot_Spectra& window_;
   const DisplayList& drawing_;
+  int wheel_ = 0;  // the part of a notch turned so far
   QImage buffer_;
   std::unique_ptr<RasterSurface> live_;  // after buffer_: it writes there until destroyed
   double live_ratio_ = 0;
@@ -311,6 +339,7 @@ void frmPlot_Spectra::BuildShortcuts() {
   bind(QKeySequence(Qt::Key_Equal), [this] { Command1_Click(); });  // "+" without Shift
   bind(QKeySequence(Qt::Key_Minus), [this] { Command2_Click(); });
   bind(QKeySequence(Qt::Key_0), [this] { Command3_Click(); });
+  bind(QKeySequence(Qt::Key_Home), [this] { Command3_Click(); });
   // Panning moves the scroll bar, whose change handler redraws.
   bind(QKeySequence(Qt::Key_Left), [this] { HScroll1->setValue(HScroll1->value() - HScroll1->singleStep()); });
   bind(QKeySequence(Qt::Key_Right), [this] { HScroll1->setValue(HScroll1->value() + HScroll1->singleStep()); });

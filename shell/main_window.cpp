@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QUrl>
 #include <algorithm>
 
@@ -59,6 +60,7 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
   BuildFixedControls();
   for (int16_t r = 1; r <= kSlotCount; ++r) BuildRow(r);
   BuildMenus();
+  BuildShortcuts();
   FitToScreen();
 
   connect(Command3, &QPushButton::clicked, this, [this] { logic_.Command3_Click(); });
@@ -193,19 +195,44 @@ void frmMain::BuildRow(int16_t r) {
   line->lower();
 }
 
+// The captions are the designed ones; each "&" only underlines the letter
+// that opens the menu or runs the entry from the keyboard (Alt+F, Alt+P, Alt+H).
 void frmMain::BuildMenus() {
-  mFile = menuBar()->addMenu(QStringLiteral("File"));
-  mOpen = mFile->addAction(QStringLiteral("Open ..."));  // no handler
+  mFile = menuBar()->addMenu(QStringLiteral("&File"));
+  mOpen = mFile->addAction(QStringLiteral("&Open ..."));  // no handler
   mDash1 = mFile->addSeparator();
-  mExit = mFile->addAction(QStringLiteral("Exit"));
+  mExit = mFile->addAction(QStringLiteral("E&xit"));
   connect(mExit, &QAction::triggered, this, &frmMain::mExit_Click);
-  mPrintSetup = menuBar()->addAction(QStringLiteral("Print Setup ..."));  // no handler
-  mHelp = menuBar()->addMenu(QStringLiteral("Help"));
-  mHelpIntro = mHelp->addAction(QStringLiteral("Help - Intro"));
+  mPrintSetup = menuBar()->addAction(QStringLiteral("&Print Setup ..."));  // no handler
+  mHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+  mHelpIntro = mHelp->addAction(QStringLiteral("&Help - Intro"));
   connect(mHelpIntro, &QAction::triggered, this, [this] { logic_.mHelpIntro_Click(); });
   mDash2 = mHelp->addSeparator();
-  mAbout = mHelp->addAction(QStringLiteral("About"));
+  mAbout = mHelp->addAction(QStringLiteral("&About"));
   connect(mAbout, &QAction::triggered, this, [this] { logic_.mAbout_Click(); });
+}
+
+// Keys beside the menus. They are the window's shortcuts rather than the
+// entries', so the menus show the designed captions alone.
+void frmMain::BuildShortcuts() {
+  const auto bind = [this](const QKeySequence& keys, Qt::ShortcutContext context, auto handler) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(context);
+    connect(shortcut, &QShortcut::activated, this, handler);
+  };
+  // Help and Exit from whichever of the program's windows is active.
+  bind(QKeySequence(Qt::Key_F1), Qt::ApplicationShortcut, [this] { mHelpIntro->trigger(); });
+  bind(QKeySequence(Qt::CTRL | Qt::Key_Q), Qt::ApplicationShortcut, [this] { mExit->trigger(); });
+  // F10 opens the first menu; the arrow keys then move along the menu bar.
+  bind(QKeySequence(Qt::Key_F10), Qt::WindowShortcut, [this] { menuBar()->setActiveAction(mFile->menuAction()); });
+}
+
+void frmMain::ShowAtStart() {
+  show();
+  // The keyboard starts on row 1's Load button, its focus frame shown as
+  // after a Tab, so the user sees where keys go.
+  Command1[1]->setFocus(Qt::TabFocusReason);
+  setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void frmMain::FitToScreen() {

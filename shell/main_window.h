@@ -49,6 +49,10 @@ class frmMain : public QMainWindow, private MainView {
   MainWindowLogic& Logic() { return logic_; }
   void SetDropHandler(DropHandler handler) { drop_handler_ = std::move(handler); }
 
+  /// Shows the window with the keyboard focus on row 1's Load button and its
+  /// focus frame drawn, as after a Tab.
+  void ShowAtStart();
+
   /// File, Exit: runs Form_Unload and ends the program, as closing the window does.
   void mExit_Click();
 
@@ -108,6 +112,7 @@ class frmMain : public QMainWindow, private MainView {
   void BuildFixedControls();
   void BuildRow(int16_t row);
   void BuildMenus();
+  void BuildShortcuts();
   void FitToScreen();
   QLabel* Heading(const char* text, double left, double width);
   QLabel* Cell(const QString& accessible_name, RowControl control, int16_t row);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPalette>
+#include <QShortcut>
 
 #include "shell/int_convert.h"
 #include "shell/qt_twips.h"
@@ -70,6 +71,10 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
   }
 
   Form_Load();
+
+  // Escape closes the window as its close box does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 QLabel* frmAbout::Label(int n) const {

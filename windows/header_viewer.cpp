@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <algorithm>
 #include <cmath>
@@ -35,6 +36,10 @@ frmDisplayHdr::frmDisplayHdr(SharedState& state, WindowServices& /*services: the
 
   ChooseCardFont();
   logic_.Form_Load();
+
+  // Escape closes the window as its close box does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 double frmDisplayHdr::LinePixels() const { return HeaderViewerLogic::kLineTwips * PixelsPerTwip(this); }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QShowEvent>
 #include <algorithm>
 
@@ -54,6 +55,10 @@ frmHelp::frmHelp(SharedState& state, QWidget* parent)
   }
 
   logic_.Form_Load();
+
+  // Escape closes the window as its close box does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 QLabel* frmHelp::Label1(int k) const {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <string>
 #include <vector>
 
@@ -384,6 +385,63 @@ TEST_F(PlotWindowTest, KeyboardGoesThroughTheSameHandlers) {
   EXPECT_EQ(w.Command1->text(), "In");
   EXPECT_EQ(w.mPrint->text(), "Print");
   EXPECT_EQ(w.mPrint->shortcut(), QKeySequence(QKeySequence::Print));
+}
+
+TEST_F(PlotWindowTest, HomeIsFullRangeAndCtrlPRunsThePrintEntry) {
+  frmPlot_Spectra& w = Open();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_Plus);
+  QTest::keyClick(&w, Qt::Key_Plus);
+  ASSERT_EQ(state.PlotLambdaMin, 5125);
+  QTest::keyClick(&w, Qt::Key_Home);
+  EXPECT_EQ(state.PlotLambdaMin, 4000);
+  EXPECT_EQ(state.PlotLambdaMax, 7000);
+  EXPECT_EQ(BarOf(w), (ScrollBarSettings{5500, 5500, 5500, 300, 3000}));
+
+  // Ctrl+P triggers the menu's own entry (its printing is not wanted here).
+  QObject::disconnect(w.mPrint, &QAction::triggered, &w, nullptr);
+  int printed = 0;
+  QObject::connect(w.mPrint, &QAction::triggered, &w, [&printed] { ++printed; });
+  QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(printed, 1);
+}
+
+// One wheel event over the client area at `at` (pixels), `delta` in eighths of a degree.
+void Wheel(QWidget* target, QPoint at, int delta) {
+  QWheelEvent event(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(target, &event);
+}
+
+TEST_F(PlotWindowTest, TheWheelOverThePlotPressesInAndOut) {
+  frmPlot_Spectra& w = Open();
+  QWidget* area = w.ClientArea();
+  const QPoint inside = TwipsToPixelRect((state.FrameLeft + state.FrameRight) / 2.0,
+                                         (state.FrameTop + state.FrameBottom) / 2.0, 0, 0, area)
+                            .topLeft();
+  Wheel(area, inside, 120);  // one notch away from the user: In
+  EXPECT_EQ(state.PlotLambdaMin, 4750);
+  EXPECT_EQ(state.PlotLambdaMax, 6250);
+  EXPECT_EQ(BarOf(w), (ScrollBarSettings{4750, 6250, 5500, 150, 1500}));
+  Wheel(area, inside, 60);  // half a notch does nothing yet
+  EXPECT_EQ(state.PlotLambdaMin, 4750);
+  Wheel(area, inside, 60);
+  EXPECT_EQ(state.PlotLambdaMin, 5125);
+  Wheel(area, inside, 120);
+  EXPECT_EQ(state.PlotLambdaMin, 5312.5);
+  // A fourth In would pass a tenth of the range: refused, nothing redrawn.
+  services.drawings.clear();
+  Wheel(area, inside, 120);
+  EXPECT_EQ(state.PlotLambdaMin, 5312.5);
+  EXPECT_TRUE(services.drawings.empty());
+  // Towards the user: Out, as the button does; two notches in one event press it twice.
+  Wheel(area, inside, -240);
+  EXPECT_EQ(state.PlotLambdaMin, 4750);
+  EXPECT_EQ(state.PlotLambdaMax, 6250);
+  // Over a button the wheel is not the plot's.
+  Wheel(w.Command1, QPoint(3, 3), 120);
+  EXPECT_EQ(state.PlotLambdaMin, 4750);
 }
 
 TEST_F(PlotWindowTest, ClientAreaRendersDrawingAndControlsAtAnyScale) {
