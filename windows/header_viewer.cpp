@@ -1,6 +1,9 @@
 #include "windows/header_viewer.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -40,6 +43,22 @@ frmDisplayHdr::frmDisplayHdr(SharedState& state, WindowServices& /*services: the
   // Escape closes the window as its close box does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+  // Ctrl+C, or the entry of the surface's context menu, copies the header.
+  CopyHeader_ = new QAction(QStringLiteral("Copy Header"), this);
+  CopyHeader_->setShortcut(QKeySequence::Copy);
+  CopyHeader_->setShortcutContext(Qt::WindowShortcut);
+  connect(CopyHeader_, &QAction::triggered, this, &frmDisplayHdr::CopyHeader);
+  addAction(CopyHeader_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void frmDisplayHdr::CopyHeader() {
+  const int16_t slot = logic_.PrintedSlot();
+  if (slot == 0) return;  // nothing printed yet
+  const std::string text = HeaderText(logic_.State(), slot);
+  // Cards are ASCII; Latin-1 keeps any other byte as the character it stands for on the screen.
+  QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 double frmDisplayHdr::LinePixels() const { return HeaderViewerLogic::kLineTwips * PixelsPerTwip(this); }

@@ -14,6 +14,7 @@
 #include "windows/header_viewer_logic.h"
 #include "shell/held_position.h"
 
+class QAction;
 class QScrollBar;
 
 namespace quillon {
@@ -41,6 +42,13 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   /// The fixed-pitch font the cards are printed in.
   const QFont& CardFont() const { return card_font_; }
 
+  /// Copies the whole header of the slot whose cards the window shows, one
+  /// card a line, to the clipboard (Ctrl+C and the context menu's "Copy
+  /// Header"). Before anything is printed nothing is copied.
+  void CopyHeader();
+  /// The "Copy Header" entry of the context menu.
+  QAction* CopyHeaderAction() const { return CopyHeader_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -57,6 +65,7 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
 
   HeaderViewerLogic logic_;
   QScrollBar* VScroll1_ = nullptr;
+  QAction* CopyHeader_ = nullptr;
   HeldPosition position_;
   QSize handled_client_;  ///< client size whose Form_Resize has run (or that the logic set itself)
   bool displayed_ = false;

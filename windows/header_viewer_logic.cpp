@@ -185,12 +185,25 @@ void HeaderViewerLogic::ClearSurface() {
 }
 
 void HeaderViewerLogic::PrintCards(int16_t slot, int first, int last) {
+  printed_slot_ = slot;
   const CardArray& cards = state_.HeaderCard[slot];
   for (int k = std::max(first, 1); k <= last; ++k) {
     // A count beyond the stored cards prints empty lines rather than reading past them.
     lines_.push_back(static_cast<std::size_t>(k) < cards.size() ? cards[static_cast<std::size_t>(k)] : std::string());
   }
   view_.SurfaceChanged();
+}
+
+std::string HeaderText(const SharedState& state, int16_t slot) {
+  std::string text;
+  if (slot < 1 || slot > kSlotCount) return text;
+  const CardArray& cards = state.HeaderCard[slot];
+  const int count = state.HeaderLineCount[slot];
+  for (int k = 1; k <= count && static_cast<std::size_t>(k) < cards.size(); ++k) {
+    text += cards[static_cast<std::size_t>(k)];
+    text += '\n';
+  }
+  return text;
 }
 
 }  // namespace quillon

@@ -97,6 +97,9 @@ class HeaderViewerLogic {
   const HeaderScrollBar& VScroll1() const { return VScroll1_; }
   /// The lines on the surface, top first, as printed since the last clear.
   const std::vector<std::string>& PrintedLines() const { return lines_; }
+  const SharedState& State() const { return state_; }
+  /// The slot whose cards were printed last (0 before the first printing).
+  int16_t PrintedSlot() const { return printed_slot_; }
 
  private:
   int16_t CurrentLineCount() const;
@@ -121,7 +124,12 @@ class HeaderViewerLogic {
   int16_t HdrLastCard_ = 0;
   HeaderScrollBar VScroll1_;
   std::vector<std::string> lines_;
+  int16_t printed_slot_ = 0;
 };
+
+/// The whole header of `slot` as text: cards 1..HeaderLineCount(slot), one a
+/// line, each ended by "\n". Empty for a slot outside 1..16 or without cards.
+std::string HeaderText(const SharedState& state, int16_t slot);
 
 /// Card lines a window of outer height `height` (twips) is taken to hold: the
 /// whole part of (height - 560) / 194.5, never below 0.

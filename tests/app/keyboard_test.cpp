@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -225,6 +226,33 @@ TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo)
   EXPECT_EQ(app->AboutIfLoaded(), nullptr);
   EXPECT_EQ(app->HeaderViewerIfLoaded(), nullptr);
   EXPECT_EQ(ends, 0);
+}
+
+TEST_F(KeyboardTest, TheHeaderViewerCopiesTheWholeHeaderOneCardALine) {
+  Start({(dir / "vega.fts").string(), (dir / "sun.fts").string()});
+  const SharedState& s = app->State();
+  Main().Command4[2]->click();
+  frmDisplayHdr& viewer = app->HeaderViewer();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
+
+  std::string expected;
+  for (int k = 1; k <= s.HeaderLineCount[2]; ++k) expected += s.HeaderCard[2][static_cast<std::size_t>(k)] + "\n";
+  ASSERT_GT(s.HeaderLineCount[2], 5);
+  ASSERT_NE(expected.find("OBJECT  = 'Sun"), std::string::npos);
+
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(QStringLiteral("before"));
+  QTest::keyClick(&viewer, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(clipboard->text().toStdString(), expected);
+
+  // The context menu's entry copies the same; the shown slot counts, not the row pressed last.
+  clipboard->setText(QStringLiteral("before"));
+  ASSERT_TRUE(viewer.actions().contains(viewer.CopyHeaderAction()));
+  EXPECT_EQ(viewer.contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_EQ(viewer.CopyHeaderAction()->text(), "Copy Header");
+  app->State().CurrentSlot = 1;
+  viewer.CopyHeaderAction()->trigger();
+  EXPECT_EQ(clipboard->text().toStdString(), expected);
 }
 
 }  // namespace

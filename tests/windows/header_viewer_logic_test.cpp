@@ -303,5 +303,27 @@ TEST(HeaderViewerUnload, StoresGeometryRoundedAndClamped) {
   EXPECT_EQ(v.state.HdrWidth, 32767);
 }
 
+TEST(HeaderText, TheWholeHeaderOneCardALineAndTheSlotPrintedLast) {
+  SharedState state;
+  FillHeader(state, 3, 4);
+  EXPECT_EQ(HeaderText(state, 3), "S3 CARD1\nS3 CARD2\nS3 CARD3\nS3 CARD4\n");
+  // Never past the cards held, never outside the slots.
+  state.HeaderLineCount[3] = 9;
+  EXPECT_EQ(HeaderText(state, 3), "S3 CARD1\nS3 CARD2\nS3 CARD3\nS3 CARD4\n");
+  state.HeaderLineCount[3] = -2;
+  EXPECT_EQ(HeaderText(state, 3), "");
+  EXPECT_EQ(HeaderText(state, 0), "");
+  EXPECT_EQ(HeaderText(state, 17), "");
+  EXPECT_EQ(HeaderText(state, 5), "");  // an empty slot
+
+  // The viewer knows which slot it shows, also after CurrentSlot moved on.
+  Viewer v(60, 8340, 2);
+  EXPECT_EQ(v.logic.PrintedSlot(), 2);
+  FillHeader(v.state, 4, 10);
+  v.logic.PrintCardsFromTop(4);
+  v.state.CurrentSlot = 2;
+  EXPECT_EQ(v.logic.PrintedSlot(), 4);
+}
+
 }  // namespace
 }  // namespace quillon
