@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,11 +10,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QUrl>
 #include <algorithm>
 
@@ -26,6 +31,30 @@ namespace quillon {
 namespace {
 
 void PlaceBox(QWidget* widget, const TwipsBox& box) { PlaceChild(widget, box.left, box.top, box.width, box.height); }
+
+// The style of the window's buttons: the application's own, plus the classic
+// dotted rectangle inside the button that has the keyboard focus, so the
+// focus shows clearly on the light blue window whatever the style draws for
+// it (Fusion only tints the button's outline). Nothing else changes.
+class FocusFrameStyle : public QProxyStyle {
+ public:
+  FocusFrameStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    if (element != CE_PushButton || !(option->state & State_HasFocus) ||
+        !(option->state & State_KeyboardFocusChange)) {
+      return;
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(option->palette.color(QPalette::ButtonText), 1, Qt::DotLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(option->rect.adjusted(3, 3, -4, -4));
+    painter->restore();
+  }
+};
 
 QString RowName(const char* role, int16_t row) { return QStringLiteral("%1 row %2").arg(QLatin1String(role)).arg(row); }
 
@@ -62,6 +91,10 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
   BuildMenus();
   BuildShortcuts();
   FitToScreen();
+  // Made last, so it outlives the buttons it draws.
+  auto* buttons = new FocusFrameStyle;
+  buttons->setParent(this);
+  for (QPushButton* button : client_->findChildren<QPushButton*>()) button->setStyle(buttons);
 
   connect(Command3, &QPushButton::clicked, this, [this] { logic_.Command3_Click(); });
   logic_.Form_Load(settings_file_);

@@ -168,6 +168,11 @@ TEST_F(KeyboardTest, TheKeyboardStartsOnRowOnesLoadWithItsFocusFrameShown) {
   const QImage plain = Main().Command1[2]->grab().toImage();
   ASSERT_EQ(focused.size(), plain.size());
   EXPECT_NE(focused, plain);
+  // Without the focus a button looks exactly as the style draws any button.
+  QPushButton reference(QStringLiteral("Load"), Main().ClientArea());
+  reference.setGeometry(Main().Command1[2]->geometry().translated(0, 600));
+  reference.show();
+  EXPECT_EQ(reference.grab().toImage(), plain);
   // Space presses it: the chooser opens for row 1.
   QTest::keyClick(load1, Qt::Key_Space);
   ASSERT_NE(app->ChooserIfLoaded(), nullptr);
