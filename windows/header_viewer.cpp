@@ -3,9 +3,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
