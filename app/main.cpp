@@ -36,8 +36,11 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
   QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the program
-  for (const QString& argument : QApplication::arguments().mid(1)) {
-    if (argument != QLatin1String("--")) files.push_back(argument.toStdString());
+  // File names as the system's bytes, from what QApplication left in argv
+  // (it takes its own options out): arguments() would decode them as UTF-8
+  // and lose any name that is not.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") != 0) files.push_back(argv[i]);
   }
 
   quillon::QuillonApp app;
