@@ -280,8 +280,9 @@ pid_t TemporaryFileOwner(std::string_view name, std::string_view base) {
   name.remove_suffix(kSuffix.size());
   const std::size_t dot = name.find('.');
   if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return 0;
+  // Decimal numbers as the writer prints them: digits only, no leading zero.
   const auto all_digits = [](std::string_view digits) {
-    return digits.find_first_not_of("0123456789") == std::string_view::npos;
+    return digits.find_first_not_of("0123456789") == std::string_view::npos && (digits.size() == 1 || digits[0] != '0');
   };
   const std::string_view pid_text = name.substr(0, dot);
   if (!all_digits(pid_text) || !all_digits(name.substr(dot + 1)) || pid_text.size() > 9) return 0;

@@ -497,6 +497,8 @@ TEST(WriteSettingsFile, RemovesTheTemporaryFilesOfEndedWritersOnly) {
       "Quillon3.ini." + gone + ".tmp",            // no number
       "Quillon3.ini." + gone + ".0.tmp.bak",      // not the exact form
       "Quillon3.ini." + gone + ".x.tmp",
+      "Quillon3.ini.0" + gone + ".0.tmp",         // the writer prints no leading zero
+      "Quillon3.ini." + gone + ".00.tmp",
       "Quillon3.ini.-" + gone + ".0.tmp",
       "Quillon3.ini." + gone + ".0.TMP",
       "other.ini." + gone + ".0.tmp",
