@@ -463,6 +463,27 @@ TEST(WriteSettingsFile, ALinkPlantedInAStickySharedFolderLeavesTheOtherOwnersFil
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(ReadBytes(shared / "Quillon3.ini"), kDefaultFile);
   EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"Quillon3.ini"});
+
+  // The other way round: an ordinary user's write meets a link that another
+  // user (root here) planted. The sticky folder forbids replacing it, so the
+  // write fails with a reason; nothing is written through it.
+  fs::remove(shared / "Quillon3.ini");
+  WriteBytes(dir / "root.txt", "root's file\n");
+  fs::create_symlink(dir / "root.txt", shared / "Quillon3.ini");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(2);
+    const std::string reason = WriteSettingsFile(SharedState{}, shared / "Quillon3.ini");
+    ::_exit(reason == "Operation not permitted" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(dir / "root.txt"), "root's file\n");
+  EXPECT_TRUE(fs::is_symlink(shared / "Quillon3.ini"));
+  EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"Quillon3.ini"});
 }
 
 TEST(WriteSettingsFile, AFifoOrOtherSpecialFileStaysAndFailsTheWrite) {
