@@ -23,6 +23,7 @@
 
 #include "fits/accept_file.h"
 #include "shell/int_convert.h"
+#include "shell/qt_file_names.h"
 #include "shell/qt_twips.h"
 #include "shell/window_colours.h"
 
@@ -32,13 +33,15 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;        // the folder a Dir1 line opens
 constexpr int kDepthRole = Qt::UserRole + 1;   // its indentation level
+constexpr int kNameRole = Qt::UserRole + 2;    // a File1 line's name as the system's bytes
 constexpr int32_t kFormBackground = 0x00C0C0C0;
 
 // Design client area of the window, twips.
 constexpr double kDesignClientWidth = 6930;
 constexpr double kDesignClientHeight = 5085;
 
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+// Names and paths show readably; the items keep their bytes (kNameRole, kPathRole).
+QString ToQt(const std::string& text) { return ShownFileName(text); }
 
 // Indents each folder line by its depth, so the list reads as a path
 // opening down to the current folder with its subfolders beneath.
@@ -126,7 +129,7 @@ void frmLoad_FitsFile::CreateControls() {
   connect(Drive1, &QComboBox::currentIndexChanged, this, [this](int) { Drive1_Change(); });
   connect(File1, &QListWidget::currentRowChanged, this, [this](int) { File1_Click(); });
   // Pressing an entry that is already selected puts it back in the name box too.
-  connect(File1, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { Text1->setText(item->text()); });
+  connect(File1, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { PutInNameBox(item); });
   connect(File1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { File1_DblClick(); });
   // A folder opens on a double click; a single click only selects it.
   connect(Dir1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { OpenDir1Item(item); });
@@ -212,7 +215,7 @@ void frmLoad_FitsFile::Dir1_Change() {
 }
 
 void frmLoad_FitsFile::File1_Click() {
-  if (const QListWidgetItem* item = File1->currentItem()) Text1->setText(item->text());
+  if (const QListWidgetItem* item = File1->currentItem()) PutInNameBox(item);
 }
 
 void frmLoad_FitsFile::File1_DblClick() {
@@ -224,7 +227,7 @@ void frmLoad_FitsFile::Command1_Click() {
   ShowPathInLabel4();
   // Slot 0 belongs to no row: without a Load press there is nothing to fill.
   if (state_.CurrentSlot >= 1 && state_.CurrentSlot <= state_.SlotCount) {
-    AcceptFitsFile(state_, dir1_path_, Text1->text().toStdString(), services_);
+    AcceptFitsFile(state_, dir1_path_, NameBoxFileName(), services_);
   }
   hide();  // the position is stored by Cancel and the close box only
 }
@@ -405,7 +408,7 @@ void frmLoad_FitsFile::FillDir1(const FolderList& list) {
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
   for (const FolderEntry& entry : list.entries) {
     auto* item = new QListWidgetItem(entry.open ? open : closed, ToQt(entry.name), Dir1);
-    item->setData(kPathRole, ToQt(entry.path));
+    item->setData(kPathRole, NameBytes(entry.path));
     item->setData(kDepthRole, entry.depth);
     item->setToolTip(ToQt(entry.path));
   }
@@ -426,12 +429,28 @@ bool frmLoad_FitsFile::ReadFile1() {
   last_file_error_.clear();
   const QSignalBlocker filling(File1);
   File1->clear();
-  for (const std::string& name : files.names) File1->addItem(ToQt(name));
+  for (const std::string& name : files.names) {
+    auto* item = new QListWidgetItem(ToQt(name), File1);
+    item->setData(kNameRole, NameBytes(name));
+  }
   return true;
 }
 
 void frmLoad_FitsFile::PutFirstFileInNameBox() {
-  Text1->setText(File1->count() > 0 ? File1->item(0)->text() : QString());
+  PutInNameBox(File1->count() > 0 ? File1->item(0) : nullptr);
+}
+
+void frmLoad_FitsFile::PutInNameBox(const QListWidgetItem* item) {
+  name_box_native_ = item != nullptr ? NameString(item->data(kNameRole).toByteArray()) : std::string();
+  name_box_shown_ = item != nullptr ? item->text() : QString();
+  Text1->setText(name_box_shown_);
+}
+
+std::string frmLoad_FitsFile::NameBoxFileName() const {
+  // A name the list put there is opened by its own bytes, which its shown
+  // form may have lost; a name the user typed is taken as typed.
+  if (Text1->text() == name_box_shown_) return name_box_native_;
+  return NativeFileName(Text1->text());
 }
 
 void frmLoad_FitsFile::ShowPathInLabel4() {
@@ -470,7 +489,7 @@ void frmLoad_FitsFile::StorePosition() {
 
 void frmLoad_FitsFile::OpenDir1Item(QListWidgetItem* item) {
   if (item == nullptr) return;
-  SetDir1Path(item->data(kPathRole).toString().toStdString());
+  SetDir1Path(NameString(item->data(kPathRole).toByteArray()));
 }
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 
 #include <QPoint>
 #include <QSize>
+#include <QString>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -108,6 +109,8 @@ class frmLoad_FitsFile : public QWidget {
   void FillDir1(const FolderList& list);
   bool ReadFile1();
   void PutFirstFileInNameBox();
+  void PutInNameBox(const QListWidgetItem* item);
+  std::string NameBoxFileName() const;
   void ShowPathInLabel4();
   void KeepOnScreen();
   void StorePosition();
@@ -119,6 +122,8 @@ class frmLoad_FitsFile : public QWidget {
   std::string file1_path_;
   std::string file1_pattern_;
   std::vector<std::string> drives_;
+  std::string name_box_native_;  ///< the bytes of the name the file list last put in Text1
+  QString name_box_shown_;       ///< ... and how Text1 showed it
   std::string last_file_error_;  ///< the file-list read failure last reported
   int drive_index_ = -1;  ///< Drive1's index as last applied, to undo a drive that cannot be read
   ChooserLayout layout_;

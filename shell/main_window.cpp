@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "shell/qt_file_names.h"
 #include "shell/qt_twips.h"
 #include "shell/window_colours.h"
 #include "shell/window_fonts.h"
@@ -327,7 +328,8 @@ void frmMain::SetCellText(int16_t row, RowCell cell, const std::string& text) {
     case RowCell::Offset: label = Label10[i]; break;
     case RowCell::Velocity: label = Label12[i]; break;
   }
-  const QString value = QString::fromStdString(text);
+  // The file name is the system's bytes; it shows readable and on one line.
+  const QString value = cell == RowCell::FileName ? ShownFileName(text) : QString::fromStdString(text);
   label->setText(value);
   // A long file or object name is cut off by its cell; the tip shows it whole.
   if (cell == RowCell::FileName || cell == RowCell::Object) label->setToolTip(value);
@@ -369,7 +371,8 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
   std::vector<std::string> paths;
   if (data == nullptr || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    // The path's own bytes: a name that is not UTF-8 must still open.
+    if (url.isLocalFile()) paths.push_back(NativeLocalFile(url));
   }
   return paths;
 }

@@ -1,6 +1,8 @@
 #include "shell/settings_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <system_error>
 #include <variant>
+#include <vector>
 
 #include "shell/int_convert.h"
 
@@ -230,9 +233,21 @@ std::optional<std::string> ReadFileBytes(const fs::path& path, bool& truncated) 
 
 // ---- Writing ------------------------------------------------------------
 
-// Text fields are written between quotes; a quote or a line end inside the
-// text could never be read back, so those characters are left out.
-std::string QuotedText(const std::string& text) {
+// Text fields are written between quotes. A quote or a line end inside a
+// quoted field could never be read back, so those characters are left out;
+// but a name that holds a quote yet no comma, line end or surrounding blank can
+// only have come from an unquoted field, and is written back unquoted, exactly
+// as it was read.
+bool ReadsBackUnquoted(const std::string& text) {
+  if (text.empty() || IsBlank(text.front()) || IsBlank(text.back()) || text.front() == '"') return false;
+  for (char c : text) {
+    if (c == ',' || IsLineEnd(c)) return false;
+  }
+  return true;
+}
+
+std::string TextField(const std::string& text) {
+  if (text.find('"') != std::string::npos && ReadsBackUnquoted(text)) return text;
   std::string quoted = "\"";
   for (char c : text) {
     if (c != '"' && !IsLineEnd(c)) quoted += c;
@@ -255,13 +270,52 @@ std::string PlainNumberText(double value, double fallback) {
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 
-// The file that a rename must replace: a symbolic link named "Quillon3.ini" is
-// followed, so the link stays and its target gets the new content.
-fs::path ReplacedFile(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_symlink(path, ec)) return path;
-  const fs::path resolved = fs::weakly_canonical(path, ec);
-  return ec ? path : resolved;
+// The name of a temporary file this writer makes beside "Quillon3.ini":
+// "Quillon3.ini.<pid>.<n>.tmp". Gives the pid when `name` is one, else 0.
+pid_t TemporaryFileOwner(std::string_view name, std::string_view base) {
+  if (name.size() <= base.size() + 1 || name.substr(0, base.size()) != base || name[base.size()] != '.') return 0;
+  name.remove_prefix(base.size() + 1);
+  constexpr std::string_view kSuffix = ".tmp";
+  if (name.size() <= kSuffix.size() || name.substr(name.size() - kSuffix.size()) != kSuffix) return 0;
+  name.remove_suffix(kSuffix.size());
+  const std::size_t dot = name.find('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return 0;
+  // Decimal numbers as the writer prints them: digits only, no leading zero.
+  const auto all_digits = [](std::string_view digits) {
+    return digits.find_first_not_of("0123456789") == std::string_view::npos && (digits.size() == 1 || digits[0] != '0');
+  };
+  const std::string_view pid_text = name.substr(0, dot);
+  if (!all_digits(pid_text) || !all_digits(name.substr(dot + 1)) || pid_text.size() > 9) return 0;
+  pid_t pid = 0;
+  std::from_chars(pid_text.data(), pid_text.data() + pid_text.size(), pid);
+  return pid;
+}
+
+bool ProcessExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+// Removes the temporary files that writers killed part-way left in `folder`:
+// only names of the exact form above whose process no longer runs, only
+// regular files of this user, looked at and removed through the folder's own
+// handle without following any link.
+void RemoveStaleTemporaryFiles(const fs::path& folder, const std::string& base) {
+  const int dir_fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  if (dir_fd < 0) return;
+  DIR* dir = ::fdopendir(dir_fd);
+  if (dir == nullptr) {
+    ::close(dir_fd);
+    return;
+  }
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t pid = TemporaryFileOwner(entry->d_name, base);
+    if (pid <= 0 || pid == ::getpid() || ProcessExists(pid)) continue;
+    struct stat info {};
+    if (::fstatat(dir_fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    stale.emplace_back(entry->d_name);
+  }
+  for (const std::string& name : stale) (void)::unlinkat(dir_fd, name.c_str(), 0);
+  ::closedir(dir);  // closes dir_fd too
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -366,13 +420,13 @@ std::string SettingsFileText(const SharedState& state) {
         [&](auto target) {
           using Target = decltype(target);
           if constexpr (std::is_same_v<Target, std::string SharedState::*>) {
-            text += QuotedText(state.*target);
+            text += TextField(state.*target);
           } else if constexpr (std::is_same_v<Target, int16_t SharedState::*>) {
             text += std::to_string(state.*target);
           } else if constexpr (std::is_same_v<Target, double SharedState::*>) {
             text += PlainNumberText(state.*target, field.number_default);
           } else {
-            text += QuotedText(kComment);
+            text += TextField(kComment);
           }
         },
         field.target);
@@ -383,34 +437,44 @@ std::string SettingsFileText(const SharedState& state) {
 
 std::string WriteSettingsFile(const SharedState& state, const fs::path& path) {
   const std::string content = SettingsFileText(state);
-  const fs::path target = ReplacedFile(path);
+
+  // What stands at the name now decides only the new file's permissions and
+  // whether it may be replaced: a regular file keeps its permissions, a
+  // symbolic link is itself replaced (the file it points to is never opened,
+  // whoever owns it), and anything else (a folder, a FIFO, a device) stays
+  // and fails the write.
+  struct stat old_info {};
+  const bool exists = ::lstat(path.c_str(), &old_info) == 0;
+  if (exists && S_ISDIR(old_info.st_mode)) return ErrnoText(EISDIR);
+  if (exists && !S_ISREG(old_info.st_mode) && !S_ISLNK(old_info.st_mode)) return "Not a regular file";
 
   // A fresh temporary file beside the target: a rename within one folder
-  // replaces the old file in one step, so it is never seen half written.
-  const std::string base = target.filename().string() + "." + std::to_string(::getpid()) + ".";
+  // replaces the old entry in one step, so it is never seen half written.
+  // O_EXCL and O_NOFOLLOW: a name planted in the folder is never written through.
+  const fs::path folder = path.parent_path();
+  const std::string base = path.filename().string();
+  const std::string prefix = base + "." + std::to_string(::getpid()) + ".";
   fs::path temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target.parent_path() / (base + std::to_string(attempt) + ".tmp");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    temp = folder / (prefix + std::to_string(attempt) + ".tmp");
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0 && errno != EEXIST) return ErrnoText(errno);
   }
   if (fd < 0) return ErrnoText(EEXIST);
 
-  // The new file keeps the old one's permissions.
-  struct stat old_info {};
-  if (::stat(target.c_str(), &old_info) == 0 && S_ISREG(old_info.st_mode)) {
-    (void)::fchmod(fd, old_info.st_mode & 07777);
-  }
+  if (exists && S_ISREG(old_info.st_mode)) (void)::fchmod(fd, old_info.st_mode & 07777);
 
   int error = 0;
   if (!WriteAll(fd, content) || ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+  // rename() replaces a link itself, never the file it points to.
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
     return ErrnoText(error);
   }
+  RemoveStaleTemporaryFiles(folder, base);
   return "";
 }
 
@@ -418,6 +482,18 @@ std::string SettingsWriteFailureMessage(const fs::path& path, const std::string&
   std::error_code ec;
   fs::path shown = fs::absolute(path, ec);
   if (ec) shown = path;
+  if (shown.is_relative()) {
+    // The current folder was removed while the program ran, so it has no
+    // name any more; the system still knows the one it had.
+    std::array<char, 4096> buffer{};
+    const ssize_t length = ::readlink("/proc/self/cwd", buffer.data(), buffer.size() - 1);
+    if (length > 0) {
+      std::string folder(buffer.data(), static_cast<std::size_t>(length));
+      constexpr std::string_view kDeleted = " (deleted)";
+      if (folder.size() > kDeleted.size() && folder.ends_with(kDeleted)) folder.resize(folder.size() - kDeleted.size());
+      if (!folder.empty() && folder.front() == '/') shown = fs::path(folder) / path;
+    }
+  }
   return "The settings could not be saved to \"" + shown.lexically_normal().string() +
          "\": " + (reason.empty() ? std::string("unknown error") : reason) +
          ". Any earlier settings file there is left as it was.";

@@ -347,6 +347,70 @@ TEST_F(QuillonAppTest, AMissingFileOnTheCommandLineIsReportedByTheLoader) {
   EXPECT_EQ(State().SlotLoaded[2], kTrue);
 }
 
+// ---- Names that are not UTF-8 ---------------------------------------------------
+
+// "café.fts" as an older disk or a network share names it, in Latin-1.
+const std::string kLatin1Name = "caf\xe9.fts";
+const QString kLatin1Shown = QStringLiteral("caf\uFFFD.fts");
+
+TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) {
+  const fs::path folder = dir / "r\xe9sultats";  // a Latin-1 folder too
+  fs::create_directories(folder);
+  WriteSpectrum(folder / kLatin1Name, "Latin star", 4000, 2.0);
+  WriteSpectrum(folder / "line\nbreak.fts", "Two lines", 4000, 2.0);
+  Start();
+  Main().Command1[Row(2)]->click();
+  frmLoad_FitsFile& chooser = app->Chooser();
+  // The folder, entered from the folder list by its line.
+  const auto folders = chooser.Dir1->findItems(QStringLiteral("r\uFFFDsultats"), Qt::MatchExactly);
+  ASSERT_EQ(folders.size(), 1);
+  emit chooser.Dir1->itemDoubleClicked(folders.front());
+  ASSERT_EQ(chooser.Dir1Path(), folder.string());
+  EXPECT_EQ(chooser.Label4->text(), QString::fromStdString(dir.path().string()) + QStringLiteral("/r\uFFFDsultats"));
+  QStringList listed;
+  for (int i = 0; i < chooser.File1->count(); ++i) listed << chooser.File1->item(i)->text();
+  EXPECT_EQ(listed, (QStringList{kLatin1Shown, QStringLiteral("line\u240Abreak.fts")}));
+  EXPECT_EQ(chooser.Text1->text(), kLatin1Shown);
+  chooser.Command1->click();
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_EQ(State().SlotLoaded[2], kTrue);
+  EXPECT_EQ(State().SlotFileName[2], kLatin1Name);
+  EXPECT_EQ(State().FitsDirectory, folder.string());
+  EXPECT_EQ(Main().Label7[Row(2)]->text(), kLatin1Shown);
+  EXPECT_EQ(Main().Label8[Row(2)]->text(), "Latin star");
+
+  // A name with a line end shows whole on one line, and opens.
+  Main().Command1[Row(3)]->click();
+  chooser.File1->setCurrentRow(1);
+  chooser.File1_Click();
+  EXPECT_EQ(chooser.Text1->text(), QStringLiteral("line\u240Abreak.fts"));
+  chooser.Command1->click();
+  EXPECT_EQ(State().SlotLoaded[3], kTrue);
+  EXPECT_EQ(State().SlotFileName[3], "line\nbreak.fts");
+  EXPECT_EQ(Main().Label7[Row(3)]->text(), QStringLiteral("line\u240Abreak.fts"));
+
+  // A name the user types is taken as typed: the shown form names no file.
+  Main().Command1[Row(4)]->click();
+  chooser.Text1->setText(QStringLiteral("caf\u00e9.fts"));
+  chooser.Command1->click();
+  EXPECT_EQ(State().SlotFileName[4], "caf\xc3\xa9.fts");
+  EXPECT_EQ(State().SlotLoaded[4], kFalse);
+  EXPECT_EQ(sink.messages.size(), 1u);
+}
+
+TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheCommandLine) {
+  fs::create_directories(dir / "r\xe9sultats");
+  WriteSpectrum(dir / "r\xe9sultats" / kLatin1Name, "Latin star", 4000, 2.0);
+  Start({"r\xe9sultats/" + kLatin1Name, (dir / "r\xe9sultats" / kLatin1Name).string()});
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  for (int r : {1, 2}) {
+    EXPECT_EQ(State().SlotLoaded[r], kTrue);
+    EXPECT_EQ(State().SlotFileName[r], kLatin1Name);
+    EXPECT_EQ(Main().Label7[Row(r)]->text(), kLatin1Shown);
+  }
+  EXPECT_EQ(State().FitsDirectory, (dir / "r\xe9sultats").string());
+}
+
 class DropTest : public QuillonAppTest {
  protected:
   void Drop(const std::vector<fs::path>& files, double y_twips) {
@@ -393,6 +457,27 @@ TEST_F(DropTest, AFileThatFailsLeavesItsRowToTheNext) {
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_EQ(State().SlotLoaded[1], kTrue);
   EXPECT_EQ(Main().Label8[1]->text(), "Sun as a star");
+}
+
+TEST_F(DropTest, ALatin1NamedFileDropsByItsBytes) {
+  WriteSpectrum(dir / kLatin1Name, "Latin star", 4000, 2.0);
+  Start();
+  auto* data = new QMimeData;
+  // A file manager hands the name over percent-encoded byte for byte.
+  const QByteArray url = "file://" + QByteArray::fromStdString(dir.path().string()).toPercentEncoding("/") + "/caf%E9.fts";
+  data->setUrls({QUrl::fromEncoded(url)});
+  const QPointF at = Main().ClientArea()->mapTo(&Main(), QPoint(TwipsToPixels(3000, &Main()), TwipsToPixels(480 + 600 * 5, &Main())));
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&Main(), &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&Main(), &drop);
+  delete data;
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_EQ(State().SlotLoaded[5], kTrue);
+  EXPECT_EQ(State().SlotFileName[5], kLatin1Name);
+  EXPECT_EQ(Main().Label7[Row(5)]->text(), kLatin1Shown);
 }
 
 TEST(MainWindowAccessibility, EveryRowControlIsNamedAndTheTabOrderFollowsTheRows) {

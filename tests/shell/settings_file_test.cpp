@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +82,7 @@ void ExpectDefaults(const SharedState& s) {
 std::vector<std::string> FolderEntries(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -338,6 +341,36 @@ TEST(WriteSettingsFile, CustomKeywordsAreWrittenBackUnchanged) {
   EXPECT_EQ(ReadBytes(dir / "Quillon3.ini"), line1 + kDefaultFile.substr(kDefaultFile.find('\n') + 1));
 }
 
+// A name read from an unquoted field may hold a double quote; it is written
+// back unquoted, so the next run reads the same name.
+TEST(WriteSettingsFile, AKeywordWithAQuoteFromAnUnquotedFieldIsKeptExactly) {
+  const struct {
+    std::string field;  // as the file holds it
+    std::string name;   // as read
+    std::string written;
+  } cases[] = {
+      {"WAVE\"0", "WAVE\"0", "WAVE\"0"},
+      {"  WA\"VE\"  ", "WA\"VE\"", "WA\"VE\""},
+      {"X\"", "X\"", "X\""},
+      {"\"WAVE0\"", "WAVE0", "\"WAVE0\""},
+      {"WAVE0", "WAVE0", "\"WAVE0\""},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "Quillon3.ini", c.field + ",DELTA,\"comment\"\r\n" + kGeometry);
+    SharedState state;
+    ASSERT_TRUE(ReadSettingsFile(state, dir / "Quillon3.ini")) << c.field;
+    EXPECT_EQ(state.KeywordLambda0, c.name);
+    ASSERT_EQ(WriteSettingsFile(state, dir / "Quillon3.ini"), "");
+    EXPECT_EQ(ReadBytes(dir / "Quillon3.ini").substr(0, c.written.size() + 1), c.written + ",") << c.field;
+    SharedState again;
+    ASSERT_TRUE(ReadSettingsFile(again, dir / "Quillon3.ini")) << c.field;
+    EXPECT_EQ(again.KeywordLambda0, c.name);
+    EXPECT_EQ(again.KeywordDispersion, "DELTA");
+    EXPECT_EQ(SettingsFileText(again), SettingsFileText(state));
+  }
+}
+
 TEST(WriteSettingsFile, HdrTopIsAPlainNumber) {
   const struct {
     double value;
@@ -373,16 +406,148 @@ TEST(WriteSettingsFile, ReplacesTheOldFileAndKeepsItsPermissions) {
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST(WriteSettingsFile, FollowsASymbolicLink) {
+// A link named "Quillon3.ini" is replaced by a regular file; the file it
+// points to is never opened, whoever owns it and wherever it lies.
+TEST(WriteSettingsFile, ReplacesASymbolicLinkItselfAndNeverWritesThroughIt) {
   TempDir dir;
   fs::create_directory(dir / "real");
-  WriteBytes(dir / "real" / "settings.ini", "old");
-  fs::create_symlink("real/settings.ini", dir / "Quillon3.ini");
+  WriteBytes(dir / "real" / "notes.txt", "someone's notes");
+  ::chmod((dir / "real" / "notes.txt").c_str(), 0600);
+  const struct {
+    const char* name;
+    std::string target;
+  } links[] = {
+      {"relative", "real/notes.txt"},
+      {"absolute", (dir / "real" / "notes.txt").string()},
+      {"dangling", (dir / "real" / "created.txt").string()},  // must not be created
+      {"to a folder", (dir / "real").string()},
+  };
+  for (const auto& link : links) {
+    fs::create_symlink(link.target, dir / "Quillon3.ini");
+    SharedState state;
+    ASSERT_EQ(WriteSettingsFile(state, dir / "Quillon3.ini"), "") << link.name;
+    EXPECT_FALSE(fs::is_symlink(dir / "Quillon3.ini")) << link.name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "Quillon3.ini"))) << link.name;
+    EXPECT_EQ(ReadBytes(dir / "Quillon3.ini"), kDefaultFile) << link.name;
+    EXPECT_EQ(ReadBytes(dir / "real" / "notes.txt"), "someone's notes") << link.name;
+    EXPECT_EQ(FolderEntries(dir / "real"), std::vector<std::string>{"notes.txt"}) << link.name;
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "real" / "notes.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << link.name;
+    fs::remove(dir / "Quillon3.ini");
+  }
+}
+
+// A sticky, world-writable folder where another user planted the link towards
+// a file of theirs: as root the rename replaces the link, and the other
+// user's file stays byte for byte.
+TEST(WriteSettingsFile, ALinkPlantedInAStickySharedFolderLeavesTheOtherOwnersFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another owner";
+  TempDir dir;
+  const fs::path shared = dir / "shared";
+  fs::create_directory(shared);
+  ::chmod(shared.c_str(), 01777);
+  const uid_t nobody = 65534;
+  WriteBytes(dir / "victim.txt", "the victim's file\n");
+  ASSERT_EQ(::chown((dir / "victim.txt").c_str(), nobody, nobody), 0);
+  fs::create_symlink(dir / "victim.txt", shared / "Quillon3.ini");
+  ASSERT_EQ(::lchown((shared / "Quillon3.ini").c_str(), nobody, nobody), 0);
+
+  ScopedCurrentDir here(shared);
+  SharedState state;
+  ASSERT_EQ(WriteSettingsFile(state), "");
+  EXPECT_EQ(ReadBytes(dir / "victim.txt"), "the victim's file\n");
+  struct stat info {};
+  ASSERT_EQ(::lstat((shared / "Quillon3.ini").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(ReadBytes(shared / "Quillon3.ini"), kDefaultFile);
+  EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"Quillon3.ini"});
+
+  // The other way round: an ordinary user's write meets a link that another
+  // user (root here) planted. The sticky folder forbids replacing it, so the
+  // write fails with a reason; nothing is written through it.
+  fs::remove(shared / "Quillon3.ini");
+  WriteBytes(dir / "root.txt", "root's file\n");
+  fs::create_symlink(dir / "root.txt", shared / "Quillon3.ini");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(2);
+    const std::string reason = WriteSettingsFile(SharedState{}, shared / "Quillon3.ini");
+    ::_exit(reason == "Operation not permitted" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(dir / "root.txt"), "root's file\n");
+  EXPECT_TRUE(fs::is_symlink(shared / "Quillon3.ini"));
+  EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"Quillon3.ini"});
+}
+
+TEST(WriteSettingsFile, AFifoOrOtherSpecialFileStaysAndFailsTheWrite) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "Quillon3.ini").c_str(), 0600), 0);
+  SharedState state;
+  EXPECT_EQ(WriteSettingsFile(state, dir / "Quillon3.ini"), "Not a regular file");
+  struct stat info {};
+  ASSERT_EQ(::lstat((dir / "Quillon3.ini").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"Quillon3.ini"});
+}
+
+// A temporary file is left behind when the program is killed during the
+// write; the next successful write in that folder removes those of processes
+// that no longer run, and nothing else.
+TEST(WriteSettingsFile, RemovesTheTemporaryFilesOfEndedWritersOnly) {
+  TempDir dir;
+  const pid_t ended = ::fork();
+  ASSERT_GE(ended, 0);
+  if (ended == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+  const std::string gone = std::to_string(ended);
+  const std::string running = std::to_string(::getppid());
+  const std::string self = std::to_string(::getpid());
+
+  WriteBytes(dir / "elsewhere.txt", "kept");
+  const std::vector<std::string> removed = {"Quillon3.ini." + gone + ".0.tmp", "Quillon3.ini." + gone + ".17.tmp"};
+  const std::vector<std::string> kept_files = {
+      "Quillon3.ini." + running + ".0.tmp",       // its writer still runs
+      "Quillon3.ini." + self + ".99.tmp",         // this process's own
+      "Quillon3.ini." + gone + ".tmp",            // no number
+      "Quillon3.ini." + gone + ".0.tmp.bak",      // not the exact form
+      "Quillon3.ini." + gone + ".x.tmp",
+      "Quillon3.ini.0" + gone + ".0.tmp",         // the writer prints no leading zero
+      "Quillon3.ini." + gone + ".00.tmp",
+      "Quillon3.ini.-" + gone + ".0.tmp",
+      "Quillon3.ini." + gone + ".0.TMP",
+      "other.ini." + gone + ".0.tmp",
+      "Quillon3.ini" + gone + ".0.tmp",
+  };
+  for (const std::string& name : removed) WriteBytes(dir / name, "partial");
+  for (const std::string& name : kept_files) WriteBytes(dir / name, "partial");
+  // A link and a folder of the stale form stay, and so does what the link points to.
+  const std::string link = "Quillon3.ini." + gone + ".1.tmp";
+  const std::string folder = "Quillon3.ini." + gone + ".2.tmp";
+  fs::create_symlink(dir / "elsewhere.txt", dir / link);
+  fs::create_directory(dir / folder);
+
   SharedState state;
   ASSERT_EQ(WriteSettingsFile(state, dir / "Quillon3.ini"), "");
-  EXPECT_TRUE(fs::is_symlink(dir / "Quillon3.ini"));
-  EXPECT_EQ(ReadBytes(dir / "real" / "settings.ini"), kDefaultFile);
-  EXPECT_EQ(FolderEntries(dir / "real"), std::vector<std::string>{"settings.ini"});
+  std::vector<std::string> expected = kept_files;
+  expected.insert(expected.end(), {"Quillon3.ini", "elsewhere.txt", link, folder});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(dir.path()), expected);
+  EXPECT_EQ(ReadBytes(dir / "elsewhere.txt"), "kept");
+  EXPECT_TRUE(fs::is_symlink(dir / link));
+
+  // A write that fails leaves every file as it was.
+  for (const std::string& name : removed) WriteBytes(dir / name, "partial");
+  fs::remove(dir / "Quillon3.ini");
+  fs::create_directory(dir / "Quillon3.ini");
+  EXPECT_NE(WriteSettingsFile(state, dir / "Quillon3.ini"), "");
+  for (const std::string& name : removed) EXPECT_TRUE(fs::exists(dir / name)) << name;
 }
 
 TEST(WriteSettingsFile, MissingFolderGivesTheReason) {
@@ -441,6 +606,18 @@ TEST(SettingsWriteFailureMessage, NamesTheAbsoluteFileAndTheReason) {
   EXPECT_NE(text.find("\"" + absolute + "\""), std::string::npos) << text;
   EXPECT_NE(text.find("Permission denied"), std::string::npos) << text;
   EXPECT_NE(SettingsWriteFailureMessage("Quillon3.ini", "").find("unknown error"), std::string::npos);
+}
+
+TEST(SettingsWriteFailureMessage, ADeletedCurrentFolderIsStillNamedInFull) {
+  TempDir dir;
+  fs::create_directory(dir / "gone");
+  ScopedCurrentDir here(dir / "gone");
+  fs::remove(dir / "gone");
+  SharedState state;
+  const std::string reason = WriteSettingsFile(state);
+  EXPECT_EQ(reason, "No such file or directory");
+  const std::string text = SettingsWriteFailureMessage(kSettingsFileName, reason);
+  EXPECT_NE(text.find("\"" + (dir / "gone" / "Quillon3.ini").string() + "\""), std::string::npos) << text;
 }
 
 TEST(ApplyDefaultSettings, RestoresEverySettingAndNothingElse) {

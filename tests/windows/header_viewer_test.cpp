@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <string>
 #include <vector>
 
@@ -177,6 +181,135 @@ TEST_F(HeaderViewerWindow, UnmovedWindowGivesBackItsStoredPosition) {
   EXPECT_EQ(state.HdrLeft, 500);
   EXPECT_EQ(state.HdrTop, 500);
 }
+
+// ---- The bottom position of a long header, as the user reaches it ----------
+
+enum class Drive { kArrow, kPage, kDrag };
+
+struct BottomCase {
+  const char* name;
+  Drive drive;
+  int16_t height;      // twips
+  int first, last;     // the cards the bottom position prints, top first
+};
+void PrintTo(const BottomCase& c, std::ostream* os) { *os << c.name; }
+
+class HeaderViewerBottom : public HeaderViewerWindow, public ::testing::WithParamInterface<BottomCase> {
+ protected:
+  // Presses the arrow (or the trough below the thumb) until the bar stops, as a user clicks.
+  static void ClickUntilItStops(QScrollBar* bar, QAbstractSlider::SliderAction action) {
+    for (int guard = 0; guard < 1000; ++guard) {
+      const int before = bar->value();
+      bar->triggerAction(action);
+      QApplication::processEvents();
+      if (bar->value() == before) return;
+    }
+    FAIL() << "the bar never stopped";
+  }
+
+  // Takes the thumb with the mouse and drags it past the bottom arrow.
+  static void DragThumbToTheBottom(QScrollBar* bar) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+    ASSERT_TRUE(thumb.isValid());
+    QPoint at = thumb.center();
+    auto send = [&](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+      QMouseEvent event(type, QPointF(at), bar->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+      QApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    ASSERT_TRUE(bar->isSliderDown());
+    while (at.y() < bar->height() + 40) {  // in steps, as a hand moves
+      at.ry() += 7;
+      send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton);
+    }
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    QApplication::processEvents();
+  }
+
+  // The window as it must look: the given cards, one per 194.5-twip line from
+  // the top, in the window's card font, and nothing else left of the bar.
+  static QImage ExpectedCards(frmDisplayHdr* w, const QImage& shown, int first, int last) {
+    QImage expected(shown.size(), shown.format());
+    expected.setDevicePixelRatio(shown.devicePixelRatio());
+    expected.fill(w->palette().color(QPalette::Window));
+    QPainter painter(&expected);
+    painter.setFont(w->CardFont());
+    painter.setPen(w->palette().color(QPalette::WindowText));
+    const QFontMetrics metrics(w->CardFont());
+    for (int k = first; k <= last; ++k) {
+      const int top = TwipsToPixels((k - first) * 194.5, w);
+      painter.drawText(0, top + metrics.ascent(), QString::fromStdString(Card(1, k)));
+    }
+    return expected;
+  }
+};
+
+TEST_P(HeaderViewerBottom, ShowsAFullWindowOfTheLastCards) {
+  const BottomCase& c = GetParam();
+  FillHeader(state, 1, 179);
+  state.HdrHeight = c.height;
+  frmDisplayHdr* w = Open(1);
+  QScrollBar* bar = w->VScroll1();
+  ASSERT_TRUE(bar->isVisible());
+
+  switch (c.drive) {
+    case Drive::kArrow: ClickUntilItStops(bar, QAbstractSlider::SliderSingleStepAdd); break;
+    case Drive::kPage: ClickUntilItStops(bar, QAbstractSlider::SliderPageStepAdd); break;
+    case Drive::kDrag: DragThumbToTheBottom(bar); break;
+  }
+  ASSERT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(w->Logic().VScroll1().Value, bar->maximum());
+  EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, c.first, c.last));
+
+  // The last card ends within the window, with no more room below it than
+  // the 560 twips the rule keeps for the frame and two lines.
+  const int lines = c.last - c.first + 1;
+  const int last_bottom = TwipsToPixels(lines * 194.5, w);
+  EXPECT_LE(last_bottom, w->height());
+  EXPECT_GT(last_bottom, w->height() - TwipsToPixels(560 + 2 * 194.5, w));
+
+  // Painted: exactly those cards at their lines, left of the bar.
+  const QImage shown = w->grab().toImage();
+  const QImage expected = ExpectedCards(w, shown, c.first, c.last);
+  const int text_width = bar->x();
+  int differing_rows = 0;
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < text_width; ++x) {
+      if (shown.pixel(x, y) != expected.pixel(x, y)) {
+        ++differing_rows;
+        break;
+      }
+    }
+  }
+  EXPECT_EQ(differing_rows, 0);
+
+  // Widening the window at the bottom keeps a full window of cards.
+  ResizeOuter(w, 6000, c.height);
+  QApplication::processEvents();
+  EXPECT_EQ(w->Logic().PrintedLines().back(), Card(1, 179));
+  EXPECT_GE(static_cast<int>(w->Logic().PrintedLines().size()), lines - 1);
+}
+
+// 10000 twips hold 48 lines on resize and 49 on scrolling; 8340 hold 40.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeaderViewerBottom,
+    ::testing::Values(BottomCase{"ArrowAt10000", Drive::kArrow, 10000, 132, 179},
+                      BottomCase{"PageAt10000", Drive::kPage, 10000, 132, 179},
+                      BottomCase{"DragAt10000", Drive::kDrag, 10000, 132, 179},
+                      BottomCase{"ArrowAt8340", Drive::kArrow, 8340, 141, 179},
+                      BottomCase{"PageAt8340", Drive::kPage, 8340, 141, 179},
+                      BottomCase{"DragAt8340", Drive::kDrag, 8340, 141, 179}),
+    [](const ::testing::TestParamInfo<BottomCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillon
