@@ -273,6 +273,19 @@ TEST_F(RealSpectraTest, AnEmptyPrimaryArrayGivesOneBox) {
               "lies in an extension or a table after the primary header, which Quillon does not read; Quillon shows "
               "spectra stored as the primary array.");
   }
+  // An image with a second axis of length 0 holds no data either.
+  testing::WriteBytes(dir_ / "flat.fits", testing::HeaderBlocks({"SIMPLE  =                    T",
+                                                                 "BITPIX  =                  -32",
+                                                                 "NAXIS   =                    2",
+                                                                 "NAXIS1  =                   10",
+                                                                 "NAXIS2  =                    0"}) +
+                                              std::string(2880, '\0'));
+  EXPECT_FALSE(Load("flat.fits").published);
+  ASSERT_EQ(rec_.messages.size(), 1u);
+  EXPECT_EQ(rec_.messages[0].rfind("The header of \"flat.fits\" gives NAXIS2 = 0, so its primary array holds no "
+                                   "samples.",
+                                   0),
+            0u);
   // No NAXIS1 card at all.
   testing::WriteBytes(dir_ / "bare.fits", testing::HeaderBlocks({"SIMPLE  =                    T",
                                                                  "BITPIX  =                   16",
