@@ -115,29 +115,46 @@ class CurveLines {
   std::size_t filled_ = 0;
 };
 
-void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
-  const SlotPixelRange range = VisibleSamples(state, slot);
-  if (range.empty()) return;
-  const SampleArray& levelled = state.SlotLevelled[slot];
-  const double offset = state.SlotOffset[slot];
-  const double lambda_start = state.SlotLambdaStart[slot];
-  const double dispersion = state.SlotDispersion[slot];
-  // VisibleSamples keeps last <= this count, so sample j + 1 is read only
-  // while j is below it.
-  const int32_t sample_count =
-      std::min<int32_t>(RoundToInt32(state.SlotNaxis1[slot]), static_cast<int32_t>(levelled.size()) - 1);
-
-  CurveLines lines(surface, state.SlotColor[slot]);
+// The staircase of one slot over positions range.first..range.last of its
+// ascending view. A missing sample (NaN) leaves out its step and both risers
+// that touch it, so the curve breaks there.
+template <bool kLog, bool kReversed>
+void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double offset,
+               const SlotPixelRange& range, const Mapping& m, CurveLines& lines) {
+  // Position k's value is base[k] ascending, levelled[count + 1 - k] reversed.
+  const double* base = kReversed ? levelled.data() + view.count + 1 : levelled.data();
+  const auto value = [base](int32_t k) { return kReversed ? base[-k] : base[k]; };
+  const double origin = view.scale.origin;
+  const double step = view.scale.step;
   double x = m.Xc(range.start_lambda);
-  double y = m.Y(levelled[static_cast<std::size_t>(range.first)] - offset);
+  double y = m.Y(value(range.first) - offset);
   for (int32_t j = range.first; j <= range.last; ++j) {
-    const double xj = m.Xc(lambda_start + dispersion * j);
+    const double linear = origin + step * j;
+    const double xj = m.Xc(kLog ? std::pow(10.0, linear) : linear);
     lines.Add(x, y, xj, y);
-    if (j == sample_count) break;
-    const double y_next = m.Y(levelled[static_cast<std::size_t>(j) + 1] - offset);
+    if (j == view.count) break;
+    const double y_next = m.Y(value(j + 1) - offset);
     lines.Add(xj, y, xj, y_next);
     x = xj;
     y = y_next;
+  }
+}
+
+void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
+  const SlotPixelRange range = VisibleSamples(state, slot);
+  if (range.empty()) return;
+  const AscendingSamples view = AscendingView(state, slot);
+  const SampleArray& levelled = state.SlotLevelled[slot];
+  const double offset = state.SlotOffset[slot];
+  CurveLines lines(surface, state.SlotColor[slot]);
+  // VisibleSamples keeps last <= view.count, so position j + 1 is read only
+  // while j is below it.
+  if (view.scale.logarithmic) {
+    if (view.reversed) DrawSteps<true, true>(view, levelled, offset, range, m, lines);
+    else DrawSteps<true, false>(view, levelled, offset, range, m, lines);
+  } else {
+    if (view.reversed) DrawSteps<false, true>(view, levelled, offset, range, m, lines);
+    else DrawSteps<false, false>(view, levelled, offset, range, m, lines);
   }
 }
 
@@ -187,20 +204,35 @@ AxisTicks ComputeTicks(double span, double minimum, double maximum) {
   return ticks;
 }
 
+AscendingSamples AscendingView(const SharedState& state, int slot) {
+  AscendingSamples view;
+  view.count = std::min(RoundToInt32(state.SlotNaxis1[slot]), static_cast<int32_t>(state.SlotLevelled[slot].size()) - 1);
+  view.scale = SlotWavelengthScale(state, slot);
+  if (view.scale.Descending()) {
+    view.reversed = true;
+    view.scale = view.scale.Reversed(state.SlotNaxis1[slot]);
+  }
+  return view;
+}
+
 SlotPixelRange VisibleSamples(const SharedState& state, int slot) {
   SlotPixelRange range;
   const double n = state.SlotNaxis1[slot];
   const double start = state.SlotLambdaStart[slot];
   const double end = state.SlotLambdaEnd[slot];
+  // Positions are proportional to the scale's own axis: the wavelength, or
+  // its logarithm for a logarithmic scale.
+  const bool log = state.SlotScale[slot].logarithmic;
+  const auto axis = [log](double lambda) { return log ? std::log10(lambda) : lambda; };
   if (state.PlotLambdaMin > start) {
-    range.first = RoundToInt32(1 + n * (state.PlotLambdaMin - start) / (end - start));
+    range.first = RoundToInt32(1 + n * (axis(state.PlotLambdaMin) - axis(start)) / (axis(end) - axis(start)));
     range.start_lambda = state.PlotLambdaMin;
   } else {
     range.first = 1;
     range.start_lambda = start;
   }
   if (state.PlotLambdaMax < end) {
-    range.last = RoundToInt32(n * (state.PlotLambdaMax - start) / (end - start));
+    range.last = RoundToInt32(n * (axis(state.PlotLambdaMax) - axis(start)) / (axis(end) - axis(start)));
   } else {
     range.last = RoundToInt32(n);
   }
