@@ -3,7 +3,11 @@
 // pdftotext, pdfinfo, pdftoppm), and the refusals.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
@@ -18,6 +22,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -250,6 +255,41 @@ TEST_F(PlotExportTest, AnExistingLinkIsReplacedNotFollowed) {
   EXPECT_FALSE(QImage(QString::fromStdString((dir / "plot.png").string())).isNull());
   std::ifstream kept(victim);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "someone else's");
+}
+
+// The desktop's dialog itself, driven as a user would: it opens in the
+// proposed folder with the proposed name and the matching file type, and a
+// name typed without an extension gets that type's.
+TEST(QtSaveDialogTest, ProposesFolderNameAndTypeAndAddsTheExtension) {
+  testing::TempDir dir;
+  QWidget owner;
+  QtSaveDialog dialog(&owner);
+  const auto answer = [](std::function<void(QFileDialog&)> act) {
+    QTimer::singleShot(0, [act] {
+      if (auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) act(*shown);
+    });
+    // Never left hanging: whatever is still open after a while is cancelled.
+    QTimer::singleShot(10000, [] {
+      if (QWidget* shown = QApplication::activeModalWidget()) shown->close();
+    });
+  };
+  QString folder, name, filter;
+  answer([&](QFileDialog& shown) {
+    folder = shown.directory().absolutePath();
+    name = QFileInfo(shown.selectedFiles().value(0)).fileName();
+    filter = shown.selectedNameFilter();
+    shown.selectFile(QStringLiteral("mine"));
+    QMetaObject::invokeMethod(&shown, "accept");
+  });
+  const std::optional<std::string> chosen =
+      dialog.AskFileName("Export", (dir / "plot.svg").string(), kExportFilters);
+  EXPECT_EQ(folder.toStdString(), dir.path().string());
+  EXPECT_EQ(name, "plot.svg");
+  EXPECT_EQ(filter, "SVG drawing (*.svg)");
+  EXPECT_EQ(chosen, (dir / "mine.svg").string());
+
+  answer([](QFileDialog& shown) { shown.reject(); });
+  EXPECT_EQ(dialog.AskFileName("Print to PDF File", (dir / "plot.pdf").string(), kPdfFilter), std::nullopt);
 }
 
 }  // namespace
