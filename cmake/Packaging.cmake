@@ -3,9 +3,10 @@
 #   bin/quillon, bin/quillon-inspect, bin/quillon-render
 #   share/quillon/examples/            example spectra
 #   share/applications/quillon.desktop
+#   share/metainfo/org.example.quillon.metainfo.xml   AppStream metadata
 #   share/icons/hicolor/*/apps/quillon.{png,svg}
 #   share/man/man1/*.1.gz
-#   share/doc/quillon/README.md, copyright
+#   share/doc/quillon/README.md, copyright, changelog.gz
 # Included from the top CMakeLists.txt after every subdirectory, so that
 # if(TARGET ...) sees the targets the subdirectories define.
 include(GNUInstallDirs)
@@ -22,9 +23,12 @@ install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/"
   PATTERN "Quillon3.ini" EXCLUDE
   PATTERN ".*" EXCLUDE)
 
-# Desktop integration.
+# Desktop integration; the AppStream metadata lets software centres list
+# Quillon (scripts/test validates it).
 install(FILES "${QUILLON_PACKAGING_DIR}/quillon.desktop"
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES "${QUILLON_PACKAGING_DIR}/org.example.quillon.metainfo.xml"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES "${QUILLON_PACKAGING_DIR}/icons/quillon.svg"
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 16 22 24 32 48 64 128 256)
@@ -48,11 +52,44 @@ foreach(page quillon quillon-inspect quillon-render)
     VERBATIM)
   list(APPEND quillon_man_pages "${zipped}")
 endforeach()
-add_custom_target(quillon_man_pages ALL DEPENDS ${quillon_man_pages})
+# The Debian changelog of a native package, gzipped the same way.
+set(quillon_changelog "${PROJECT_BINARY_DIR}/changelog.gz")
+add_custom_command(OUTPUT "${quillon_changelog}"
+  COMMAND ${QUILLON_GZIP} -9 -n -c "${QUILLON_PACKAGING_DIR}/changelog" > "${quillon_changelog}"
+  DEPENDS "${QUILLON_PACKAGING_DIR}/changelog"
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(quillon_man_pages ALL DEPENDS ${quillon_man_pages} "${quillon_changelog}")
 install(FILES ${quillon_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${QUILLON_PACKAGING_DIR}/copyright"
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${QUILLON_PACKAGING_DIR}/copyright" "${quillon_changelog}"
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillon)
+
+# The compiler's and the C library's version notes (.comment and .note
+# sections) are of no use in installed programs; Debian's packaging tools
+# remove them, and so does the install here, after the programs are in place
+# (the subdirectories' install rules run before this file's).
+find_program(QUILLON_OBJCOPY NAMES objcopy)
+if(QUILLON_OBJCOPY)
+  set(quillon_programs "")
+  foreach(program quillon quillon-inspect quillon-render)
+    if(TARGET ${program})
+      list(APPEND quillon_programs "${program}")
+    endif()
+  endforeach()
+  install(CODE "
+    foreach(program ${quillon_programs})
+      set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+      if(EXISTS \"\${file}\")
+        execute_process(COMMAND \"${QUILLON_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                        \"\${file}\" RESULT_VARIABLE result)
+        if(NOT result EQUAL 0)
+          message(FATAL_ERROR \"objcopy failed on \${file}\")
+        endif()
+      endif()
+    endforeach()
+  ")
+endif()
 
 # The Debian package.
 set(CPACK_GENERATOR "DEB")
@@ -67,18 +104,20 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillon team <quillon@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # CPack puts the summary on the Description line and indents these lines
-# below it; an empty line becomes the paragraph separator " .".
+# below it; an empty line becomes the paragraph separator " .". Lines stay
+# within 79 characters with their indent.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Quillon shows up to sixteen one-dimensional, wavelength-calibrated
 astronomical spectra stored as FITS files (BITPIX 16, 32, -32 or -64),
 each normalised so that its typical peak reads 100, drawn together as
 staircase curves with per-spectrum offsets, zoom, pan, a cursor read-out
-of wavelength and intensity, and printing. A header viewer lists each
-file's FITS cards.
+of wavelength and intensity, printing and export as PNG, SVG or PDF.
+A header viewer lists each file's FITS cards.
 
 The package also holds quillon-inspect, which prints what the viewer
-makes of a file (its messages, header values and samples) as JSON, and quillon-render, which draws spectra into
-a PNG image without a display.")
+makes of a file (its messages, header values and samples) as JSON, and
+quillon-render, which draws spectra into a PNG, SVG or PDF file without
+a display.")
 # Library dependencies come from dpkg-shlibdeps over the installed binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Application menus and icon caches are refreshed by the desktop's own

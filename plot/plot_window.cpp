@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
@@ -21,6 +22,7 @@
 #include "plot/number_format.h"
 #include "plot/plot_view.h"
 #include "plot/print_commands.h"
+#include "plot/qt_printer.h"
 #include "plot/raster_surface.h"
 #include "shell/qt_twips.h"
 #include "shell/window_colours.h"
@@ -257,12 +259,15 @@ void frmPlot_Spectra::BuildMenu() {
   mPrint->setObjectName(QStringLiteral("mPrint"));
   mPrint->setShortcut(QKeySequence::Print);
   mPrint->setShortcutContext(Qt::WindowShortcut);
+  mExport = mFile->addAction(QStringLiteral("Export ..."));
+  mExport->setObjectName(QStringLiteral("mExport"));
   mydash = mFile->addSeparator();
   mydash->setObjectName(QStringLiteral("mydash"));
   mExit = mFile->addAction(QStringLiteral("Exit"));
   mExit->setObjectName(QStringLiteral("mExit"));
   connect(mPrintsetup, &QAction::triggered, this, [this] { mPrintsetup_Click(); });
   connect(mPrint, &QAction::triggered, this, [this] { mPrint_Click(); });
+  connect(mExport, &QAction::triggered, this, [this] { mExport_Click(); });
   connect(mExit, &QAction::triggered, this, [this] { mExit_Click(); });
 }
 
@@ -500,7 +505,52 @@ void frmPlot_Spectra::HScroll1_Change() { HScroll1_Scroll(); }
 
 void frmPlot_Spectra::mExit_Click() { hide(); }
 
-void frmPlot_Spectra::mPrint_Click() { PrintPlotWindow(*this, state_, services_); }
+void frmPlot_Spectra::mPrint_Click() {
+  QtSaveDialog desktop_dialog(this);
+  QtInstalledPrinters desktop_printers(CurrentQtPrinter());
+  PrintPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog,
+                  installed_printers_ != nullptr ? *installed_printers_ : desktop_printers);
+}
+
+void frmPlot_Spectra::mExport_Click() {
+  QtSaveDialog desktop_dialog(this);
+  ExportPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog);
+}
+
+void frmPlot_Spectra::SetFileDesktop(SaveDialog* dialog, InstalledPrinters* printers) {
+  save_dialog_ = dialog;
+  installed_printers_ = printers;
+}
+
+PlotPicture frmPlot_Spectra::Picture() const {
+  PlotPicture picture;
+  picture.drawing = &drawing_;
+  picture.pixels_per_twip = PixelsPerTwip(canvas_);
+  picture.device_ratio = canvas_->devicePixelRatioF();
+  picture.dots_per_inch = LogicalDpi(canvas_);
+  picture.background = canvas_->Background();
+  // The picture ends below the frame and the axis labels: the band of the
+  // bottom row's controls is not part of the plot.
+  double bottom = state_.FrameBottom * picture.pixels_per_twip;
+  for (const QLabel* label : {Label1, Label2, Label3, Label4, Label6, Label8}) {
+    if (!label->isVisibleTo(canvas_) || label->text().isEmpty()) continue;
+    // The family the screen draws with, so that another reader of the file
+    // does not fall back to a font of other widths.
+    QFont font = label->font();
+    QString family = QFontInfo(font).family();
+    const qsizetype foundry = family.indexOf(QStringLiteral(" ["));  // "Nimbus Sans [urw]"
+    if (foundry > 0) family.truncate(foundry);
+    font.setFamilies({family});
+    const QRectF rect(label->contentsRect().translated(label->pos()));
+    picture.labels.push_back({rect, label->text(), font, label->palette().color(label->foregroundRole()),
+                              static_cast<int>(label->alignment())});
+    bottom = std::max(bottom, rect.bottom());
+  }
+  constexpr int kMarginBelow = 3;  // pixels
+  const int height = std::clamp(static_cast<int>(std::ceil(bottom)) + kMarginBelow, 1, canvas_->height());
+  picture.size = QSize(canvas_->width(), height);
+  return picture;
+}
 
 void frmPlot_Spectra::mPrintsetup_Click() { SetUpPrinter(*this, services_); }
 

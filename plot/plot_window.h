@@ -11,6 +11,8 @@
 #include <memory>
 
 #include "plot/display_list.h"
+#include "plot/export_file.h"
+#include "plot/plot_export.h"
 #include "plot/plot_view.h"
 #include "plot/renderer.h"
 #include "shell/shared_state.h"
@@ -50,6 +52,16 @@ class frmPlot_Spectra : public QMainWindow {
   void mExit_Click();
   void mPrint_Click();
   void mPrintsetup_Click();
+  void mExport_Click();
+
+  /// The save dialog and the list of installed printers that Print and
+  /// Export use instead of the desktop's (tests answer them); nullptr gives
+  /// back the desktop's. Not owned; must outlive their use.
+  void SetFileDesktop(SaveDialog* dialog, InstalledPrinters* printers);
+
+  /// The plot as Export writes it: the recorded drawing and the axis labels
+  /// at their places, in the client area's logical pixels.
+  PlotPicture Picture() const;
 
   /// The drawing surface RenderPlot draws on; it records the drawing for
   /// repainting and places the axis labels.
@@ -94,6 +106,7 @@ class frmPlot_Spectra : public QMainWindow {
   QMenu* mFile = nullptr;
   QAction* mPrintsetup = nullptr;
   QAction* mPrint = nullptr;
+  QAction* mExport = nullptr;
   QAction* mydash = nullptr;
   QAction* mExit = nullptr;
 
@@ -132,6 +145,8 @@ class frmPlot_Spectra : public QMainWindow {
   QPoint applied_pos_;
   QSize applied_size_;
   bool frame_checked_ = false;
+  SaveDialog* save_dialog_ = nullptr;
+  InstalledPrinters* installed_printers_ = nullptr;
 };
 
 }  // namespace quillon

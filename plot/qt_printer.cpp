@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <limits>
 
+#include "plot/export_file.h"
+
 namespace quillon {
 
 namespace {
@@ -418,9 +420,11 @@ std::unique_ptr<PrinterDialog> QtPrinterDialogFactory::Create() {
 
 // ---- Printing ----
 
-std::optional<PrintFailure> PrintOnePage(QPrinter& printer, const QSizeF& picture_size,
+namespace {
+
+// One page on a printer whose destination is set.
+std::optional<PrintFailure> PaintOnePage(QPrinter& printer, const QSizeF& picture_size,
                                          const std::function<void(QPainter&, const QRectF&)>& draw) {
-  if (PrintsToFile(printer) && printer.outputFileName().isEmpty()) return PrintFailure::kNoDestination;
   // Printing area in device pixels; the painter's origin is its top left.
   const QRectF page = printer.pageRect(QPrinter::DevicePixel);
   const std::optional<PageRect> fitted =
@@ -438,6 +442,36 @@ std::optional<PrintFailure> PrintOnePage(QPrinter& printer, const QSizeF& pictur
   if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
     return PrintFailure::kOutputFailed;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool HasNoDestination(const QPrinter& printer) {
+  return PrintsToFile(printer) && printer.outputFileName().isEmpty();
+}
+
+std::optional<PrintFailure> PrintOnePage(QPrinter& printer, const QSizeF& picture_size,
+                                         const std::function<void(QPainter&, const QRectF&)>& draw) {
+  if (!PrintsToFile(printer)) return PaintOnePage(printer, picture_size, draw);
+  if (HasNoDestination(printer)) return PrintFailure::kNoDestination;
+  return PrintOnePageToFile(printer, printer.outputFileName().toStdString(), picture_size, draw);
+}
+
+std::optional<PrintFailure> PrintOnePageToFile(QPrinter& printer, const std::string& path, const QSizeF& picture_size,
+                                               const std::function<void(QPainter&, const QRectF&)>& draw) {
+  ReplacingFile file;
+  if (const int error = file.Create(path); error != 0) return PrintFailureForErrno(error);
+  // The printer's own PDF output, into the temporary file; its file name
+  // is given back afterwards.
+  const QString kept_name = printer.outputFileName();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(file.TemporaryPath()));
+  const std::optional<PrintFailure> failure = PaintOnePage(printer, picture_size, draw);
+  printer.setOutputFileName(kept_name);
+  printer.setOutputFormat(QPrinter::PdfFormat);  // an empty name alone would turn to a device
+  if (failure) return failure;  // the temporary file is removed, the target untouched
+  if (const int error = file.Commit(); error != 0) return PrintFailureForErrno(error);
   return std::nullopt;
 }
 

@@ -136,8 +136,20 @@ class QtPrinterDialogFactory final : public PrinterDialogFactory {
 /// Prints one page on `printer`: `draw` paints a picture of `picture_size`
 /// (any unit) into the rectangle it is given, the largest of the picture's
 /// shape that fits the printable area, centred, in the printer's device
-/// pixels. Returns why no page came out, or nullopt on success.
+/// pixels. Returns why no page came out, or nullopt on success. A PDF file
+/// is written as PrintOnePageToFile writes it.
 std::optional<PrintFailure> PrintOnePage(QPrinter& printer, const QSizeF& picture_size,
                                          const std::function<void(QPainter&, const QRectF&)>& draw);
+
+/// Prints one page as PrintOnePage does, as a PDF file at `path`, with the
+/// printer's page layout and resolution: the printer writes a fresh
+/// temporary file beside `path` (a ReplacingFile), which then replaces it;
+/// a failed print leaves `path` as it was. The printer ends printing to a
+/// PDF file again, under its own file name.
+std::optional<PrintFailure> PrintOnePageToFile(QPrinter& printer, const std::string& path, const QSizeF& picture_size,
+                                               const std::function<void(QPainter&, const QRectF&)>& draw);
+
+/// Whether `printer` has nowhere to print: a PDF printer without a file.
+bool HasNoDestination(const QPrinter& printer);
 
 }  // namespace quillon

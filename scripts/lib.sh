@@ -5,11 +5,12 @@
 QUILLON_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QUILLON_PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcfitsio-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool poppler-utils imagemagick fonts-dejavu-core fonts-liberation2
+  appstream
 )
 
 quillon_install_packages() {

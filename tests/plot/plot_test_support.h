@@ -3,9 +3,13 @@
 // shared state with spectra filled in directly.
 
 #include <cmath>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "plot/display_list.h"
+#include "plot/export_file.h"
+#include "plot/printer_setup.h"
 #include "plot/renderer.h"
 #include "shell/shared_state.h"
 
@@ -55,5 +59,33 @@ inline void PutSpectrum(SharedState& state, int slot, double start, double dispe
   state.SlotOffset[slot] = offset;
   state.SpectraLoaded = kTrue;
 }
+
+/// A save dialog that answers for the user and notes what it was asked.
+class AnsweringSaveDialog : public SaveDialog {
+ public:
+  std::optional<std::string> AskFileName(const std::string& title, const std::string& proposed,
+                                         const std::string& filters) override {
+    ++asked;
+    last_title = title;
+    last_proposed = proposed;
+    last_filters = filters;
+    return answer;
+  }
+  std::optional<std::string> answer;  ///< nullopt: the user cancels
+  int asked = 0;
+  std::string last_title, last_proposed, last_filters;
+};
+
+/// Installed printers as a count only: enough to tell "none at all".
+class CountedPrinters : public InstalledPrinters {
+ public:
+  explicit CountedPrinters(std::size_t count) : count_(count) {}
+  std::optional<std::size_t> Count() override { return count_; }
+  std::optional<std::string> DeviceName(std::size_t index) override { return "Printer " + std::to_string(index); }
+  bool MakeCurrent(std::size_t) override { return false; }
+
+ private:
+  std::size_t count_;
+};
 
 }  // namespace quillon::testing

@@ -124,7 +124,7 @@ TEST_F(PlotWindowTest, ControlsMenuAndAccessibleNames) {
   EXPECT_EQ(w.Label11->text(), "Zoom");
   std::vector<QString> menu;
   for (QAction* a : w.mFile->actions()) menu.push_back(a->isSeparator() ? QString("-") : a->text());
-  EXPECT_EQ(menu, (std::vector<QString>{"Print Setup ...", "Print", "-", "Exit"}));
+  EXPECT_EQ(menu, (std::vector<QString>{"Print Setup ...", "Print", "Export ...", "-", "Exit"}));
   for (QWidget* child : w.ClientArea()->findChildren<QWidget*>()) {
     EXPECT_FALSE(child->accessibleName().isEmpty()) << child->objectName().toStdString();
   }

@@ -13,7 +13,10 @@
 #include <QWidget>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -181,11 +184,25 @@ class PrintPdfTest : public ::testing::Test {
   }
   ~PrintPdfTest() override { CurrentQtPrinter().Restore(*saved_); }
 
+  // The window with the test's save dialog (it cancels unless told
+  // otherwise) and no printer installed.
   frmPlot_Spectra& Open() {
     services.RenderPlot();
     frmPlot_Spectra* window = services.host.Window();
     EXPECT_NE(window, nullptr);
+    window->SetFileDesktop(&save_dialog, &printers);
     return *window;
+  }
+
+  // The current printer as a fresh run finds it where no printer is
+  // installed: a PDF printer without a file.
+  void StartWithoutDestination() {
+    QtCurrentPrinter fresh;
+    CurrentQtPrinter().Restore(*fresh.Save());
+    CurrentQtPrinter().Printer().setOutputFormat(QPrinter::PdfFormat);
+    CurrentQtPrinter().Printer().setOutputFileName(QString());
+    CurrentQtPrinter().Printer().setOutputFormat(QPrinter::PdfFormat);
+    ASSERT_TRUE(HasNoDestination(CurrentQtPrinter().Printer()));
   }
 
   // Print Setup with a dialog that chooses a PDF file.
@@ -199,6 +216,8 @@ class PrintPdfTest : public ::testing::Test {
   SharedState state;
   HostedServices services;
   testing::TempDir dir;
+  testing::AnsweringSaveDialog save_dialog;
+  testing::CountedPrinters printers{0};
 
  private:
   std::unique_ptr<PrinterSnapshot> saved_;
@@ -254,16 +273,113 @@ TEST_F(PrintPdfTest, TheDrawingIsPrintedAsVectorsNotAsAScreenImage) {
   EXPECT_EQ(content.count("/Subtype /Image"), 0);
 }
 
-TEST_F(PrintPdfTest, WithoutPrinterOrFileThePrintReportsDeviceUnavailable) {
-  if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "a printer is installed here";
-  // The state of a fresh run on a machine without printers.
-  QtCurrentPrinter fresh;
-  EXPECT_EQ(fresh.DeviceName(), std::string());
-  EXPECT_EQ(fresh.Port(), std::string());
-  CurrentQtPrinter().Restore(*fresh.Save());
+TEST_F(PrintPdfTest, WithoutAnyPrinterPrintAsksForAPdfFileAndPrintsThePageThere) {
+  StartWithoutDestination();
+  state.FitsDirectory = dir.path().string();
   frmPlot_Spectra& window = Open();
+  const std::filesystem::path pdf = dir / "chosen.pdf";
+  save_dialog.answer = pdf.string();
   window.mPrint_Click();
+  EXPECT_TRUE(services.messages.empty()) << services.messages.front();
+  EXPECT_EQ(save_dialog.asked, 1);
+  EXPECT_EQ(save_dialog.last_title, "Print to PDF File");
+  EXPECT_EQ(save_dialog.last_proposed, (dir / "plot.pdf").string()) << "the spectrum's folder and plot.pdf";
+  EXPECT_EQ(save_dialog.last_filters, "PDF document (*.pdf)");
+
+  // The page as paper gets it: the printer's page size, the picture fitted
+  // and centred, frame and curves drawn again.
+  const Raster raster = Rasterise(pdf, dir / "page");
+  EXPECT_EQ(raster.pages, 1);
+  ASSERT_FALSE(raster.image.isNull());
+  const QSizeF paper = CurrentQtPrinter().Printer().pageLayout().fullRectPoints().size();
+  EXPECT_NEAR(raster.image.width(), paper.width() * 100 / 72, 2);
+  EXPECT_NEAR(raster.image.height(), paper.height() * 100 / 72, 2);
+  const QRectF printed_frame = FrameBox(raster.image);
+  const QRectF screen_frame = FrameBox(window.GrabClientArea());
+  EXPECT_NEAR(printed_frame.width() / printed_frame.height(), screen_frame.width() / screen_frame.height(), 0.03);
+  EXPECT_GT(CountNear(raster.image, 255, 0, 0, 70), 200);
+  EXPECT_GT(CountNear(raster.image, 0, 160, 255, 70), 200);
+
+  // The printer itself keeps printing nowhere, so the next Print asks again;
+  // nothing else is left in the folder.
+  EXPECT_TRUE(HasNoDestination(CurrentQtPrinter().Printer()));
+  window.mPrint_Click();
+  EXPECT_EQ(save_dialog.asked, 2);
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"chosen.pdf", "page.png"}));
+}
+
+TEST_F(PrintPdfTest, WithoutAnyPrinterCancellingTheFileDialogDoesNothing) {
+  StartWithoutDestination();
+  frmPlot_Spectra& window = Open();
+  save_dialog.answer = std::nullopt;
+  window.mPrint_Click();
+  save_dialog.answer = "";
+  window.mPrint_Click();
+  EXPECT_EQ(save_dialog.asked, 2);
+  EXPECT_TRUE(services.messages.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(PrintPdfTest, WithAPrinterInstalledButNoDestinationThePrintReportsDeviceUnavailable) {
+  StartWithoutDestination();
+  testing::CountedPrinters one_printer(1);
+  frmPlot_Spectra& window = Open();
+  window.SetFileDesktop(&save_dialog, &one_printer);
+  window.mPrint_Click();
+  EXPECT_EQ(save_dialog.asked, 0) << "with a printer installed, Print asks nothing";
   EXPECT_EQ(services.messages, (std::vector<std::string>{" 68 Error 68: Device unavailable."}));
+}
+
+TEST_F(PrintPdfTest, WithoutAnyPrinterAFileThatCannotBeWrittenIsReportedAndLeftAlone) {
+  StartWithoutDestination();
+  std::filesystem::create_directories(dir / "sub");
+  const std::filesystem::path victim = dir / "victim.txt";
+  std::ofstream(victim) << "keep";
+  std::filesystem::create_symlink(victim, dir / "link.pdf");
+  frmPlot_Spectra& window = Open();
+  const struct {
+    std::filesystem::path file;
+    const char* report;  // "" for none
+  } cases[] = {
+      {dir / "missing" / "plot.pdf", " 76 Error 76: Path not found."},
+      {dir / "sub", " 75 Error 75: Path/file access error."},
+      {dir / "link.pdf", ""},  // the link is replaced by the page, its target untouched
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.string());
+    services.messages.clear();
+    save_dialog.answer = c.file.string();
+    window.mPrint_Click();
+    if (*c.report == '\0') {
+      EXPECT_TRUE(services.messages.empty());
+    } else {
+      EXPECT_EQ(services.messages, (std::vector<std::string>{c.report}));
+    }
+  }
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.pdf"));
+  EXPECT_EQ(Rasterise(dir / "link.pdf", dir / "link").pages, 1);
+  std::ifstream kept(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "sub"));
+}
+
+TEST_F(PrintPdfTest, APdfFileChosenInPrintSetupIsWrittenBesideAndRenamedNotThroughALink) {
+  const std::filesystem::path victim = dir / "victim.txt";
+  std::ofstream(victim) << "keep";
+  std::filesystem::create_symlink(victim, dir / "plot.pdf");
+  frmPlot_Spectra& window = Open();
+  ChoosePdf(window, dir / "plot.pdf");
+  window.mPrint_Click();
+  EXPECT_TRUE(services.messages.empty());
+  EXPECT_EQ(save_dialog.asked, 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "plot.pdf"));
+  EXPECT_EQ(Rasterise(dir / "plot.pdf", dir / "page").pages, 1);
+  std::ifstream kept(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  EXPECT_EQ(CurrentQtPrinter().Printer().outputFileName().toStdString(), (dir / "plot.pdf").string())
+      << "the printer keeps the chosen name";
 }
 
 TEST_F(PrintPdfTest, AFileThatCannotBeWrittenIsReportedWithItsErrorNumber) {

@@ -3,6 +3,7 @@
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <cmath>
@@ -83,7 +84,14 @@ TEST(QuillonRenderTest, RefusalsAndBadArguments) {
   WriteSpectrum(good, 6400, 0.1, 500, 1000);
   const Case cases[] = {
       {{"--out", out}, 2, "no FITS file given"},
-      {{QString::fromStdString(good)}, 2, "--out FILE.png is required"},
+      {{QString::fromStdString(good)}, 2, "--out FILE is required"},
+      // An extension it cannot write: refused before anything is loaded or written.
+      {{"--out", QString::fromStdString((dir / "plot.jpg").string()), QString::fromStdString(good)}, 2,
+       "must end in .png, .svg or .pdf"},
+      {{"--out", QString::fromStdString((dir / "plot").string()), QString::fromStdString(good)}, 2,
+       "must end in .png, .svg or .pdf"},
+      {{"--out", QString::fromStdString((dir / "no-folder" / "plot.svg").string()), QString::fromStdString(good)},
+       1, "No such file or directory"},
       {{"--width", "40000", "--out", out, QString::fromStdString(good)}, 2, "--width"},
       {{"--view", "6600", "6500", "--out", out, QString::fromStdString(good)}, 2, "--view"},
       {{"--offset", "17", "0", "--out", out, QString::fromStdString(good)}, 2, "--offset"},
@@ -97,6 +105,36 @@ TEST(QuillonRenderTest, RefusalsAndBadArguments) {
     const ToolRun run = Render(c.args);
     EXPECT_EQ(run.code, c.code);
     EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.message))) << run.err.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(QString::fromStdString((dir / "plot.jpg").string())));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString((dir / "plot").string())));
+}
+
+// The extension of --out chooses the format, as the plot window's Export does.
+TEST(QuillonRenderTest, TheOutExtensionChoosesPngSvgOrPdf) {
+  testing::TempDir dir;
+  const std::string spectrum = (dir / "s.fts").string();
+  WriteSpectrum(spectrum, 6400, 0.1, 1000, 1000);
+  const struct {
+    const char* name;
+    const char* starts_with;
+    const char* holds;
+  } cases[] = {
+      {"plot.png", "\x89PNG", "IHDR"},
+      {"plot.svg", "<?xml", ">Wavelength /Angstroms</text>"},
+      {"PLOT.PDF", "%PDF-", "/Title"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString out = QString::fromStdString((dir / c.name).string());
+    const ToolRun run = Render({"--out", out, QString::fromStdString(spectrum)});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("propagateSizeHints")) << "the platform's notice is left out";
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith(c.starts_with));
+    EXPECT_TRUE(bytes.contains(c.holds));
   }
 }
 

@@ -1,14 +1,15 @@
 // quillon-render: loads FITS spectra into slots 1, 2, ... with the program's
 // own loader and draws them with the real renderer and plot window, offscreen,
-// into a PNG of the window's client area. A batch preview for users and the
-// real drawing path for tests and timing.
+// into a file as the plot window's File, Export writes it: a PNG, SVG or PDF
+// chosen by the extension of --out. A batch preview for users and the real
+// drawing path for tests and timing.
 //
 //   quillon-render [--width TWIPS --height TWIPS] [--view MIN MAX]
-//                  [--offset SLOT VALUE]... [--repeat N] --out FILE.png FILE...
+//                  [--offset SLOT VALUE]... [--repeat N] --out FILE.{png,svg,pdf} FILE...
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QImage>
+#include <QString>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -20,6 +21,8 @@
 #include <vector>
 
 #include "fits/accept_file.h"
+#include "plot/export_file.h"
+#include "plot/plot_export.h"
 #include "plot/plot_window.h"
 #include "plot/plot_window_host.h"
 #include "shell/shared_state.h"
@@ -30,8 +33,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-render [--width TWIPS --height TWIPS] [--view MIN MAX]\n"
-    "                      [--offset SLOT VALUE]... [--repeat N] --out FILE.png FILE...\n"
-    "Draws the FITS spectra FILE... (slots 1, 2, ...) as the plot window shows them.\n";
+    "                      [--offset SLOT VALUE]... [--repeat N] --out FILE.{png,svg,pdf} FILE...\n"
+    "Draws the FITS spectra FILE... (slots 1, 2, ...) as the plot window shows them, into a PNG image,\n"
+    "an SVG drawing or a PDF page, chosen by the extension of the --out file.\n";
 
 struct Options {
   int16_t width = 10000;
@@ -40,6 +44,7 @@ struct Options {
   std::vector<std::pair<int16_t, int16_t>> offsets;
   int repeat = 0;
   std::filesystem::path out;
+  ExportFormat format = ExportFormat::kPng;
   std::vector<std::filesystem::path> files;
 };
 
@@ -113,10 +118,26 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o) {
       o.files.emplace_back(a);
     }
   }
-  if (o.out.empty()) return "--out FILE.png is required";
+  if (o.out.empty()) return "--out FILE is required (FILE.png, FILE.svg or FILE.pdf)";
+  const std::optional<ExportFormat> format = ExportFormatForPath(o.out.string());
+  if (!format) return "cannot write " + o.out.string() + ": the --out file must end in .png, .svg or .pdf";
+  o.format = *format;
   if (o.files.empty()) return "no FITS file given";
   if (o.files.size() > static_cast<std::size_t>(kSlotCount)) return "at most 16 files (one per slot)";
   return "";
+}
+
+// The offscreen platform notes on every shown window that it cannot pass
+// size hints on; that says nothing about the drawing, so it is left out.
+QtMessageHandler g_qt_handler = nullptr;
+
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.contains(QStringLiteral("propagateSizeHints"))) return;
+  if (g_qt_handler != nullptr) {
+    g_qt_handler(type, context, message);
+  } else {
+    std::cerr << message.toStdString() << "\n";
+  }
 }
 
 int Run(int argc, char** argv) {
@@ -136,6 +157,7 @@ int Run(int argc, char** argv) {
   for (auto& file : options.files) file = std::filesystem::absolute(file, ec);
 
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  g_qt_handler = qInstallMessageHandler(QuietHandler);
   QApplication app(argc, argv);
 
   SharedState state;
@@ -186,9 +208,9 @@ int Run(int argc, char** argv) {
                 window->Drawing().Lines().size());
   }
 
-  const QImage image = window->GrabClientArea(1.0);
-  if (!image.save(QString::fromStdString(options.out.string()), "PNG")) {
-    std::cerr << "quillon-render: cannot write " << options.out.string() << "\n";
+  const std::string failure = ExportPlotPicture(window->Picture(), options.format, options.out.string());
+  if (!failure.empty()) {
+    std::cerr << "quillon-render: cannot write " << options.out.string() << ": " << failure << "\n";
     return 1;
   }
   return failures == 0 ? 0 : 1;
