@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plot/level_summary.h"
 #include "plot/number_format.h"
+#include "plot/pixel_grid.h"
 
 namespace quillon {
 
@@ -115,7 +117,44 @@ class CurveLines {
   std::size_t filled_ = 0;
 };
 
-void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
+// The last sample of first..last whose riser lies in pixel column `column`,
+// given that sample `first` lies there. Column positions never decrease (or
+// never increase) along the samples, so those in one column are
+// consecutive: gallop, then halve.
+template <typename ColumnOf>
+int32_t LastInColumn(int32_t first, int32_t last, int column, const ColumnOf& column_of) {
+  int64_t good = first;
+  int64_t step = 1;
+  while (good + step <= last && column_of(static_cast<int32_t>(good + step)) == column) {
+    good += step;
+    step *= 2;
+  }
+  int64_t bad = std::min<int64_t>(good + step, int64_t{last} + 1);
+  while (bad - good > 1) {
+    const int64_t mid = good + (bad - good) / 2;
+    if (column_of(static_cast<int32_t>(mid)) == column) good = mid;
+    else bad = mid;
+  }
+  return static_cast<int32_t>(good);
+}
+
+// The summary of a slot's levelled samples, built again when the samples
+// it describes have been replaced.
+const LevelSummary& SummaryOf(SharedState& state, int slot) {
+  std::shared_ptr<const LevelSummary>& summary = state.SlotSummary[slot];
+  if (!summary || !summary->Describes(state.SlotLevelled[slot])) summary = LevelSummary::Build(state.SlotLevelled[slot]);
+  return *summary;
+}
+
+// The staircase of one slot: sample j is a step from the previous sample's
+// wavelength to its own at its level, joined to the next by a riser. On a
+// surface with pixels, where the risers of samples j..k all fall into one
+// pixel column, that column lights exactly the rows from the lowest to the
+// highest level among samples j..k+1 (the riser of k reaches k+1), broken
+// only at missing samples; the renderer draws those runs from the summary
+// instead of the 2(k - j) segments, so the cost of a curve follows the
+// pixels it covers, not its samples.
+void DrawCurve(SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
   const SlotPixelRange range = VisibleSamples(state, slot);
   if (range.empty()) return;
   const SampleArray& levelled = state.SlotLevelled[slot];
@@ -126,15 +165,44 @@ void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurf
   // while j is below it.
   const int32_t sample_count =
       std::min<int32_t>(RoundToInt32(state.SlotNaxis1[slot]), static_cast<int32_t>(levelled.size()) - 1);
+  const double pixels_per_twip = surface.PixelsPerTwip();
+  const bool by_columns = pixels_per_twip > 0 && std::isfinite(pixels_per_twip);
+  const LevelSummary* summary = by_columns ? &SummaryOf(state, slot) : nullptr;
+
+  const auto x_of = [&](int32_t j) { return m.Xc(lambda_start + dispersion * j); };
+  // The column a surface lights for a line end at x, as SafeLine hands it on.
+  const auto column_at = [&](double x) { return PixelOf(static_cast<float>(Safe(x)), pixels_per_twip); };
+  const auto column_of = [&](int32_t j) { return column_at(x_of(j)); };
+  const auto y_of = [&](double level) { return m.Y(level - offset); };
 
   CurveLines lines(surface, state.SlotColor[slot]);
   double x = m.Xc(range.start_lambda);
-  double y = m.Y(levelled[static_cast<std::size_t>(range.first)] - offset);
+  double y = y_of(levelled[static_cast<std::size_t>(range.first)]);
   for (int32_t j = range.first; j <= range.last; ++j) {
-    const double xj = m.Xc(lambda_start + dispersion * j);
+    const double xj = x_of(j);
     lines.Add(x, y, xj, y);
     if (j == sample_count) break;
-    const double y_next = m.Y(levelled[static_cast<std::size_t>(j) + 1] - offset);
+    if (summary != nullptr && j < range.last && std::isfinite(xj)) {
+      const int column = column_at(xj);
+      if (column_of(j + 1) == column) {
+        const int32_t k = LastInColumn(j + 1, range.last, column, column_of);
+        const int32_t top = std::min(k + 1, sample_count);
+        // One run per stretch of present samples.
+        for (int64_t a = summary->NextPresent(j); a <= top;) {
+          const int64_t b = std::min<int64_t>(summary->NextMissing(a) - 1, top);
+          const LevelExtent extent = summary->Extent(levelled, a, b);
+          if (!extent.empty) lines.Add(xj, y_of(extent.high), xj, y_of(extent.low));
+          a = summary->NextPresent(b + 1);
+        }
+        if (k == range.last || k == sample_count) break;
+        // Sample k + 1's step starts at k's riser, as in the loop below.
+        x = x_of(k);
+        y = y_of(levelled[static_cast<std::size_t>(k) + 1]);
+        j = k;
+        continue;
+      }
+    }
+    const double y_next = y_of(levelled[static_cast<std::size_t>(j) + 1]);
     lines.Add(xj, y, xj, y_next);
     x = xj;
     y = y_next;
