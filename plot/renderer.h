@@ -102,9 +102,26 @@ inline constexpr int32_t kMaxTicks = 64;
 /// a span that is not positive and finite.
 AxisTicks ComputeTicks(double span, double minimum, double maximum);
 
-/// The visible samples of one slot: the first and last sample inside the
-/// plotted range and the wavelength at which the curve starts. Empty when the
-/// slot has no sample inside the range.
+/// A slot's samples in the order the curve is drawn, by rising wavelength:
+/// position k (1..count) is sample k, or sample count + 1 - k of a spectrum
+/// stored red to blue. `scale` gives the wavelength of each position (At(k)
+/// is where position k's step ends) and never descends.
+struct AscendingSamples {
+  WavelengthScale scale;
+  bool reversed = false;
+  int32_t count = 0;  ///< samples the slot holds
+  /// The sample (index into SlotLevelled) at position k.
+  int32_t SampleAt(int32_t k) const { return reversed ? count + 1 - k : k; }
+};
+
+/// The drawing order of `slot`'s samples: its SlotWavelengthScale, reversed
+/// when it descends, over min(NAXIS1, samples held) samples.
+AscendingSamples AscendingView(const SharedState& state, int slot);
+
+/// The visible samples of one slot: the first and last position (of
+/// AscendingView) inside the plotted range and the wavelength at which the
+/// curve starts. Empty when the slot has no sample inside the range. For an
+/// ascending spectrum positions are sample numbers.
 struct SlotPixelRange {
   int32_t first = 1;
   int32_t last = 0;
@@ -113,7 +130,9 @@ struct SlotPixelRange {
 };
 
 /// SlotFirstPixel / SlotLastPixel of `slot` for the current plotted range, in
-/// 32 bits and clamped to the slot's samples.
+/// 32 bits and clamped to the slot's samples. The range ends are found on the
+/// scale's own axis (log10 of the wavelength for a logarithmic scale) between
+/// SlotLambdaStart and SlotLambdaEnd.
 SlotPixelRange VisibleSamples(const SharedState& state, int slot);
 
 /// Top of the intensity axis: the largest SlotLevelledMax - SlotOffset over

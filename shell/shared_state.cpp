@@ -60,6 +60,13 @@ void UpdateDataRange(SharedState& state) {
   state.PlotLambdaMax = state.DataLambdaMax;
 }
 
+WavelengthScale SlotWavelengthScale(const SharedState& state, int slot) {
+  const WavelengthScale& scale = state.SlotScale[slot];
+  if (scale.logarithmic) return scale;
+  const double step = state.SlotDispersion[slot];
+  return {step < 0 ? state.SlotLambdaEnd[slot] : state.SlotLambdaStart[slot], step, false};
+}
+
 int16_t CountLoadedSlots(const SharedState& state) {
   int16_t count = 0;
   for (int slot = 1; slot <= kSlotCount; ++slot) {

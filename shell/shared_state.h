@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "shell/int_convert.h"
+#include "shell/wavelength_scale.h"
 
 namespace quillon {
 
@@ -55,10 +56,13 @@ struct SharedState {
   SlotTable<std::string> SlotObject;    ///< OBJECT value without its quotes
   SlotTable<int32_t> SlotColor;         ///< curve colour, 0x00BBGGRR
   SlotTable<int16_t> SlotOffset;        ///< vertical offset in levelled units
-  SlotTable<double> SlotLambda0;        ///< value of the KeywordLambda0 card (Angstroms)
-  SlotTable<double> SlotDispersion;     ///< value of the KeywordDispersion card (Angstroms per pixel)
-  SlotTable<double> SlotLambdaStart;    ///< wavelength of pixel 0
-  SlotTable<double> SlotLambdaEnd;      ///< wavelength of the last sample
+  SlotTable<double> SlotLambda0;        ///< wavelength of pixel 0, Angstroms
+  SlotTable<double> SlotDispersion;     ///< Angstroms per pixel (negative: stored red to blue)
+  SlotTable<double> SlotLambdaStart;    ///< short-wavelength end of the spectrum (pixel 0 when ascending)
+  SlotTable<double> SlotLambdaEnd;      ///< long-wavelength end of the spectrum (the last sample when ascending)
+  /// The loader's wavelength scale of the slot. Read it through
+  /// SlotWavelengthScale, which describes linear slots by the four fields above.
+  SlotTable<WavelengthScale> SlotScale;
   SlotTable<double> SlotBitpix;
   SlotTable<double> SlotNaxis;
   SlotTable<double> SlotNaxis1;  ///< number of samples
@@ -126,6 +130,13 @@ inline int16_t DefaultSlotOffset(int slot) { return static_cast<int16_t>(20 * (s
 /// Recomputes DataLambdaMin/Max from the loaded slots (starting from 9999 and
 /// -9999) and makes that range the plotted one.
 void UpdateDataRange(SharedState& state);
+
+/// Where the samples of `slot` lie. A logarithmic SlotScale is the slot's
+/// scale; otherwise the scale is linear with step SlotDispersion from pixel 0,
+/// which is SlotLambdaStart for an ascending spectrum and SlotLambdaEnd for a
+/// descending one, so a slot described by those fields alone (as the
+/// renderer has always read it) keeps its place.
+WavelengthScale SlotWavelengthScale(const SharedState& state, int slot);
 
 /// Number of slots 1..16 whose SlotLoaded is non-zero.
 int16_t CountLoadedSlots(const SharedState& state);

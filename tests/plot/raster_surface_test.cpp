@@ -153,11 +153,34 @@ class GridRecorder : public DisplayList {
   double scale_;
 };
 
+enum class ScaleKind { kLinear, kReversed, kLog, kLogReversed };
+
+// Gives slot `slot` (linear from `start`, `step` apart, n samples, as
+// PutSpectrum left it) the scale of `kind` over the same stretch of
+// wavelengths: stored red to blue, or logarithmic.
+void SetScale(SharedState& state, int slot, ScaleKind kind) {
+  const double n = state.SlotNaxis1[slot];
+  const double start = state.SlotLambdaStart[slot];
+  const double end = state.SlotLambdaEnd[slot];
+  if (kind == ScaleKind::kReversed) {
+    state.SlotDispersion[slot] = -state.SlotDispersion[slot];
+    state.SlotLambda0[slot] = end;
+  } else if (kind == ScaleKind::kLog || kind == ScaleKind::kLogReversed) {
+    const bool down = kind == ScaleKind::kLogReversed;
+    const double step = (std::log10(end) - std::log10(start)) / n;
+    state.SlotScale[slot] = {std::log10(down ? end : start), down ? -step : step, true};
+    const WavelengthScale& scale = state.SlotScale[slot];
+    state.SlotLambdaStart[slot] = std::min(scale.At(0), scale.At(n));
+    state.SlotLambdaEnd[slot] = std::max(scale.At(0), scale.At(n));
+  }
+}
+
 struct ColumnCase {
   const char* name;
   double lambda_min, lambda_max;  // the view
   int gap_every, gap_length;      // missing samples (NaN), none when gap_every is 0
   double dispersion_1, dispersion_2;
+  ScaleKind kind = ScaleKind::kLinear;  // of slot 1
 };
 
 class SummaryMatchesEverySegmentTest : public ::testing::TestWithParam<std::tuple<ColumnCase, ScaleCase>> {};
@@ -186,6 +209,7 @@ TEST_P(SummaryMatchesEverySegmentTest, SamePixelsAsEverySegment) {
   };
   PutSpectrum(state, 1, 4000, c.dispersion_1, spectrum(200000), -20);
   PutSpectrum(state, 2, 4100, c.dispersion_2, spectrum(20000), 15);
+  SetScale(state, 1, c.kind);
   state.PlotLambdaMin = c.lambda_min;
   state.PlotLambdaMax = c.lambda_max;
 
@@ -228,6 +252,11 @@ const ColumnCase kColumnCases[] = {
     {"MissingSingles", 4000, 7000, 97, 1, 0.015, 0.12},
     {"EveryOtherMissing", 4000, 7000, 2, 1, 0.015, 0.12},
     {"NearlyOnePerColumn", 4000, 7000, 0, 0, 0.0151, 0.151},
+    {"Reversed", 4000, 7000, 2500, 300, 0.015, 0.12, ScaleKind::kReversed},
+    {"ReversedZoomed", 4230.4, 4290.9, 0, 0, 0.015, 0.12, ScaleKind::kReversed},
+    {"LogLinear", 4000, 7000, 2500, 300, 0.015, 0.12, ScaleKind::kLog},
+    {"LogLinearZoomed", 6100.5, 6180, 0, 0, 0.015, 0.12, ScaleKind::kLog},
+    {"LogLinearReversed", 4000, 7000, 97, 1, 0.015, 0.12, ScaleKind::kLogReversed},
 };
 
 INSTANTIATE_TEST_SUITE_P(
