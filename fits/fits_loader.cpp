@@ -13,6 +13,7 @@
 #include "fits/header_reader.h"
 #include "fits/sample_decoder.h"
 #include "fits/spectrum_statistics.h"
+#include "fits/wavelength_calibration.h"
 #include "shell/int_convert.h"
 
 namespace quillon {
@@ -101,8 +102,10 @@ class SlotLoader {
     details_.data_offset = DataOffsetFor(header->header_line_count);
     header_ = std::move(*header);
 
-    // Step 5.
+    // Step 5. A primary array without data is told as such, before the
+    // 8-bit advice (an empty primary header usually says BITPIX = 8).
     if (!LookUpNumber("BITPIX", state_.SlotBitpix[slot_])) return;
+    if (RefuseEmptyPrimary()) return;
     if (state_.SlotBitpix[slot_] == 8) return Show(kEightBitMessage);
 
     // Step 6.
@@ -113,6 +116,11 @@ class SlotLoader {
     state_.SlotNaxis3[slot_] = RoundToInt16(naxis3);
     if (!LookUpNumber("BSCALE", state_.SlotBscale[slot_]) || !LookUpNumber("BZERO", state_.SlotBzero[slot_]))
       return;
+    const bool has_bscale = header_.LastValue("BSCALE").has_value();
+    if (has_bscale && state_.SlotBscale[slot_] == 0) {
+      return Show("The header of " + Quoted(label_) + " gives BSCALE = " + *header_.LastValue("BSCALE") +
+                  ", which would make every sample the same value; the file cannot be shown.");
+    }
     if (state_.SlotBitpix[slot_] == 16 && state_.SlotBzero[slot_] == 0) Show(kSignedSixteenMessage);
 
     // Step 7. OBJECT alone takes its first card; its value loses the quotes,
@@ -123,18 +131,28 @@ class SlotLoader {
         !LookUpNumber(state_.KeywordDispersion, state_.SlotDispersion[slot_]))
       return;
 
-    // Step 8: calibration checks.
-    const double lambda0 = state_.SlotLambda0[slot_];
-    const double dispersion = state_.SlotDispersion[slot_];
+    // Step 8: the wavelength scale and the calibration checks. The "Lambda
+    // 0" check tests the keyword's own value; the dispersion check the span
+    // from pixel 0 to the last sample but one.
     const double naxis1 = state_.SlotNaxis1[slot_];
-    state_.SlotLambdaStart[slot_] = lambda0;
-    const double provisional_end = lambda0 + dispersion * (naxis1 - 1);
-    if (std::fabs(lambda0) < 0.001) Show(kNoLambda0Message);
-    if (std::fabs(provisional_end - state_.SlotLambdaStart[slot_]) < 0.001) Show(kNoDispersionMessage);
-    if (const auto flag = header_.LastValue("DC-FLAG"); flag && ParseLenientNumber(*flag).value == 1) {
-      Show("The spectrum in " + Quoted(label_) +
-           " has a logarithmic wavelength scale (DC-FLAG = 1); it is drawn as if the scale were linear.");
-    }
+    const Calibration calibration =
+        CalibrateWavelengths(header_, state_.KeywordLambda0, state_.KeywordDispersion, state_.SlotLambda0[slot_],
+                             state_.SlotDispersion[slot_], naxis1, Quoted(label_));
+    const WavelengthScale scale = calibration.scale;
+    const double lambda0 = scale.At(0);
+    state_.SlotLambda0[slot_] = lambda0;
+    state_.SlotDispersion[slot_] = calibration.dispersion;
+    // The ends of the spectrum, short wavelength first: pixel 0 and the last
+    // sample, in either order.
+    const double last_lambda = scale.logarithmic ? scale.At(naxis1) : lambda0 + scale.step * naxis1;
+    const double lambda_low = std::min(lambda0, last_lambda);
+    const double lambda_high = std::max(lambda0, last_lambda);
+    state_.SlotLambdaStart[slot_] = lambda_low;
+    const double provisional_end = scale.logarithmic ? scale.At(naxis1 - 1) : lambda0 + scale.step * (naxis1 - 1);
+    if (std::fabs(calibration.keyword_lambda0) < 0.001) Show(kNoLambda0Message);
+    if (std::fabs(provisional_end - lambda0) < 0.001) Show(kNoDispersionMessage);
+    for (const std::string& warning : calibration.warnings) Show(warning);
+    WarnOfImageOrMultispec();
 
     // Step 9: the samples, read in one piece and decoded from memory.
     const double bitpix = state_.SlotBitpix[slot_];
@@ -147,32 +165,46 @@ class SlotLoader {
                   "samples (BITPIX 16, 32, -32 or -64).");
     }
     const int64_t n = RoundToInt64(naxis1);
-    if (n <= 0) {
-      return Show("The header of " + Quoted(label_) + " gives NAXIS1 = " + NumberText(naxis1) +
-                  ", so the file holds no samples to show.");
-    }
     if (!CheckDataSize(n, width)) return;
     std::vector<unsigned char> block(static_cast<std::size_t>(n * width));
     if (!source_.Read(details_.data_offset, n * width, block.data(), error)) return ReadFailure(error);
+    // The physical values BZERO + BSCALE x stored; NaN, infinities and
+    // BLANK are missing samples.
+    SampleScaling scaling;
+    if (has_bscale) scaling.bscale = state_.SlotBscale[slot_];
+    scaling.bzero = state_.SlotBzero[slot_];
+    if (bitpix > 0) {
+      if (const auto blank = header_.LastValue("BLANK")) {
+        const LenientNumber value = ParseLenientNumber(*blank);
+        if (value.finite && value.value == std::trunc(value.value) && std::fabs(value.value) < 9.2e18)
+          scaling.blank = static_cast<int64_t>(value.value);
+      }
+    }
     std::vector<double> samples;
-    const int64_t infinite =
-        DecodeSamples(block.data(), n, static_cast<int64_t>(bitpix), state_.SlotBzero[slot_], samples);
+    const int64_t missing = DecodeSamples(block.data(), n, static_cast<int64_t>(bitpix), scaling, samples);
     block = {};
-    if (infinite != 0) {
-      return Show("Sample " + std::to_string(infinite) + " of " + Quoted(label_) +
-                  " is beyond the range of numbers (a 64-bit floating-point value with exponent 2047); "
-                  "the file cannot be shown.");
+    details_.missing = missing;
+    if (missing == n) {
+      return Show("Every sample of " + Quoted(label_) +
+                  " is missing (not a number, infinite or equal to BLANK), so there is nothing to draw; the "
+                  "file cannot be shown.");
+    }
+    if (scaling.bscale != 1 || scaling.bzero != 0) {
+      if (const int64_t beyond = FirstInfinite(samples, n); beyond != 0) {
+        return Show("Sample " + std::to_string(beyond) + " of " + Quoted(label_) +
+                    " is beyond the range of numbers once scaled by BSCALE and BZERO; the file cannot be shown.");
+      }
     }
 
     // Step 10: wavelength range of the slot.
-    const double lambda_end = lambda0 + dispersion * naxis1;
-    if (!std::isfinite(lambda_end)) {
+    if (!std::isfinite(lambda_low) || !std::isfinite(lambda_high) || (scale.logarithmic && !(lambda_low > 0))) {
       return Show("The wavelength scale of " + Quoted(label_) +
                   " reaches beyond the range of numbers; the file cannot be shown.");
     }
 
-    // Step 11: statistics.
-    const double norm = BlockPeakMedian(samples, n);
+    // Step 11: statistics. Missing samples are left out of the block maxima.
+    std::vector<double> peaks;
+    const double norm = missing == 0 ? BlockPeakMedian(samples, n) : BlockPeakMedianOfPresent(samples, n, peaks);
     if (norm == 0 || !std::isfinite(norm)) {
       return Show("The level of " + Quoted(label_) + " (the median of the largest values of its 50-sample " +
                   "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
@@ -181,15 +213,16 @@ class SlotLoader {
     std::vector<double> levelled;
     const LevelledRange range = LevelSamples(samples, n, norm, levelled);
     if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
-      return Show("Sample " + std::to_string(FirstNonFinite(levelled, n)) + " of " + Quoted(label_) +
+      return Show("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + Quoted(label_) +
                   " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
     const double levelled_max = std::max(range.max, -9999.0);
 
     // Every check has passed: publish in the order the rest of the program
     // sees it (wavelengths, data range, statistics, then step 12).
-    state_.SlotLambdaStart[slot_] = lambda0;
-    state_.SlotLambdaEnd[slot_] = lambda_end;
+    state_.SlotLambdaStart[slot_] = lambda_low;
+    state_.SlotLambdaEnd[slot_] = lambda_high;
+    state_.SlotScale[slot_] = scale;
     if (state_.DataLambdaMin > state_.SlotLambdaStart[slot_]) state_.DataLambdaMin = state_.SlotLambdaStart[slot_];
     if (state_.DataLambdaMax < state_.SlotLambdaEnd[slot_]) state_.DataLambdaMax = state_.SlotLambdaEnd[slot_];
     state_.PlotLambdaMin = state_.DataLambdaMin;
@@ -207,6 +240,62 @@ class SlotLoader {
   }
 
   void Show(const std::string& text) { messages_.ShowMessage(text); }
+
+  // A primary array that holds no samples (NAXIS = 0, no NAXIS1 card, or a
+  // NAXIS1 of 0 or less) gets one message and ends the load.
+  bool RefuseEmptyPrimary() {
+    const std::optional<std::string> naxis = header_.LastValue("NAXIS");
+    const std::optional<std::string> naxis1 = header_.LastValue("NAXIS1");
+    const char* const elsewhere =
+        " Its spectrum, if it has one, lies in an extension or a table after the primary header, which Quillon "
+        "does not read; Quillon shows spectra stored as the primary array.";
+    if (naxis && ParseLenientNumber(*naxis).finite && ParseLenientNumber(*naxis).value == 0) {
+      Show("The file " + Quoted(label_) + " holds no data in its primary array (NAXIS = 0)." + elsewhere);
+      return true;
+    }
+    if (!naxis1) {
+      Show("The header of " + Quoted(label_) + " has no NAXIS1 card, so its primary array holds no samples." +
+           elsewhere);
+      return true;
+    }
+    const LenientNumber count = ParseLenientNumber(*naxis1);
+    if (count.finite && RoundToInt64(count.value) <= 0) {
+      Show("The header of " + Quoted(label_) + " gives NAXIS1 = " + NumberText(count.value) +
+           ", so the file holds no samples to show.");
+      return true;
+    }
+    return false;
+  }
+
+  // One warning for a file with more than one row (only the first is drawn)
+  // and for an IRAF multispec file, whose wavelengths are not CRVAL1 and CD1_1.
+  void WarnOfImageOrMultispec() {
+    std::string text;
+    const int64_t axes = RoundToInt64(state_.SlotNaxis[slot_]);
+    if (axes >= 2 && axes <= 999) {
+      std::string dims;
+      double rows = 1;
+      for (int64_t k = 1; k <= axes; ++k) {
+        const std::optional<std::string> value = header_.LastValue("NAXIS" + std::to_string(k));
+        const double size = value ? ParseLenientNumber(*value).value : 0;
+        if (k >= 2) rows *= size;
+        dims += (k == 1 ? "" : " x ") + NumberText(size);
+      }
+      if (rows != 1) text = "The file " + Quoted(label_) + " holds a " + dims + " image; only its first row is drawn.";
+    }
+    const std::string ctype = UnquotedValue(header_.LastValue("CTYPE1").value_or(""));
+    std::string system = header_.LastValue("WAT0_001").value_or("");
+    for (char& c : system) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (ctype == "MULTISPE" || system.find("system=multispec") != std::string::npos) {
+      text += text.empty() ? "The file " + Quoted(label_) + " is an IRAF multispec spectrum"
+                           : " It is an IRAF multispec spectrum";
+      text += ": its wavelengths are given by its WAT cards, not by CRVAL1 and CD1_1, so the wavelengths drawn are "
+              "not its own.";
+    }
+    if (!text.empty()) Show(text);
+  }
 
   void ReadFailure(const std::string& reason) {
     Show("The file " + Quoted(label_) + " cannot be read: " + reason + ".");

@@ -28,6 +28,7 @@ struct FitsLoadDetails {
   bool published = false;       ///< the slot was filled and published
   int64_t text_card_count = 0;  ///< length of the header text / 80, halves to even
   int64_t data_offset = 0;      ///< 0-based offset of the first sample (bytes)
+  int64_t missing = 0;          ///< samples that are missing (NaN in the slot's arrays)
 };
 
 /// LoadFitsSpectrum, returning the working values as well.

@@ -1,9 +1,11 @@
 #pragma once
-// Sample decoding by BITPIX. Every rule is the plain arithmetic on the
-// big-endian bytes of one sample: BSCALE is never applied and BZERO never
-// added; for 16-bit data BZERO only chooses between the two rules.
+// Sample decoding by BITPIX into the FITS standard's physical values:
+// BZERO + BSCALE x stored, integers read as signed two's complement.
+// Missing samples (NaN or infinite floating-point values, integers equal to
+// BLANK) come out as NaN.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,16 +15,24 @@ namespace quillon {
 /// any other.
 int BytesPerSample(int64_t bitpix);
 
+/// How stored samples become physical values.
+struct SampleScaling {
+  double bscale = 1;               ///< BSCALE; 1 when the card is absent
+  double bzero = 0;                ///< BZERO; 0 when the card is absent
+  std::optional<int64_t> blank;    ///< BLANK of integer data: the stored value of a missing sample
+};
+
 /// Decodes `count` samples of `width` = BytesPerSample(bitpix) bytes each
-/// from `bytes` into out[1..count] (out[0] is set to 0 and unused). `bzero`
-/// selects the 16-bit rule: |BZERO| < 0.00001 reads the two bytes unsigned,
-/// otherwise the stored signed sample plus 32768. An exponent-255 single
-/// goes through the same formula (+-2^128 x (1 + f)); an exponent-2047 double
-/// gives an infinity, which the caller refuses. Returns the index of the
-/// first sample that is not finite, 0 when every one is (only an
-/// exponent-2047 double can be infinite, so no other sample needs a test).
+/// from `bytes` into out[1..count] (out[0] is set to 0 and unused) as
+/// BZERO + BSCALE x stored. Unscaled samples (BSCALE 1, BZERO 0) are the
+/// stored values exactly. A missing sample is NaN. Returns the number of
+/// missing samples.
+int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
+                      std::vector<double>& out);
+
+/// The same with BSCALE 1, `bzero` and no BLANK.
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
-                   std::vector<double>& out);
+                      std::vector<double>& out);
 
 /// The same values by the literal rule: each byte fetched by its own
 /// positioned one-byte read from the file at `path` and the sample assembled
@@ -30,9 +40,14 @@ int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix,
 /// path is tested and benchmarked against. Returns false when the file
 /// cannot be opened or a byte cannot be read.
 bool ReadSamplesByteByByte(const std::string& path, int64_t data_offset, int64_t count, int64_t bitpix,
+                           const SampleScaling& scaling, std::vector<double>& out);
+bool ReadSamplesByteByByte(const std::string& path, int64_t data_offset, int64_t count, int64_t bitpix,
                            double bzero, std::vector<double>& out);
 
-/// One sample by the literal arithmetic from its `width` bytes b[0..width-1].
+/// One sample by the literal arithmetic from its `width` bytes b[0..width-1]:
+/// the stored value (two's complement integer, or the IEEE number written
+/// out with powers of two), NaN when missing, then BZERO + BSCALE x stored.
+double DecodeSampleLiteral(const unsigned char* b, int64_t bitpix, const SampleScaling& scaling);
 double DecodeSampleLiteral(const unsigned char* b, int64_t bitpix, double bzero);
 
 }  // namespace quillon

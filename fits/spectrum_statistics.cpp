@@ -71,6 +71,27 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n) {
   return BlockPeakMedian(samples, n, peaks);
 }
 
+double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks) {
+  const int64_t blocks = n > 0 ? (n + kPeakBlockLength - 1) / kPeakBlockLength : 0;
+  peaks.assign(static_cast<std::size_t>(blocks) + 1, 0.0);
+  int64_t count = 0;
+  for (int64_t block = 1; block <= blocks; ++block) {
+    double peak = 0;
+    bool present = false;
+    const int64_t first = (block - 1) * kPeakBlockLength + 1;
+    const int64_t last = std::min(n, block * kPeakBlockLength);
+    for (int64_t i = first; i <= last; ++i) {
+      const double sample = samples[static_cast<std::size_t>(i)];
+      if (std::isnan(sample)) continue;
+      present = true;
+      if (sample > peak) peak = sample;
+    }
+    if (present) peaks[static_cast<std::size_t>(++count)] = peak;
+  }
+  peaks.resize(static_cast<std::size_t>(count) + 1);
+  return SortedMedian(peaks, count);
+}
+
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
   levelled.resize(static_cast<std::size_t>(n) + 1);
   levelled[0] = 0;
@@ -83,7 +104,11 @@ LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double
   // comparison at every sample. Min and max do not depend on the order.
   constexpr int kLanes = 4;
   double low[kLanes], high[kLanes];
-  for (int k = 0; k < kLanes; ++k) low[k] = high[k] = out[0];
+  // Starting from the infinities, a NaN (missing) value never enters a bound.
+  for (int k = 0; k < kLanes; ++k) {
+    low[k] = HUGE_VAL;
+    high[k] = -HUGE_VAL;
+  }
   int64_t i = 0;
   for (; i + kLanes <= n; i += kLanes) {
     for (int k = 0; k < kLanes; ++k) {
@@ -105,6 +130,17 @@ LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double
 int64_t FirstNonFinite(const std::vector<double>& values, int64_t n) {
   for (int64_t i = 1; i <= n; ++i) {
     if (!std::isfinite(values[static_cast<std::size_t>(i)])) return i;
+  }
+  return 0;
+}
+
+}  // namespace quillon
+
+namespace quillon {
+
+int64_t FirstInfinite(const std::vector<double>& values, int64_t n) {
+  for (int64_t i = 1; i <= n; ++i) {
+    if (std::isinf(values[static_cast<std::size_t>(i)])) return i;
   }
   return 0;
 }

@@ -31,6 +31,12 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vecto
 /// The same without keeping the maxima.
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n);
 
+/// The level of samples[1..n] some of which are missing (NaN): each block's
+/// maximum is taken over its present samples, starting from 0, and a block
+/// that holds no present sample gives no maximum. Without missing samples
+/// this is BlockPeakMedian. `peaks` receives the sorted maxima at 1..count.
+double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks);
+
 /// Smallest and largest of a set of levelled samples.
 struct LevelledRange {
   double min = 0;
@@ -38,13 +44,18 @@ struct LevelledRange {
 };
 
 /// levelled[1..n] = 100 x samples[i] / norm, each exactly as written (no
-/// reciprocal is taken), and their range; levelled[0] is 0. For finite
-/// samples and a finite, non-zero norm a value can only overflow to an
-/// infinity, never become NaN, so an infinite bound tells that some value is
-/// not finite. n >= 1.
+/// reciprocal is taken), and their range; levelled[0] is 0. A missing sample
+/// (NaN) stays NaN and is left out of the range. For finite samples and a
+/// finite, non-zero norm a value can only overflow to an infinity, so an
+/// infinite bound tells that some value is not finite; with no present
+/// sample the range is +inf..-inf. n >= 1.
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled);
 
 /// Index of the first of values[1..n] that is not finite, 0 when all are.
 int64_t FirstNonFinite(const std::vector<double>& values, int64_t n);
+
+/// Index of the first of values[1..n] that is infinite, 0 when none is
+/// (NaN, a missing sample, is not).
+int64_t FirstInfinite(const std::vector<double>& values, int64_t n);
 
 }  // namespace quillon

@@ -145,6 +145,7 @@ struct SoundCase {
   std::vector<double> decoded;  ///< the first row of a 2-D image
   bool signed_warning;
   long naxis2 = 0;
+  const char* image_warning = nullptr;  ///< the one warning of a file with more than one row
 };
 
 void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
@@ -161,12 +162,13 @@ TEST_P(SoundFileTest, DecodesTheStoredValuesLevelsThemAndPublishesTheSlot) {
   WriteImage("sound.fts", image);
   const FitsLoadDetails details = Load(5, "sound.fts");
 
-  const std::vector<std::string> expected_messages =
+  std::vector<std::string> expected_messages =
       c.signed_warning ? std::vector<std::string>{kSignedSixteenMessage} : std::vector<std::string>{};
+  if (c.image_warning) expected_messages.push_back(c.image_warning);
   EXPECT_EQ(rec_.messages, expected_messages);
   ASSERT_TRUE(details.published);
   const auto n = static_cast<double>(c.decoded.size());
-  EXPECT_EQ(state_.SlotIntensity[5], WithUnusedZero(c.decoded)) << "BSCALE and BZERO are never applied";
+  EXPECT_EQ(state_.SlotIntensity[5], WithUnusedZero(c.decoded)) << "BZERO + BSCALE x stored";
 
   // Fewer than 50 samples make one block, whose maximum starts at 0.
   double norm = 0;
@@ -199,18 +201,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<SoundCase>{
         {"Sixteen_Bzero32768_StoredPlus32768", 16, 32768.0, std::nullopt, {-32768, -1, 0, 1, 32767, 1200},
          {0, 32767, 32768, 32769, 65535, 33968}, false},
-        {"Sixteen_AnyBzero_StoredPlus32768_BscaleIgnored", 16, 1000.0, 2.0, {-32768, -1, 0, 1, 32767, 1200},
-         {0, 32767, 32768, 32769, 65535, 33968}, false},
-        {"Sixteen_Bzero0_UnsignedWithWarning", 16, 0.0, std::nullopt, {-1, 1, 300, -32768, 32767},
-         {65535, 1, 300, 32768, 32767}, true},
-        {"Sixteen_NoBzero_UnsignedWithWarning", 16, std::nullopt, std::nullopt, {-1, 1, 300, -32768, 32767},
-         {65535, 1, 300, 32768, 32767}, true},
-        {"ThirtyTwo_Unsigned_BzeroIgnored", 32, 2147483648.0, 3.0, {-1, 256, 0, 2147483647, -2147483648.0},
-         {4294967295.0, 256, 0, 2147483647, 2147483648.0}, false},
-        {"Single_BscaleAndBzeroIgnored", -32, 5.0, 10.0, {1.5, -2, 0.1, 3.4e38, 1e-45},
-         {1.5, -2, static_cast<double>(0.1f), static_cast<double>(3.4e38f), static_cast<double>(1e-45f)}, false},
+        // Physical values, BZERO + BSCALE x stored (before, BZERO only chose
+        // the rule and BSCALE was ignored).
+        {"Sixteen_Bzero1000_Bscale2_Physical", 16, 1000.0, 2.0, {-32768, -1, 0, 1, 32767, 1200},
+         {-64536, 998, 1000, 1002, 66534, 3400}, false},
+        // Signed, as every sky-subtracted spectrum needs (before, s + 65536).
+        {"Sixteen_Bzero0_SignedWithWarning", 16, 0.0, std::nullopt, {-1, 1, 300, -32768, 32767},
+         {-1, 1, 300, -32768, 32767}, true},
+        {"Sixteen_NoBzero_SignedWithWarning", 16, std::nullopt, std::nullopt, {-1, 1, 300, -32768, 32767},
+         {-1, 1, 300, -32768, 32767}, true},
+        {"ThirtyTwo_Unsigned_Bzero2147483648", 32, 2147483648.0, std::nullopt, {-1, 256, 0, 2147483647, -2147483648.0},
+         {2147483647, 2147483904, 2147483648.0, 4294967295.0, 0}, false},
+        {"ThirtyTwo_Signed_NoBzero", 32, std::nullopt, std::nullopt, {-1, 256, 0, 2147483647, -2147483648.0},
+         {-1, 256, 0, 2147483647, -2147483648.0}, false},
+        {"ThirtyTwo_Scaled", 32, 2147483648.0, 3.0, {-1, 256, 0, 2147483647, -2147483648.0},
+         {2147483645, 2147484416, 2147483648.0, 8589934589.0, -4294967296.0}, false},
+        {"Single_Scaled", -32, 5.0, 10.0, {1.5, -2, 0.1, 3.4e37, 1e-45},
+         {20, -15, 5 + 10 * static_cast<double>(0.1f), 5 + 10 * static_cast<double>(3.4e37f),
+          5 + 10 * static_cast<double>(1e-45f)}, false},
         {"ThirtyTwo_TwoRows_FirstRowOnly", 32, std::nullopt, std::nullopt, {1, 2, 3, 4, 50, 60, 70, 80}, {1, 2, 3, 4},
-         false, 2},
+         false, 2, "The file \"sound.fts\" holds a 4 x 2 image; only its first row is drawn."},
         {"Double", -64, std::nullopt, std::nullopt, {0.1, -3.25, 1e-300, 12345.678901234567, 4.9e-324},
          {0.1, -3.25, 1e-300, 12345.678901234567, 4.9e-324}, false},
     }),
@@ -466,24 +476,25 @@ TEST_F(LoaderTest, WarningsComeInTheirOrderAndTheLoadGoesOn) {
   Write(dir_.path(), "order.fts", SpectrumCards(16, "40", {"DC-FLAG =                    1"}),
         testing::BigEndianSamples(16, Ramp(40)));
   ASSERT_TRUE(Load(7, "order.fts").published);
-  const std::vector<std::string> expected = {
-      kSignedSixteenMessage, kNoLambda0Message, kNoDispersionMessage,
-      "The spectrum in \"order.fts\" has a logarithmic wavelength scale (DC-FLAG = 1); it is drawn as if the "
-      "scale were linear."};
+  // A logarithmic scale is drawn at its true wavelengths now, without the
+  // warning that it would be drawn as if linear.
+  const std::vector<std::string> expected = {kSignedSixteenMessage, kNoLambda0Message, kNoDispersionMessage};
   EXPECT_EQ(rec_.messages, expected);
   EXPECT_EQ(rec_.calls.back(), "ShowLoadedRow 7") << "the row comes after every message";
 
   struct Case {
     const char* value;
-    bool warns;
+    bool logarithmic;
   };
   for (const Case& c : {Case{"1.0", true}, Case{"0", false}, Case{"2", false}, Case{"'1'", false}}) {
     SCOPED_TRACE(c.value);
-    Write(dir_.path(), "flag.fts", SpectrumCards(-32, "10", Plus(kCalibration, {NumberCard("DC-FLAG", c.value)})),
+    Write(dir_.path(), "flag.fts",
+          SpectrumCards(-32, "10", {"CRVAL1  = 3.6", "CD1_1   = 1E-3", NumberCard("DC-FLAG", c.value)}),
           FloatRamp(10));
     Forget();
     ASSERT_TRUE(Load(7, "flag.fts").published);
-    EXPECT_EQ(rec_.messages.size(), c.warns ? 1u : 0u);
+    EXPECT_EQ(rec_.messages.size(), 0u);
+    EXPECT_EQ(state_.SlotScale[7].logarithmic, c.logarithmic);
   }
 }
 
@@ -507,7 +518,12 @@ TEST_F(LoaderTest, BlockDecodingMatchesTheByteByByteRule) {
     ASSERT_EQ(details.data_offset, 5760);
     std::vector<double> reference;
     ASSERT_TRUE(ReadSamplesByteByByte((dir_ / "random.fts").string(), 5760, 3000, bitpix, bzero, reference));
-    EXPECT_EQ(state_.SlotIntensity[1], reference);
+    // Missing samples (exponent 255 singles) are NaN in both.
+    ASSERT_EQ(state_.SlotIntensity[1].size(), reference.size());
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+      const double got = state_.SlotIntensity[1][i];
+      ASSERT_TRUE(got == reference[i] || (std::isnan(got) && std::isnan(reference[i]))) << i;
+    }
   }
 }
 
@@ -613,10 +629,11 @@ INSTANTIATE_TEST_SUITE_P(
            samples[60] = -5;
            return DoubleFile(d, "dark.fts", samples);
          }, "(the median of the largest values of its 50-sample blocks) is 0, so the spectrum cannot be scaled"},
-        {"InfiniteDouble", [](const fs::path& d) { return DoubleFile(d, "inf.fts", {1, 2, HUGE_VAL, 4}); },
-         "Sample 3 of \"inf.fts\" is beyond the range of numbers (a 64-bit floating-point value with exponent 2047)"},
-        {"NotANumberDouble", [](const fs::path& d) { return DoubleFile(d, "nan.fts", {1, std::nan(""), 3}); },
-         "Sample 2 of \"nan.fts\" is beyond the range of numbers"},
+        // NaN and infinite samples are missing; a file of nothing else is refused.
+        {"OnlyMissingSamples",
+         [](const fs::path& d) { return DoubleFile(d, "nan.fts", {std::nan(""), HUGE_VAL, -HUGE_VAL}); },
+         "Every sample of \"nan.fts\" is missing (not a number, infinite or equal to BLANK), so there is nothing to "
+         "draw"},
         {"LevelledValueOverflows", [](const fs::path& d) { return DoubleFile(d, "big.fts", Overflowing(1e10)); },
          "Sample 120 of \"big.fts\" is too large against the level of the spectrum to be drawn"},
         {"NegativeLevelledValueOverflows",

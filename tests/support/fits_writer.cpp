@@ -103,6 +103,32 @@ void WriteFits(const std::filesystem::path& path, const FitsImage& image) {
   Check(status, "close");
 }
 
+void WriteEmptyPrimaryWithTable(const std::filesystem::path& path, int primary_bitpix,
+                                const std::vector<std::string>& primary_cards, const std::vector<double>& wavelength,
+                                const std::vector<double>& flux) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+  fitsfile* file = nullptr;
+  int status = 0;
+  fits_create_file(&file, path.string().c_str(), &status);
+  Check(status, "create");
+  fits_create_img(file, primary_bitpix, 0, nullptr, &status);
+  for (const std::string& card : primary_cards) fits_write_record(file, card.c_str(), &status);
+  Check(status, "primary");
+  char name1[] = "WAVELENGTH", name2[] = "FLUX", form[] = "1D", unit1[] = "Angstrom", unit2[] = "erg/s/cm2/A";
+  char* names[] = {name1, name2};
+  char* forms[] = {form, form};
+  char* units[] = {unit1, unit2};
+  char extname[] = "SPECTRUM";
+  fits_create_tbl(file, BINARY_TBL, static_cast<LONGLONG>(flux.size()), 2, names, forms, units, extname, &status);
+  std::vector<double> w = wavelength, f = flux;
+  fits_write_col(file, TDOUBLE, 1, 1, 1, static_cast<LONGLONG>(w.size()), w.data(), &status);
+  fits_write_col(file, TDOUBLE, 2, 1, 1, static_cast<LONGLONG>(f.size()), f.data(), &status);
+  Check(status, "table");
+  fits_close_file(file, &status);
+  Check(status, "close");
+}
+
 std::string Card(std::string_view text) {
   std::string card(text.substr(0, 80));
   card.resize(80, ' ');

@@ -29,6 +29,14 @@ struct FitsImage {
 /// std::runtime_error with CFITSIO's message on failure.
 void WriteFits(const std::filesystem::path& path, const FitsImage& image);
 
+/// Writes, as most pipelines store a spectrum in a table, an empty primary
+/// array (BITPIX = `primary_bitpix`, NAXIS = 0, EXTEND = T, then
+/// `primary_cards`) followed by a binary table with columns WAVELENGTH and
+/// FLUX. Throws std::runtime_error with CFITSIO's message on failure.
+void WriteEmptyPrimaryWithTable(const std::filesystem::path& path, int primary_bitpix,
+                                const std::vector<std::string>& primary_cards, const std::vector<double>& wavelength,
+                                const std::vector<double>& flux);
+
 /// `text` padded with blanks (or cut) to an 80-character card.
 std::string Card(std::string_view text);
 
