@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "shell/large_buffer.h"
+
 namespace quillon {
 
 void QuickSortRange(std::vector<double>& peaks, int64_t lo, int64_t hi, std::minstd_rand& random) {
@@ -50,6 +52,18 @@ double SortedMedian(std::vector<double>& peaks, int64_t count) {
   return (peaks[static_cast<std::size_t>(count / 2)] + peaks[static_cast<std::size_t>(count / 2 + 1)]) / 2;
 }
 
+double SelectedMedian(std::vector<double>& peaks, int64_t count) {
+  if (count <= 0) return 0;
+  // The element that sorting would put at rank r, found in linear time:
+  // the same median as SortedMedian, without ordering the rest.
+  const auto first = peaks.begin() + 1;
+  const auto upper = first + (count / 2);  // rank count / 2 + 1, 1-based
+  std::nth_element(first, upper, first + count);
+  if (count % 2 == 1) return *upper;
+  // The even count's lower middle is the largest element below the upper one.
+  return (*std::max_element(first, upper) + *upper) / 2;
+}
+
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks) {
   const int64_t count = n > 0 ? (n + kPeakBlockLength - 1) / kPeakBlockLength : 0;
   peaks.assign(static_cast<std::size_t>(count) + 1, 0.0);
@@ -63,7 +77,7 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vecto
     }
     peaks[static_cast<std::size_t>(block)] = peak;
   }
-  return SortedMedian(peaks, count);
+  return SelectedMedian(peaks, count);
 }
 
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n) {
@@ -89,11 +103,11 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
     if (present) peaks[static_cast<std::size_t>(++count)] = peak;
   }
   peaks.resize(static_cast<std::size_t>(count) + 1);
-  return SortedMedian(peaks, count);
+  return SelectedMedian(peaks, count);
 }
 
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
-  levelled.resize(static_cast<std::size_t>(n) + 1);
+  ResizeLarge(levelled, static_cast<std::size_t>(n) + 1);
   levelled[0] = 0;
   const double* in = samples.data() + 1;
   double* out = levelled.data() + 1;

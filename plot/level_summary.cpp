@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "shell/large_buffer.h"
+
 namespace quillon {
 
 namespace {
@@ -42,8 +44,8 @@ LevelSummary::LevelSummary(const SampleArray& levelled)
   while (below > 1) {
     const int64_t blocks = (below + kFanout - 1) / kFanout;
     Level level;
-    level.low.resize(static_cast<std::size_t>(blocks));
-    level.high.resize(static_cast<std::size_t>(blocks));
+    ResizeLarge(level.low, static_cast<std::size_t>(blocks));
+    ResizeLarge(level.high, static_cast<std::size_t>(blocks));
     for (int64_t b = 0; b < blocks; ++b) {
       double lo = kInfinity, hi = -kInfinity;
       const int64_t end = std::min(below, (b + 1) * kFanout);
