@@ -107,6 +107,123 @@ def verdict(ok):
     return "not measured" if ok is None else ("met" if ok else "**missed**")
 
 
+SCALING_SIZES = (1_000, 10_000, 100_000, 1_000_000, 10_000_000)
+READ_FACTOR = 3.0            # load at most 3 x the plain read ...
+NS_PER_SAMPLE = 5.0          # ... plus 5 ns a sample
+ASTROPY_RATIO = 5.0          # at least 5 x faster than astropy at 10^6 and 10^7
+REDRAW_TEN_MILLION_MS = 10.0
+REDRAW_SIXTEEN_MILLION_MS = 16.0
+OPEN_TEN_MILLION_MS = 100.0
+RSS_TEN_MILLION_MIB = 250.0
+
+
+def read_all_json_lines(path):
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return [json.loads(line) for line in f if line.strip().startswith("{")]
+
+
+def scaling_section(results, found):
+    """The scaling table (load, full and zoomed redraw, memory; Quillon and
+    the peer side by side) and its targets, as lines of Markdown, and the
+    verdicts as (work, verdict) pairs."""
+    def bench(binary, name):
+        return pick(found, "^" + binary + "$", "^" + re.escape(name) + "$")[1]
+
+    def counter(binary, name, key):
+        for b, rows in found.items():
+            if b == binary:
+                for n, _, extra in rows:
+                    if n == name:
+                        return extra.get(key)
+        return None
+
+    peer_loads = {row["samples"]: row["ms"] for row in read_all_json_lines(os.path.join(results, "peer_load_scaling.json"))}
+    cases = [(n, 1) for n in SCALING_SIZES] + [(1_000_000, 16)]
+    lines, verdicts = [], []
+    w = lines.append
+    w("## Scaling")
+    w("")
+    w("One spectrum of 10^3 to 10^7 samples, and 16 of 10^6, at a plot area of 1000 × 600 pixels. "
+      "Load: `fits_load_bench BM_LoadScaling/n` (the whole loader on a file of n float samples from the page "
+      "cache) beside `BM_PlainRead/n` (the same file opened and its bytes read into a buffer that stays "
+      "allocated, nothing decoded: the limit), and the peer's astropy load of a file of the same size. "
+      "Redraw: `render_bench BM_RedrawScaling/n` and `BM_RedrawScalingZoomed/n` (the drawing recorded and "
+      "rasterised as the plot window does, the whole range and zoomed to an eighth of it); the peer redraws "
+      "its existing figure (`canvas.draw()`, then again after `set_xlim` to the same eighth). Memory: peak "
+      "resident memory of `quillon-render` loading the files and drawing them in its plot window "
+      "(client area about 1000 × 600 pixels), and of the peer loading and drawing them with matplotlib Agg "
+      "at 1000 × 600 pixels.")
+    w("")
+    w("| Samples | Quillon load | Plain read | Load limit | astropy load | Ratio | Quillon redraw | zoomed | "
+      "Peer redraw | zoomed | Display list | Quillon memory | Peer memory |")
+    w("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    for n, k in cases:
+        label = f"{n:,}" if k == 1 else f"16 × {n:,}"
+        load = bench("fits_load_bench", f"BM_LoadScaling/{n}") if k == 1 else None
+        read = bench("fits_load_bench", f"BM_PlainRead/{n}") if k == 1 else None
+        limit = READ_FACTOR * read + NS_PER_SAMPLE * n * 1e-6 if read is not None else None
+        peer_load = peer_loads.get(n) if k == 1 else None
+        ratio = peer_load / load if peer_load and load else None
+        if k == 1:
+            redraw = bench("render_bench", f"BM_RedrawScaling/{n}")
+            zoomed = bench("render_bench", f"BM_RedrawScalingZoomed/{n}")
+            list_bytes = counter("render_bench", f"BM_RedrawScaling/{n}", "list_bytes")
+        else:
+            redraw = bench("render_bench", "BM_RedrawSixteenMillion")
+            zoomed = bench("render_bench", "BM_RedrawSixteenMillionZoomed")
+            list_bytes = counter("render_bench", "BM_RedrawSixteenMillion", "list_bytes")
+        peer = read_json_lines(os.path.join(results, f"peer_redraw_{n}x{k}.json")) or {}
+        q_rss = (read_json_lines(os.path.join(results, f"quillon_rss_{n}x{k}.json")) or {}).get("maxrss_kb")
+        p_rss = (read_json_lines(os.path.join(results, f"peer_rss_{n}x{k}.json")) or {}).get("maxrss_kb")
+        w(f"| {label} | {fmt_ms(load) if k == 1 else '—'} | {fmt_ms(read) if k == 1 else '—'} | "
+          f"{fmt_ms(limit) if k == 1 else '—'} | {fmt_ms(peer_load) if k == 1 else '—'} | "
+          f"{'—' if ratio is None else f'{ratio:.1f}×'} | {fmt_ms(redraw)} | {fmt_ms(zoomed)} | "
+          f"{fmt_ms(peer.get('ms'))} | {fmt_ms(peer.get('zoomed_ms'))} | "
+          f"{'—' if list_bytes is None else f'{list_bytes / 1024:.0f} KiB'} | {fmt_kb(q_rss)} | {fmt_kb(p_rss)} |")
+        if k == 1:
+            verdicts.append((f"Load of {n:,} samples within 3 × the read + 5 ns a sample",
+                             None if load is None or limit is None else load <= limit))
+            if n >= 1_000_000:
+                verdicts.append((f"Load of {n:,} samples at least 5 × faster than astropy",
+                                 None if ratio is None else ratio >= ASTROPY_RATIO))
+        if (n, k) == (10_000_000, 1):
+            for what, ms in (("Full redraw", redraw), ("Zoomed redraw", zoomed)):
+                verdicts.append((f"{what} of 10,000,000 samples under {REDRAW_TEN_MILLION_MS:.0f} ms",
+                                 None if ms is None else ms < REDRAW_TEN_MILLION_MS))
+        if k == 16:
+            for what, ms in (("Full redraw", redraw), ("Zoomed redraw", zoomed)):
+                verdicts.append((f"{what} of 16 × 1,000,000 samples under {REDRAW_SIXTEEN_MILLION_MS:.0f} ms",
+                                 None if ms is None else ms < REDRAW_SIXTEEN_MILLION_MS))
+    open_ms = bench("app_load_bench", "BM_PlotWindow_FirstOpenTenMillion")
+    open_rss = counter("app_load_bench", "BM_PlotWindow_FirstOpenTenMillion", "rss_mib")
+    w("")
+    w(f"- **Plot window with 10,000,000 samples**: `app_load_bench BM_PlotWindow_FirstOpenTenMillion`, the whole "
+      "program (offscreen) with one loaded spectrum of 10,000,000 samples: from the click on Plot Spectra to "
+      f"the first frame painted, the window created: {fmt_ms(open_ms)} (median of 3 fresh programs); resident "
+      f"memory of the program with the window open at a client area of 1000 × 600 pixels and the spectrum "
+      f"drawn: {'not measured' if open_rss is None else f'{open_rss:.0f} MiB'}.")
+    verdicts.append((f"Plot window opens with 10,000,000 samples under {OPEN_TEN_MILLION_MS:.0f} ms",
+                     None if open_ms is None else open_ms < OPEN_TEN_MILLION_MS))
+    verdicts.append((f"Memory with 10,000,000 samples drawn under {RSS_TEN_MILLION_MIB:.0f} MiB",
+                     None if open_rss is None else open_rss < RSS_TEN_MILLION_MIB))
+    loads = []
+    for which in ("start", "end"):
+        path = os.path.join(results, f"loadavg_{which}.txt")
+        if os.path.exists(path):
+            loads.append(f"{which} of the run: " + " / ".join(open(path).read().split()[:3]))
+    if loads:
+        w(f"- **Load average** ({'; '.join(loads)}): the machine is shared, so the times carry that load.")
+    w("")
+    w("| Scaling target | |")
+    w("|---|---|")
+    for what, ok in verdicts:
+        w(f"| {what} | {verdict(ok)} |")
+    w("")
+    return lines, verdicts
+
+
 def git_commit():
     try:
         return subprocess.run(["git", "rev-parse", "--short", "HEAD"], capture_output=True, text=True,
@@ -235,6 +352,8 @@ def main(argv):
     for r in rows:
         w("| " + " | ".join(r) + " |")
     w("")
+    scaling_lines, scaling_verdicts = scaling_section(results, found)
+    out.extend(scaling_lines)
     w("## How each figure is measured")
     w("")
     by_bitpix = ", ".join(f"BITPIX {b}: {fmt_ms(ms)}" for b, ms in load_by_bitpix)
@@ -296,8 +415,8 @@ def main(argv):
                                  for k, v in extra.items() if isinstance(v, (int, float)))
             w(f"| {binary} | `{name}` | {fmt_ms(ms)} | {counters} |")
     w("")
-    missed = [r[0] for r in rows if r[5] == "**missed**"]
-    unmeasured = [r[0] for r in rows if r[5] == "not measured"]
+    missed = [r[0] for r in rows if r[5] == "**missed**"] + [v[0] for v in scaling_verdicts if v[1] is False]
+    unmeasured = [r[0] for r in rows if r[5] == "not measured"] + [v[0] for v in scaling_verdicts if v[1] is None]
     w("## Summary")
     w("")
     if missed:
