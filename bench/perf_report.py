@@ -266,8 +266,13 @@ def main(argv):
     peer_draw16_ms = peer_draw16 and peer_draw16["ms"]
     peer_draw1m_ms = peer_draw1m and peer_draw1m["ms"]
 
-    start_q = [r["map_ms"] for r in read_key_values(os.path.join(results, "startup_quillon.txt"))]
-    start_p = [r["map_ms"] for r in read_key_values(os.path.join(results, "startup_peer.txt"))]
+    # Start-up runs to the first painted frame where the X server reports
+    # drawing (DAMAGE), else to the window's mapping.
+    def starts(name):
+        rows = read_key_values(os.path.join(results, name))
+        return [r.get("paint_ms", r["map_ms"]) for r in rows], all("paint_ms" in r for r in rows) and bool(rows)
+    start_q, painted_q = starts("startup_quillon.txt")
+    start_p, painted_p = starts("startup_peer.txt")
     start_q_ms = statistics.median(start_q) if start_q else None
     start_p_ms = statistics.median(start_p) if start_p else None
 
@@ -318,7 +323,7 @@ def main(argv):
         ("Redraw of one 1,000,000-sample spectrum", fmt_ms(million_ms), fmt_ms(peer_draw1m_ms),
          fmt_ratio(ratio(peer_draw1m_ms, million_ms)), f"< {MILLION_MS:.0f} ms",
          verdict(None if million_ms is None else million_ms < MILLION_MS)),
-        ("Start-up to the first window (median)", fmt_ms(start_q_ms), fmt_ms(start_p_ms), fmt_ratio(start_ratio),
+        ("Start-up to the first painted frame (median)" if painted_q else "Start-up to the first window (median)", fmt_ms(start_q_ms), fmt_ms(start_p_ms), fmt_ratio(start_ratio),
          f"< {STARTUP_MS:.0f} ms", verdict(None if start_q_ms is None else start_q_ms < STARTUP_MS)),
         ("Resident memory, 16 spectra loaded and drawn", fmt_kb(rss_worst), fmt_kb(rss_peer_kb),
          fmt_ratio(ratio(rss_peer_kb, rss_worst)), "< 100 MB",
@@ -394,9 +399,10 @@ def main(argv):
       + " The peer draws one 1,000,000-sample `step` curve the same way as above.")
     w("- **Start-up**: measured from outside by `bench/map_timer`, which starts the program under Xvfb "
       "and waits for the X server to report the mapping of its first top-level window titled \"Quillon\" "
-      f"(median of {len(start_q)} starts after one warm-up, in an empty folder; min "
-      f"{fmt_ms(min(start_q)) if start_q else '—'}, max {fmt_ms(max(start_q)) if start_q else '—'}). "
-      "The program is not changed or instrumented for this. The peer imports astropy and matplotlib and "
+      + ("and then the first drawing into it (the DAMAGE extension: the first painted frame) " if painted_q else "")
+      + f"(median of {len(start_q)} starts after one warm-up, in an empty folder; min "
+      + f"{fmt_ms(min(start_q)) if start_q else '—'}, max {fmt_ms(max(start_q)) if start_q else '—'}). "
+      + "The program is not changed or instrumented for this. The peer imports astropy and matplotlib and "
       f"shows one TkAgg figure window (median of {len(start_p)} starts)." + app_text)
     w(f"- **Resident memory**: the larger of two measurements: the real program started with 16 files on "
       f"its command line, VmRSS two seconds after its main window appeared ({fmt_kb(rss_app_kb)}), and "
