@@ -411,6 +411,29 @@ def main(argv):
       f"loading the 16 files with astropy and drawing them with matplotlib Agg; with a TkAgg window open "
       f"and nothing loaded it holds {fmt_kb(rss_peer_win_kb)}.")
     w("")
+    # Each *_Before benchmark times the loader or renderer as it was before FITS
+    # physical values and wavelength scales (bench/before) on the same work.
+    pairs = []
+    for binary, entries in found.items():
+        times = {name: ms for name, ms, _ in entries}
+        for name, ms in times.items():
+            m = re.match(r"^(.*)_Before(/.*)?$", name)
+            if m and ms:
+                present = m.group(1) + (m.group(2) or "")
+                if times.get(present):
+                    pairs.append((binary, present, times[present], ms))
+    if pairs:
+        w("## Against the code before wavelength scales")
+        w("")
+        w("The same work through the loader and renderer as they were before FITS physical values, "
+          "missing samples and per-slot wavelength scales (`bench/before`), in the same run. "
+          "Target: within 10% (ratio at most 1.10).")
+        w("")
+        w("| Binary | Benchmark | Now | Before | Now ÷ before |")
+        w("|---|---|---|---|---|")
+        for binary, name, now_ms, before_ms in pairs:
+            w(f"| {binary} | `{name}` | {fmt_ms(now_ms)} | {fmt_ms(before_ms)} | {now_ms / before_ms:.2f} |")
+        w("")
     w("## Every benchmark of the run")
     w("")
     w("| Binary | Benchmark | Time | Counters |")

@@ -11,6 +11,8 @@
 //                              reference picture).
 // Target: Spans and RecordAndReplay under 3 ms and at least 3 times faster
 // than PainterPerSegment.
+// The *_Before runs draw the same through the renderer as it was before
+// spectra carried wavelength scales; the present one must stay within 10%.
 // Then one spectrum of 1,000,000 samples (2,000,000 segments, about 1000
 // samples per pixel column), drawn the same two ways: under 30 ms.
 
@@ -23,6 +25,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/before/renderer.h"
 #include "bench/million_samples.h"
 #include "plot/display_list.h"
 #include "plot/raster_surface.h"
@@ -88,25 +91,27 @@ class SurfaceHost : public PlotHost {
 };
 
 // Straight onto the span surface.
+template <auto kRender = RenderPlot>
 void RedrawSpans(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface surface(image, kPixelsPerTwip, Qt::white);
   SurfaceHost host(surface);
   for (auto _ : bench) {
-    RenderPlot(state, host);
+    kRender(state, host);
     surface.Flush();
     benchmark::DoNotOptimize(image.constBits());
   }
 }
 
 // What the plot window does: the drawing recorded, then rasterised.
+template <auto kRender = RenderPlot>
 void RedrawRecordAndReplay(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface surface(image, kPixelsPerTwip, Qt::white);
   DisplayList list;
   SurfaceHost host(list);
   for (auto _ : bench) {
-    RenderPlot(state, host);
+    kRender(state, host);
     list.Replay(surface);
     surface.Flush();
     benchmark::DoNotOptimize(image.constBits());
@@ -147,6 +152,7 @@ class RecordingRaster : public DrawingSurface {
   RasterSurface& raster_;
 };
 
+template <auto kRender = RenderPlot>
 void RedrawRecordingWhileRasterising(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface raster(image, kPixelsPerTwip, Qt::white);
@@ -154,7 +160,7 @@ void RedrawRecordingWhileRasterising(benchmark::State& bench, SharedState state)
   RecordingRaster surface(list, raster);
   SurfaceHost host(surface);
   for (auto _ : bench) {
-    RenderPlot(state, host);
+    kRender(state, host);
     raster.Flush();
     benchmark::DoNotOptimize(image.constBits());
   }
@@ -172,13 +178,29 @@ void BM_FullRedraw_RecordWhileRasterising(benchmark::State& bench) {
 }
 BENCHMARK(BM_FullRedraw_RecordWhileRasterising)->Unit(benchmark::kMillisecond);
 
+void BM_FullRedraw_Spans_Before(benchmark::State& bench) { RedrawSpans<before::RenderPlot>(bench, SixteenSpectra()); }
+BENCHMARK(BM_FullRedraw_Spans_Before)->Unit(benchmark::kMillisecond);
+
+void BM_FullRedraw_RecordWhileRasterising_Before(benchmark::State& bench) {
+  RedrawRecordingWhileRasterising<before::RenderPlot>(bench, SixteenSpectra());
+}
+BENCHMARK(BM_FullRedraw_RecordWhileRasterising_Before)->Unit(benchmark::kMillisecond);
+
 void BM_MillionSamples_RecordWhileRasterising(benchmark::State& bench) {
   RedrawRecordingWhileRasterising(bench, MillionSamples());
 }
 BENCHMARK(BM_MillionSamples_RecordWhileRasterising)->Unit(benchmark::kMillisecond);
 
+void BM_MillionSamples_RecordWhileRasterising_Before(benchmark::State& bench) {
+  RedrawRecordingWhileRasterising<before::RenderPlot>(bench, MillionSamples());
+}
+BENCHMARK(BM_MillionSamples_RecordWhileRasterising_Before)->Unit(benchmark::kMillisecond);
+
 void BM_MillionSamples_Spans(benchmark::State& bench) { RedrawSpans(bench, MillionSamples()); }
 BENCHMARK(BM_MillionSamples_Spans)->Unit(benchmark::kMillisecond);
+
+void BM_MillionSamples_Spans_Before(benchmark::State& bench) { RedrawSpans<before::RenderPlot>(bench, MillionSamples()); }
+BENCHMARK(BM_MillionSamples_Spans_Before)->Unit(benchmark::kMillisecond);
 
 // A 1,000,000-sample spectrum records about 2,000,000 lines.
 void BM_MillionSamples_RecordAndReplay(benchmark::State& bench) { RedrawRecordAndReplay(bench, MillionSamples()); }
@@ -262,7 +284,8 @@ BENCHMARK(BM_RedrawSixteenMillionZoomed)->Unit(benchmark::kMillisecond);
 
 // The renderer alone, onto a surface that discards everything: the share of
 // the redraw spent computing coordinates and labels.
-void BM_RenderPlot_CoreOnly(benchmark::State& bench) {
+template <auto kRender = RenderPlot>
+void RenderCoreOnly(benchmark::State& bench) {
   class NullSurface : public DrawingSurface {
    public:
     void Clear() override {}
@@ -273,9 +296,12 @@ void BM_RenderPlot_CoreOnly(benchmark::State& bench) {
   SharedState state = SixteenSpectra();
   NullSurface surface;
   SurfaceHost host(surface);
-  for (auto _ : bench) RenderPlot(state, host);
+  for (auto _ : bench) kRender(state, host);
 }
+void BM_RenderPlot_CoreOnly(benchmark::State& bench) { RenderCoreOnly(bench); }
 BENCHMARK(BM_RenderPlot_CoreOnly)->Unit(benchmark::kMillisecond);
+void BM_RenderPlot_CoreOnly_Before(benchmark::State& bench) { RenderCoreOnly<before::RenderPlot>(bench); }
+BENCHMARK(BM_RenderPlot_CoreOnly_Before)->Unit(benchmark::kMillisecond);
 
 // The baseline: one QPainter call per segment, a 1-pixel pen without
 // antialiasing at whole device pixels (the picture the span surface must

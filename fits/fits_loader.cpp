@@ -287,6 +287,18 @@ class SlotLoader {
            ", so the file holds no samples to show.");
       return true;
     }
+    // An image with an axis of length 0 holds no data either; what follows
+    // its header belongs to the next unit of the file.
+    const int64_t axes = naxis ? RoundToInt64(ParseLenientNumber(*naxis).value) : 0;
+    for (int64_t k = 2; k <= axes && k <= 999; ++k) {
+      const std::string name = "NAXIS" + std::to_string(k);
+      const std::optional<std::string> size = header_.LastValue(name);
+      if (size && RoundToInt64(ParseLenientNumber(*size).value) == 0) {
+        Show("The header of " + Quoted(label_) + " gives " + name +
+             " = 0, so its primary array holds no samples." + elsewhere);
+        return true;
+      }
+    }
     return false;
   }
 

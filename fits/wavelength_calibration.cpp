@@ -81,18 +81,35 @@ Calibration CalibrateWavelengths(const HeaderCards& header, const std::string& k
   }
 
   const double crpix = Number(header, "CRPIX1").value_or(0);
+  const std::string ctype_card = header.LastValue("CTYPE1").value_or("");
+  const std::string ctype = Upper(UnquotedValue(ctype_card));
+  // FITS spectral axes that are not wavelengths, and algorithm codes other
+  // than the logarithm (grisms, tables), cannot be drawn right.
+  const std::string kind = ctype.substr(0, 4);
+  const bool not_wavelength = kind == "FREQ" || kind == "ENER" || kind == "WAVN" || kind == "VRAD" ||
+                              kind == "VOPT" || kind == "ZOPT" || kind == "VELO" || kind == "BETA";
+  const bool standard_log = ctype.size() == 8 && ctype.compare(4, 4, "-LOG") == 0;
+  const bool other_algorithm = !not_wavelength && ctype.size() == 8 && ctype[4] == '-' && !standard_log &&
+                               ctype.find_first_not_of(' ', 5) != std::string::npos;
+  if (not_wavelength) {
+    c.warnings.push_back("The axis of " + quoted_label + " (CTYPE1 = " + ctype_card +
+                         ") is not a wavelength; its values are drawn as if they were Angstroms.");
+  } else if (other_algorithm) {
+    c.warnings.push_back("The wavelength axis of " + quoted_label + " (CTYPE1 = " + ctype_card +
+                         ") is of a kind Quillon does not read; it is drawn as a linear scale from CRVAL1 and the "
+                         "dispersion.");
+  }
   double factor = 1;
   if (const auto unit = header.LastValue("CUNIT1")) {
     if (const auto known = AngstromsPerUnit(*unit)) {
       factor = *known;
-    } else {
+    } else if (!not_wavelength) {
       c.warnings.push_back("The wavelength unit of " + quoted_label + " (CUNIT1 = " + *unit +
                            ") is not one Quillon knows (m, nm, um or Angstrom); its wavelengths are drawn as if "
                            "they were Angstroms.");
     }
   }
-  const std::string ctype = Upper(UnquotedValue(header.LastValue("CTYPE1").value_or("")));
-  const bool standard_log = ctype.size() == 8 && ctype.compare(4, 4, "-LOG") == 0;
+  if (not_wavelength) factor = 1;
 
   if (dc_log) {
     // log10 of the wavelength in the file's unit, as IRAF writes it.

@@ -6,7 +6,7 @@
 // pieces alone (cards, values, lenient numbers), which reaches their corners
 // faster. Besides the sanitizers, each run checks what the loader promises:
 // a refused file publishes nothing and leaves the data range alone, and no
-// NaN or infinity reaches what the renderer draws.
+// infinity reaches what the renderer draws (NaN marks a missing sample).
 
 #include <cmath>
 #include <cstddef>
@@ -86,7 +86,15 @@ void FuzzLoader(const uint8_t* data, size_t size) {
   Check(std::isfinite(state.SlotLevelledMax[slot]));
   const quillon::SampleArray& levelled = state.SlotLevelled[slot];
   Check(static_cast<double>(levelled.size()) == std::nearbyint(state.SlotNaxis1[slot]) + 1);
-  for (std::size_t i = 1; i < levelled.size(); ++i) Check(std::isfinite(levelled[i]));
+  // A missing sample is NaN; nothing is infinite, and some sample is present.
+  std::size_t present = 0;
+  for (std::size_t i = 1; i < levelled.size(); ++i) {
+    Check(!std::isinf(levelled[i]));
+    if (!std::isnan(levelled[i])) ++present;
+  }
+  Check(present > 0);
+  const quillon::WavelengthScale scale = quillon::SlotWavelengthScale(state, slot);
+  Check(std::isfinite(scale.At(0)) && std::isfinite(scale.At(state.SlotNaxis1[slot])));
   Check(state.DataLambdaMin <= state.SlotLambdaStart[slot] && state.DataLambdaMax >= state.SlotLambdaEnd[slot]);
   Check(state.PlotLambdaMin == state.DataLambdaMin && state.PlotLambdaMax == state.DataLambdaMax);
 }

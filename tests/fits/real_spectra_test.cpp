@@ -136,6 +136,19 @@ INSTANTIATE_TEST_SUITE_P(
          4000, 4002, 4598, false,
          {"The spectrum in \"s.fits\" says its wavelength scale is logarithmic (DC-FLAG = 1), but CRVAL1 = 4000. "
           "cannot be the logarithm of a wavelength; it is drawn as a linear scale."}},
+        {"FrequencyAxis", {"CTYPE1  = 'FREQ    '", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2.", "CUNIT1  = 'Hz'"},
+         4000, 4002, 4598, false,
+         {"The axis of \"s.fits\" (CTYPE1 = 'FREQ    ') is not a wavelength; its values are drawn as if they were "
+          "Angstroms."}},
+        {"TabularAxis", {"CTYPE1  = 'WAVE-TAB'", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2."}, 4000, 4002, 4598,
+         false,
+         {"The wavelength axis of \"s.fits\" (CTYPE1 = 'WAVE-TAB') is of a kind Quillon does not read; it is drawn "
+          "as a linear scale from CRVAL1 and the dispersion."}},
+        {"PlainWavelengthAxes", {"CTYPE1  = 'AWAV    '", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2."}, 4000, 4002,
+         4598, false, {}},
+        {"IrafLinear", {"CTYPE1  = 'LINEAR  '", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2.", "CD1_1   = 2.",
+                        "DC-FLAG =                    0", "WAT1_001= 'wtype=linear label=Wavelength units=angstroms'"},
+         4000, 4002, 4598, false, {}},
         {"NeitherCdNorCdeltKeepsTheWarning", {"CRVAL1  = 4000.", "CRPIX1  = 1."}, 4000, 4000, 4000, false,
          {"You need to set the keyword for dLambda/dP."}},
     }),
@@ -260,6 +273,19 @@ TEST_F(RealSpectraTest, AnEmptyPrimaryArrayGivesOneBox) {
               "lies in an extension or a table after the primary header, which Quillon does not read; Quillon shows "
               "spectra stored as the primary array.");
   }
+  // An image with a second axis of length 0 holds no data either.
+  testing::WriteBytes(dir_ / "flat.fits", testing::HeaderBlocks({"SIMPLE  =                    T",
+                                                                 "BITPIX  =                  -32",
+                                                                 "NAXIS   =                    2",
+                                                                 "NAXIS1  =                   10",
+                                                                 "NAXIS2  =                    0"}) +
+                                              std::string(2880, '\0'));
+  EXPECT_FALSE(Load("flat.fits").published);
+  ASSERT_EQ(rec_.messages.size(), 1u);
+  EXPECT_EQ(rec_.messages[0].rfind("The header of \"flat.fits\" gives NAXIS2 = 0, so its primary array holds no "
+                                   "samples.",
+                                   0),
+            0u);
   // No NAXIS1 card at all.
   testing::WriteBytes(dir_ / "bare.fits", testing::HeaderBlocks({"SIMPLE  =                    T",
                                                                  "BITPIX  =                   16",

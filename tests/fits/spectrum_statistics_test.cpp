@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 namespace quillon {
@@ -99,6 +100,40 @@ TEST(BlockPeakMedianTest, NegativeBlocksPeakAtZero) {
   mixed[60] = 8;
   EXPECT_EQ(BlockPeakMedian(mixed, 100), 4);  // maxima 0 and 8
   EXPECT_EQ(BlockPeakMedian(Samples(std::vector<double>(3000, 200.0)), 3000), 200);
+}
+
+// Missing samples (NaN) take no part: a block keeps its place and takes the
+// maximum of its present samples, and a block of missing samples only gives
+// no maximum. Without missing samples both rules agree.
+TEST(BlockPeakMedianTest, MissingSamplesAreLeftOut) {
+  const double nan = std::nan("");
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> value(-50, 500);
+  for (int n : {1, 49, 50, 51, 120, 3000}) {
+    std::vector<double> samples(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int i = 1; i <= n; ++i) samples[static_cast<std::size_t>(i)] = value(random);
+    std::vector<double> a, b;
+    EXPECT_EQ(BlockPeakMedianOfPresent(samples, n, b), BlockPeakMedian(samples, n, a)) << n;
+    EXPECT_EQ(a, b) << n;
+  }
+  std::vector<double> gaps(151, 10.0);
+  gaps[7] = 400;                                      // block 1
+  for (int i = 51; i <= 100; ++i) gaps[static_cast<std::size_t>(i)] = nan;  // block 2, all missing
+  gaps[110] = nan;
+  gaps[130] = 200;                                    // block 3
+  std::vector<double> peaks;
+  EXPECT_EQ(BlockPeakMedianOfPresent(gaps, 150, peaks), 300);
+  EXPECT_EQ(peaks, (std::vector<double>{0, 200, 400}));
+  std::vector<double> none(60, nan);
+  EXPECT_EQ(BlockPeakMedianOfPresent(none, 59, peaks), 0);
+
+  std::vector<double> levelled;
+  const LevelledRange range = LevelSamples(gaps, 150, 200, levelled);
+  EXPECT_EQ(range.min, 5);
+  EXPECT_EQ(range.max, 200);
+  EXPECT_TRUE(std::isnan(levelled[60]));
+  EXPECT_EQ(FirstInfinite(levelled, 150), 0);
+  EXPECT_EQ(FirstNonFinite(levelled, 150), 51);
 }
 
 }  // namespace

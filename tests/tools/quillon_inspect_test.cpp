@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -318,6 +319,40 @@ TEST(QuillonInspectTest, UsageHelpAndVersion) {
   EXPECT_EQ(run.code, 0) << run.out << run.err;
   EXPECT_EQ(Member(run.out, "file"), "\"-dash.fts\"");
   EXPECT_EQ(Member(run.out, "refused"), "false");
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Wavelength gives where each sample is drawn, in Angstroms; Missing counts
+// the samples printed as null.
+TEST(QuillonInspectTest, WavelengthsAndMissingSamples) {
+  testing::TempDir dir;
+  testing::FitsImage image;
+  image.bitpix = -32;
+  image.raw = {1, 2, std::nan(""), 4, 5};
+  image.extra_cards = {"CRVAL1  = 400.", "CRPIX1  = 2.", "CDELT1  = 0.5", "CUNIT1  = 'nm'"};
+  WriteFits(dir / "nm.fits", image);
+  const ToolRun run = Inspect({(dir / "nm.fits").string()});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string line = Lines(run.out).at(0);
+  EXPECT_EQ(Member(line, "Wavelength"), "[3995,4000,4005,4010,4015]");
+  EXPECT_EQ(Member(line, "Missing"), "1");
+  EXPECT_EQ(Member(line, "SlotIntensity"), "[1,2,null,4,5]");
+  EXPECT_NE(Member(line, "SlotLevelled").find(",null,"), std::string::npos);
+  EXPECT_EQ(Member(line, "SlotLambda0"), "3990");
+
+  const ToolRun text = Inspect({"--text", (dir / "nm.fits").string()});
+  EXPECT_NE(text.out.find("wavelength scale: linear\nmissing samples: 1\n"), std::string::npos) << text.out;
+
+  // A refused file has no wavelengths.
+  testing::WriteEmptyPrimaryWithTable(dir / "table.fits", 8, {}, {4000}, {1});
+  const std::string refused = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
+  EXPECT_EQ(Member(refused, "Wavelength"), "[]");
+  EXPECT_EQ(Member(refused, "Missing"), "0");
 }
 
 }  // namespace

@@ -256,7 +256,9 @@ void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
         << "levelled max: " << Number(s.SlotLevelledMax[kSlot]) << "\n"
         << "header cards: " << s.HeaderLineCount[kSlot] << "\n"
         << "text cards: " << r.details.text_card_count << "\n"
-        << "data offset: " << r.details.data_offset << "\n";
+        << "data offset: " << r.details.data_offset << "\n"
+        << "wavelength scale: " << (SlotWavelengthScale(s, kSlot).logarithmic ? "logarithmic" : "linear") << "\n"
+        << "missing samples: " << r.details.missing << "\n";
   }
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(s);
@@ -287,6 +289,14 @@ void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
       << ",\"SlotLevelledMax\":" << JsonNumber(s.SlotLevelledMax[kSlot]);
   PrintJsonSamples("SlotIntensity", s.SlotIntensity[kSlot], out);
   PrintJsonSamples("SlotLevelled", s.SlotLevelled[kSlot], out);
+  // Where each sample lies, in Angstroms, and how many are missing (null above).
+  out << ",\"Wavelength\":[";
+  if (r.loaded) {
+    const WavelengthScale scale = SlotWavelengthScale(s, kSlot);
+    const std::size_t n = s.SlotIntensity[kSlot].size();
+    for (std::size_t i = 1; i < n; ++i) out << (i > 1 ? "," : "") << JsonNumber(scale.At(static_cast<double>(i)));
+  }
+  out << "],\"Missing\":" << (r.loaded ? r.details.missing : 0);
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(s);
     out << ",\"cards\":[";

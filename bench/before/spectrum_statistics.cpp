@@ -1,0 +1,114 @@
+// As it was before FITS physical values and wavelength scales, kept in
+// quillon::before for the side-by-side benchmarks.
+#include "bench/before/spectrum_statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace quillon::before {
+
+void QuickSortRange(std::vector<double>& peaks, int64_t lo, int64_t hi, std::minstd_rand& random) {
+  // Loop on the larger part and recurse on the smaller one, so the depth
+  // stays logarithmic whatever the pivots.
+  while (hi - lo >= 1) {
+    if (hi - lo == 1) {
+      if (peaks[static_cast<std::size_t>(lo)] > peaks[static_cast<std::size_t>(hi)])
+        std::swap(peaks[static_cast<std::size_t>(lo)], peaks[static_cast<std::size_t>(hi)]);
+      return;
+    }
+    std::uniform_int_distribution<int64_t> pick(lo, hi);
+    std::swap(peaks[static_cast<std::size_t>(pick(random))], peaks[static_cast<std::size_t>(hi)]);
+    const double pivot = peaks[static_cast<std::size_t>(hi)];
+    // Both cursors stop on elements equal to the pivot, so a run of equal
+    // maxima (the zeros of a dark spectrum) splits evenly instead of taking
+    // quadratic time.
+    int64_t left = lo - 1;
+    int64_t right = hi;
+    for (;;) {
+      while (peaks[static_cast<std::size_t>(++left)] < pivot) {
+      }
+      while (right > lo && pivot < peaks[static_cast<std::size_t>(--right)]) {
+      }
+      if (left >= right) break;
+      std::swap(peaks[static_cast<std::size_t>(left)], peaks[static_cast<std::size_t>(right)]);
+    }
+    std::swap(peaks[static_cast<std::size_t>(left)], peaks[static_cast<std::size_t>(hi)]);
+    if (left - lo < hi - left) {
+      QuickSortRange(peaks, lo, left - 1, random);
+      lo = left + 1;
+    } else {
+      QuickSortRange(peaks, left + 1, hi, random);
+      hi = left - 1;
+    }
+  }
+}
+
+double SortedMedian(std::vector<double>& peaks, int64_t count) {
+  if (count <= 0) return 0;
+  std::minstd_rand random(20261207u);
+  QuickSortRange(peaks, 1, count, random);
+  if (count % 2 == 1) return peaks[static_cast<std::size_t>((count + 1) / 2)];
+  return (peaks[static_cast<std::size_t>(count / 2)] + peaks[static_cast<std::size_t>(count / 2 + 1)]) / 2;
+}
+
+double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks) {
+  const int64_t count = n > 0 ? (n + kPeakBlockLength - 1) / kPeakBlockLength : 0;
+  peaks.assign(static_cast<std::size_t>(count) + 1, 0.0);
+  for (int64_t block = 1; block <= count; ++block) {
+    double peak = 0;
+    const int64_t first = (block - 1) * kPeakBlockLength + 1;
+    const int64_t last = std::min(n, block * kPeakBlockLength);
+    for (int64_t i = first; i <= last; ++i) {
+      const double sample = samples[static_cast<std::size_t>(i)];
+      if (sample > peak) peak = sample;
+    }
+    peaks[static_cast<std::size_t>(block)] = peak;
+  }
+  return SortedMedian(peaks, count);
+}
+
+double BlockPeakMedian(const std::vector<double>& samples, int64_t n) {
+  std::vector<double> peaks;
+  return BlockPeakMedian(samples, n, peaks);
+}
+
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
+  levelled.resize(static_cast<std::size_t>(n) + 1);
+  levelled[0] = 0;
+  const double* in = samples.data() + 1;
+  double* out = levelled.data() + 1;
+  // Two plain loops without early exits, so the compiler can use vector
+  // division and vector min/max; the results are the scalar ones.
+  for (int64_t i = 0; i < n; ++i) out[i] = 100 * in[i] / norm;
+  // Four running bounds each: a single one would wait on the previous
+  // comparison at every sample. Min and max do not depend on the order.
+  constexpr int kLanes = 4;
+  double low[kLanes], high[kLanes];
+  for (int k = 0; k < kLanes; ++k) low[k] = high[k] = out[0];
+  int64_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    for (int k = 0; k < kLanes; ++k) {
+      low[k] = out[i + k] < low[k] ? out[i + k] : low[k];
+      high[k] = out[i + k] > high[k] ? out[i + k] : high[k];
+    }
+  }
+  for (; i < n; ++i) {
+    low[0] = out[i] < low[0] ? out[i] : low[0];
+    high[0] = out[i] > high[0] ? out[i] : high[0];
+  }
+  for (int k = 1; k < kLanes; ++k) {
+    low[0] = low[k] < low[0] ? low[k] : low[0];
+    high[0] = high[k] > high[0] ? high[k] : high[0];
+  }
+  return {low[0], high[0]};
+}
+
+int64_t FirstNonFinite(const std::vector<double>& values, int64_t n) {
+  for (int64_t i = 1; i <= n; ++i) {
+    if (!std::isfinite(values[static_cast<std::size_t>(i)])) return i;
+  }
+  return 0;
+}
+
+}  // namespace quillon::before

@@ -1,0 +1,52 @@
+#pragma once
+// As it was before FITS physical values and wavelength scales, kept in
+// quillon::before for the side-by-side load benchmark.
+// The normalising level of a spectrum: the median of the maxima of
+// consecutive 50-sample blocks, and the sort that finds it.
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace quillon::before {
+
+/// Samples per block for the block maxima.
+inline constexpr int64_t kPeakBlockLength = 50;
+
+/// Sorts peaks[lo..hi] (inclusive, 1-based as the caller's table) into
+/// ascending order in place. The pivot position is drawn from `random`;
+/// ranges of one element or none are left alone and two elements take one
+/// compare-and-swap.
+void QuickSortRange(std::vector<double>& peaks, int64_t lo, int64_t hi, std::minstd_rand& random);
+
+/// Sorts peaks[1..count] ascending in place and returns their median: the
+/// middle element for an odd count, the mean of the two middle ones for an
+/// even count; 0 for a count of 0. Deterministic: the pivots come from a
+/// generator with a fixed seed.
+double SortedMedian(std::vector<double>& peaks, int64_t count);
+
+/// Normalising level of samples[1..n]: each block of 50 (the last holding
+/// what is left) gives its maximum, starting from 0, and the median of the
+/// maxima is returned. `peaks` receives the sorted maxima at 1..count.
+double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks);
+
+/// The same without keeping the maxima.
+double BlockPeakMedian(const std::vector<double>& samples, int64_t n);
+
+/// Smallest and largest of a set of levelled samples.
+struct LevelledRange {
+  double min = 0;
+  double max = 0;
+};
+
+/// levelled[1..n] = 100 x samples[i] / norm, each exactly as written (no
+/// reciprocal is taken), and their range; levelled[0] is 0. For finite
+/// samples and a finite, non-zero norm a value can only overflow to an
+/// infinity, never become NaN, so an infinite bound tells that some value is
+/// not finite. n >= 1.
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled);
+
+/// Index of the first of values[1..n] that is not finite, 0 when all are.
+int64_t FirstNonFinite(const std::vector<double>& values, int64_t n);
+
+}  // namespace quillon::before
