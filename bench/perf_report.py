@@ -61,7 +61,8 @@ def benchmarks(results):
         order, runs, medians = [], {}, {}
         for b in data.get("benchmarks", []):
             context["repetitions"] = max(context.get("repetitions", 1), b.get("repetitions", 1))
-            name = b.get("run_name", b["name"])
+            # Options that Google Benchmark appends to a name are not part of it.
+            name = re.sub(r"/(iterations:\d+|real_time|min_time:[\d.]+s?)", "", b.get("run_name", b["name"]))
             ms = b["real_time"] * UNIT_MS[b.get("time_unit", "ns")]
             if b.get("run_type") == "aggregate":
                 if b.get("aggregate_name") == "median":

@@ -188,17 +188,20 @@ class SlotLoader {
     // stays in the cache, and each piece decoded straight into the samples:
     // no second copy of a long file's bytes is ever made.
     std::vector<double> samples;
-    ResizeLarge(samples, static_cast<std::size_t>(n) + 1);
-    samples[0] = 0;
+    ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
+    samples.push_back(0);
     const int64_t piece = std::min(n, kDecodePieceBytes / width);
     std::vector<unsigned char> block(static_cast<std::size_t>(piece * width));
+    std::vector<double> decoded(static_cast<std::size_t>(piece));
     int64_t missing = 0;
     for (int64_t done = 0; done < n;) {
       const int64_t count = std::min(piece, n - done);
       if (!source_.Read(details_.data_offset + done * width, count * width, block.data(), error))
         return ReadFailure(error);
-      missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling,
-                                   samples.data() + 1 + done);
+      // Decoded into a buffer that stays in the cache, then appended: the
+      // long array is written once, never zeroed first.
+      missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling, decoded.data());
+      samples.insert(samples.end(), decoded.begin(), decoded.begin() + count);
       done += count;
     }
     block = {};

@@ -48,8 +48,29 @@ LevelSummary::LevelSummary(const SampleArray& levelled)
     ResizeLarge(level.high, static_cast<std::size_t>(blocks));
     for (int64_t b = 0; b < blocks; ++b) {
       double lo = kInfinity, hi = -kInfinity;
-      const int64_t end = std::min(below, (b + 1) * kFanout);
-      for (int64_t i = b * kFanout; i < end; ++i) Take(below_low[i], below_high[i], lo, hi);
+      const int64_t begin = b * kFanout;
+      if (begin + kFanout <= below) {
+        // A whole block in four lanes of fixed count, which the compiler
+        // turns into vector minimum and maximum (the same NaN-skipping
+        // selects); the bottom level reads each sample once.
+        constexpr int kLanes = 4;
+        double lane_lo[kLanes], lane_hi[kLanes];
+        for (int k = 0; k < kLanes; ++k) {
+          lane_lo[k] = kInfinity;
+          lane_hi[k] = -kInfinity;
+        }
+        const double* low = below_low + begin;
+        const double* high = below_high + begin;
+        for (int64_t i = 0; i < kFanout; i += kLanes) {
+          for (int k = 0; k < kLanes; ++k) {
+            lane_lo[k] = low[i + k] < lane_lo[k] ? low[i + k] : lane_lo[k];
+            lane_hi[k] = high[i + k] > lane_hi[k] ? high[i + k] : lane_hi[k];
+          }
+        }
+        for (int k = 0; k < kLanes; ++k) Take(lane_lo[k], lane_hi[k], lo, hi);
+      } else {
+        for (int64_t i = begin; i < below; ++i) Take(below_low[i], below_high[i], lo, hi);
+      }
       const bool any = lo <= hi;
       level.low[static_cast<std::size_t>(b)] = any ? lo : std::nan("");
       level.high[static_cast<std::size_t>(b)] = any ? hi : std::nan("");

@@ -15,6 +15,19 @@ namespace quillon {
 /// memory works the same either way.
 void AdviseHugePages(void* data, std::size_t bytes);
 
+/// Makes `values` empty with room for `count` elements without touching
+/// them; new storage of a megabyte or more is advised into huge pages. The
+/// caller appends the elements, so none is written twice.
+template <typename T>
+void ReserveLarge(std::vector<T>& values, std::size_t count) {
+  values.clear();
+  if (values.capacity() < count) {
+    std::vector<T>().swap(values);
+    values.reserve(count);
+    AdviseHugePages(values.data(), count * sizeof(T));
+  }
+}
+
 /// Gives `values` exactly `count` elements, value-initialised. Storage it
 /// already holds is reused when large enough; new storage of a megabyte or
 /// more is advised into huge pages before anything touches it.
