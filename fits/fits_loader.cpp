@@ -28,6 +28,8 @@ constexpr unsigned char kCarriageReturn = 13;
 constexpr int64_t kCardLength = 80;
 // HeaderLineCount is a 16-bit number.
 constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
+// Samples from which the loader builds the level summary itself.
+constexpr int64_t kSummaryAtLoad = 65536;
 // Bytes of the data block read and decoded at a time.
 constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
 // Cards examined before falling back to reading the whole permitted header.
@@ -239,9 +241,12 @@ class SlotLoader {
                   " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
     const double levelled_max = std::max(range.max, -9999.0);
-    // The renderer's min/max pyramid over the levelled samples; it follows
-    // their buffer when they move into the slot.
-    std::shared_ptr<const LevelSummary> summary = LevelSummary::Build(levelled);
+    // The renderer's min/max pyramid over the levelled samples, so that the
+    // first drawing of a long spectrum does not wait for it; it follows their
+    // buffer when they move into the slot. A short spectrum's costs the
+    // renderer a few microseconds when it first draws it, less than here.
+    std::shared_ptr<const LevelSummary> summary;
+    if (n >= kSummaryAtLoad) summary = LevelSummary::Build(levelled);
 
     // Every check has passed: publish in the order the rest of the program
     // sees it (wavelengths, data range, statistics, then step 12).

@@ -24,7 +24,11 @@ inline void Take(double low, double high, double& lo, double& hi) {
 LevelSummary::LevelSummary(const SampleArray& levelled)
     : source_(levelled.data()), count_(levelled.empty() ? 0 : static_cast<int64_t>(levelled.size()) - 1) {
   const double* samples = levelled.data() + 1;
-  for (int64_t i = 0; i < count_;) {
+  // Most spectra miss nothing: one branch-free count settles that before
+  // any run is looked for.
+  int64_t nan_count = 0;
+  for (int64_t i = 0; i < count_; ++i) nan_count += samples[i] != samples[i] ? 1 : 0;
+  for (int64_t i = 0; nan_count > 0 && i < count_;) {
     if (!std::isnan(samples[i])) {
       ++i;
       continue;
