@@ -388,11 +388,11 @@ def main(argv):
       "program with one loaded slot of 1,000,000 samples (0.01 Angstroms apart, about 1000 samples per "
       "pixel column) and its plot window open offscreen with a client area of 1000 × 600 pixels: "
       "`RenderPlot` through the window's own surface, and the picture made ready to paint. "
-      "The renderer emits every segment of the staircase"
-      + (f" ({million_segments:.0f} lines)" if million_segments else "")
-      + "; the display list keeps each of them, and the screen surface merges the segments that fall "
-      "within one pixel column, lighting exactly the pixels that drawing every segment lights (a unit test "
-      "compares the two pictures)."
+      "The renderer draws each pixel column where many samples meet as one vertical run from the slot's "
+      "level summary"
+      + (f" ({million_segments:.0f} lines in all)" if million_segments else "")
+      + ", the pixels that drawing every segment lights (unit tests compare the two pictures at dense, "
+      "sparse, mixed and offset views, with missing samples and reversed and log-linear scales)."
       + (f" The same on the bare surfaces: {fmt_ms(million_surface_ms)}." if million_surface_ms is not None else "")
       + (f" Straight onto the span surface, without the recording: {fmt_ms(million_spans_ms)}."
          if million_spans_ms is not None else "")
