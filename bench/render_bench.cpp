@@ -234,6 +234,7 @@ SharedState LongSpectra(int64_t n, int spectra) {
     state.SlotNaxis1[slot] = static_cast<double>(n);
     state.SlotLambdaEnd[slot] = 4000 + dispersion * static_cast<double>(n);
     state.SlotLevelled[slot] = std::move(levelled);
+    state.SlotSummary[slot] = nullptr;
     state.SlotLevelledMax[slot] = top;
     state.SlotOffset[slot] = spectra == 1 ? 0 : DefaultSlotOffset(slot);
   }

@@ -37,8 +37,9 @@ class LevelSummary {
   static std::shared_ptr<const LevelSummary> Build(const SampleArray& levelled);
 
   /// Whether this summary was built from `levelled` as it is now held: the
-  /// same buffer and the same count. Whoever changes a slot's levelled
-  /// samples in place builds its summary again.
+  /// same buffer and the same count. A new buffer may reuse a freed one's
+  /// address, so whoever replaces or changes a slot's levelled samples also
+  /// resets its SlotSummary (the loader always does).
   bool Describes(const SampleArray& levelled) const {
     return levelled.data() == source_ && static_cast<int64_t>(levelled.size()) - 1 == count_;
   }
