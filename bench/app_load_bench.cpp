@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -141,6 +142,76 @@ void BM_PlotWindow_MillionSamples(benchmark::State& bench) {
   bench.counters["client_px"] = plot->ClientArea()->width() * plot->ClientArea()->height();
 }
 BENCHMARK(BM_PlotWindow_MillionSamples)->Unit(benchmark::kMillisecond);
+
+// A 10,000,000-sample BITPIX -32 spectrum over 4000-7000 Angstroms.
+void WriteLongSpectrum(const fs::path& path, int64_t n) {
+  std::string header = Card("SIMPLE  =                    T") + Card("BITPIX  =                  -32") +
+                       Card("NAXIS   =                    1") + Card("NAXIS1  =             " + std::to_string(n)) +
+                       Card("CRVAL1  =               4000.0") +
+                       Card("CD1_1   =               " + std::to_string(3000.0 / static_cast<double>(n))) +
+                       Card("OBJECT  = 'Long bench star'") + Card("END");
+  header.resize(2880, ' ');
+  std::string data;
+  data.reserve(static_cast<std::size_t>(n) * 4 + 2880);
+  for (int64_t i = 1; i <= n; ++i) {
+    const float value = static_cast<float>(1000 + 200 * std::sin(static_cast<double>(i) * 1e-5) + (i % 97));
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int shift = 24; shift >= 0; shift -= 8) data += static_cast<char>((bits >> shift) & 0xFF);
+  }
+  data.resize((data.size() + 2879) / 2880 * 2880, '\0');
+  std::ofstream(path, std::ios::binary) << header << data;
+}
+
+double ResidentMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+  return -1;
+}
+
+// The first opening of the plot window with one loaded spectrum of
+// 10,000,000 samples: from the click on Plot Spectra to the first frame
+// painted (the window created and shown, RenderPlot, the picture painted
+// into the window's backing store). Each repetition is a fresh program.
+// Then resident memory with the plot window open at a client area of
+// 1000 x 600 pixels and the spectrum drawn.
+void BM_PlotWindow_FirstOpenTenMillion(benchmark::State& bench) {
+  const fs::path file = fs::temp_directory_path() / "quillon-ten-million-bench.fts";
+  constexpr int64_t kSamples = 10'000'000;
+  if (!fs::exists(file) || fs::file_size(file) < static_cast<std::uintmax_t>(kSamples) * 4)
+    WriteLongSpectrum(file, kSamples);
+  double rss = 0;
+  for (auto _ : bench) {
+    bench.PauseTiming();
+    {
+      auto program = std::make_unique<BenchProgram>("quillon-app-open-bench");
+      QuillonApp& app = program->App();
+      app.State().CurrentSlot = 1;
+      AcceptFitsFile(app.State(), file.parent_path().string(), file.filename().string(), app);
+      QCoreApplication::processEvents();
+      bench.ResumeTiming();
+      app.MainWindow().Command3->click();  // Plot Spectra
+      frmPlot_Spectra* plot = app.PlotWindowIfLoaded();
+      if (plot == nullptr) {
+        bench.SkipWithError("the plot window did not open");
+        break;
+      }
+      plot->repaint();  // the first frame, painted at once
+      bench.PauseTiming();
+      const QSize client = plot->ClientArea()->size();
+      plot->resize(plot->size() + QSize(1000, 600) - client);
+      QCoreApplication::processEvents();
+      plot->repaint();
+      rss = std::max(rss, ResidentMiB());
+      if (program->Messages() != 0) bench.SkipWithError("the load gave a message");
+    }
+    bench.ResumeTiming();
+  }
+  bench.counters["rss_mib"] = rss;
+}
+BENCHMARK(BM_PlotWindow_FirstOpenTenMillion)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 }  // namespace quillon

@@ -1,20 +1,27 @@
 /* map_timer: starts a program and measures, from outside it, the time until
  * its first top-level window whose title contains a given text is mapped on
- * the X server, and optionally its resident memory some time later.
+ * the X server and the time until the program first paints into it (the
+ * first frame the user sees), and optionally its resident memory some time
+ * later.
  *
  *   map_timer [--title TEXT] [--timeout MS] [--rss-after MS] -- PROGRAM ARGS...
  *
- * Prints one line "map_ms=<ms> rss_kb=<kB>" (rss_kb only with --rss-after)
+ * Prints one line "map_ms=<ms> paint_ms=<ms> rss_kb=<kB>" (paint_ms where
+ * the X server has the DAMAGE extension, rss_kb only with --rss-after)
  * and stops the program with SIGTERM (SIGKILL after a second). Exit status 0
  * on success, 2 on a usage error, 3 when no such window appeared in time.
  * The program under test is not changed in any way: the harness watches the
  * root window's SubstructureNotify events (no window manager runs under
- * Xvfb, so top-level windows are the root's children) and reads
- * /proc/PID/status. */
+ * Xvfb, so top-level windows are the root's children), watches each new
+ * top-level window's damage (drawing into it) from its creation on, and
+ * reads /proc/PID/status. */
 #define _POSIX_C_SOURCE 200809L
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#ifdef QUILLON_HAVE_XDAMAGE
+#include <X11/extensions/Xdamage.h>
+#endif
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -142,19 +149,52 @@ int main(int argc, char** argv) {
     _exit(127);
   }
 
-  double mapped = -1;
+  /* Each top-level window's first drawing, watched from its creation so that
+   * a paint right after the mapping is not missed. */
+  enum { kMaxWindows = 64 };
+  Window windows[kMaxWindows];
+  double first_paint[kMaxWindows];
+  int window_count = 0;
+  int damage_events = -1;
+#ifdef QUILLON_HAVE_XDAMAGE
+  int damage_errors = 0;
+  if (!XDamageQueryExtension(display, &damage_events, &damage_errors)) damage_events = -1;
+#endif
+
+  double mapped = -1, painted = -1;
+  Window target = None;
   int fd = ConnectionNumber(display);
-  while (mapped < 0) {
+  while (mapped < 0 || (damage_events >= 0 && painted < 0)) {
     while (XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
-      if (event.type != MapNotify) continue;
+      const double now = NowMs();
+#ifdef QUILLON_HAVE_XDAMAGE
+      if (damage_events >= 0 && event.type == CreateNotify && window_count < kMaxWindows) {
+        XDamageCreate(display, event.xcreatewindow.window, XDamageReportNonEmpty);
+        windows[window_count] = event.xcreatewindow.window;
+        first_paint[window_count++] = -1;
+        continue;
+      }
+      if (damage_events >= 0 && event.type == damage_events + XDamageNotify) {
+        const XDamageNotifyEvent* damage = (const XDamageNotifyEvent*)&event;
+        for (int w = 0; w < window_count; ++w)
+          if (windows[w] == damage->drawable && first_paint[w] < 0) first_paint[w] = now;
+        XDamageSubtract(display, damage->damage, None, None);
+        continue;
+      }
+#endif
+      if (event.type != MapNotify || mapped >= 0) continue;
       char* name = WindowTitle(display, event.xmap.window);
-      if (strstr(name, title) != NULL) mapped = NowMs();
+      if (strstr(name, title) != NULL) {
+        mapped = now;
+        target = event.xmap.window;
+      }
       free(name);
-      if (mapped >= 0) break;
     }
-    if (mapped >= 0) break;
+    for (int w = 0; w < window_count && mapped >= 0 && painted < 0; ++w)
+      if (windows[w] == target && first_paint[w] >= 0) painted = first_paint[w];
+    if (mapped >= 0 && (damage_events < 0 || painted >= 0)) break;
     double left = timeout_ms - (NowMs() - start);
     if (left <= 0 || waitpid(pid, NULL, WNOHANG) == pid) break;
     fd_set fds;
@@ -169,6 +209,7 @@ int main(int argc, char** argv) {
     return 3;
   }
   printf("map_ms=%.1f", mapped - start);
+  if (painted >= 0) printf(" paint_ms=%.1f", painted - start);
   if (rss_after_ms >= 0) {
     SleepMs(rss_after_ms);
     printf(" rss_kb=%ld", ResidentKb(pid));

@@ -34,6 +34,7 @@ inline void PutMillionSamples(SharedState& state) {
   state.SlotIntensity[slot] = levelled;
   state.SlotNorm[slot] = 100;
   state.SlotLevelled[slot] = std::move(levelled);
+  state.SlotSummary[slot] = nullptr;
   state.SlotLevelledMax[slot] = top;
   state.SpectraLoaded = kTrue;
   state.DataLambdaMin = state.PlotLambdaMin = 4000;

@@ -10,6 +10,11 @@ the same run as the C++ benchmarks by scripts/bench.
     python_peer.py rss FILE...             VmRSS after loading and drawing
     python_peer.py window                  start-up: a matplotlib window, "Peer"
     python_peer.py maxrss PROGRAM ARGS...  peak resident memory of a program
+    python_peer.py make-scaling DIR        the scaling files: 10^3..10^7 samples
+    python_peer.py load-scaling DIR        load of each scaling file
+    python_peer.py redraw-scaling N [K]    redraws of an existing figure of K
+                                           curves of N samples, whole and zoomed
+    python_peer.py rss-scaling N [K]       VmRSS with K curves of N samples drawn
 
 Each timing mode prints one JSON object: the median time of one operation in
 milliseconds over the repetitions, and the repetition count.
@@ -102,6 +107,42 @@ def load(path):
     return lambda0, dispersion, lambda_end, levelled
 
 
+SCALING_SIZES = (1_000, 10_000, 100_000, 1_000_000, 10_000_000)
+
+
+def scaling_name(folder, n):
+    return f"{folder}/scale{n}.fts"
+
+
+def make_scaling(folder):
+    for n in SCALING_SIZES:
+        write_spectrum(scaling_name(folder, n), n, 1, 4000.0, 3000.0 / n, "BENCH SCALING")
+
+
+def long_curves(n, count):
+    """`count` levelled curves of n samples over 4000-7000 Angstroms."""
+    lam = 4000.0 + (3000.0 / n) * np.arange(1, n + 1)
+    return [(lam, 100.0 * spectrum(n, 50 + k, 4000.0, 3000.0 / n).astype(np.float64) / 1000.0)
+            for k in range(count)]
+
+
+def existing_figure(curves):
+    """The figure built once, as a viewer keeps it between redraws."""
+    figure, canvas = new_canvas()
+    axes = figure.add_axes((0.08, 0.2, 0.88, 0.75))
+    axes.grid(True, color="#c0c0c0")
+    top = -1e300
+    for slot, (lam, levelled) in enumerate(curves, start=1):
+        offset = 0 if len(curves) == 1 else 20 * (slot - 15)
+        axes.step(lam, levelled - offset, where="pre", linewidth=1)
+        top = max(top, float(levelled.max()) - offset)
+    axes.set_ylim(-40, top)
+    axes.set_xlim(4000, 7000)
+    axes.set_xlabel("Wavelength /Angstroms")
+    canvas.draw()
+    return figure, canvas, axes
+
+
 def new_canvas():
     figure = Figure(figsize=(WIDTH_PX / DPI, HEIGHT_PX / DPI), dpi=DPI)
     return figure, FigureCanvasAgg(figure)
@@ -124,8 +165,9 @@ def draw(figure, canvas, curves):
     canvas.draw()
 
 
-def timed(operation, min_seconds=2.0, min_reps=5):
-    operation()  # warm-up: imports, font cache, first allocation
+def timed(operation, min_seconds=2.0, min_reps=5, warm_up=True):
+    if warm_up:
+        operation()  # imports, font cache, first allocation
     times = []
     started = time.perf_counter()
     while len(times) < min_reps or time.perf_counter() - started < min_seconds:
@@ -172,6 +214,34 @@ def main(argv):
         levelled = 100.0 * spectrum(n, 7, 4000.0, 0.01).astype(np.float64) / 1000.0
         figure, canvas = new_canvas()
         result = timed(lambda: draw(figure, canvas, [(lam, levelled)]), min_seconds=5.0, min_reps=3)
+    elif mode == "make-scaling" and len(args) == 1:
+        make_scaling(args[0])
+        return 0
+    elif mode == "load-scaling" and len(args) == 1:
+        for n in SCALING_SIZES:
+            path = scaling_name(args[0], n)
+            row = timed(lambda: load(path), min_seconds=1.0 if n < 10_000_000 else 3.0, min_reps=5)
+            row.update({"mode": mode, "samples": n})
+            print(json.dumps(row), flush=True)
+        return 0
+    elif mode in ("redraw-scaling", "rss-scaling") and 1 <= len(args) <= 2:
+        n = int(args[0])
+        count = int(args[1]) if len(args) == 2 else 1
+        figure, canvas, axes = existing_figure(long_curves(n, count))
+        if mode == "rss-scaling":
+            result = {"rss_kb": resident_kb(), "samples": n, "curves": count}
+        else:
+            # A redraw of the existing figure, as after an expose: the whole
+            # range, then zoomed to an eighth of it.
+            # The figure's first drawing was the warm-up; the largest take
+            # many seconds a drawing, so they are timed fewer times.
+            reps = 3 if n * count <= 1_000_000 else 1
+            full = timed(canvas.draw, min_seconds=0.5, min_reps=reps, warm_up=False)
+            axes.set_xlim(5312.5, 5687.5)
+            canvas.draw()
+            zoomed = timed(canvas.draw, min_seconds=0.5, min_reps=reps, warm_up=False)
+            result = {"samples": n, "curves": count, "ms": full["ms"], "reps": full["reps"],
+                      "zoomed_ms": zoomed["ms"], "zoomed_reps": zoomed["reps"]}
     elif mode == "rss" and args:
         figure, canvas = new_canvas()
         draw(figure, canvas, curves_from(args))

@@ -20,6 +20,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -142,6 +144,8 @@ class RecordingRaster : public DrawingSurface {
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     list_.SetLabel(label, left, top, caption);
   }
+  // As the window's surface: the buffer's pixels.
+  double PixelsPerTwip() const override { return raster_.PixelsPerTwip(); }
 
  private:
   DisplayList& list_;
@@ -201,6 +205,83 @@ BENCHMARK(BM_MillionSamples_Spans_Before)->Unit(benchmark::kMillisecond);
 // A 1,000,000-sample spectrum records about 2,000,000 lines.
 void BM_MillionSamples_RecordAndReplay(benchmark::State& bench) { RedrawRecordAndReplay(bench, MillionSamples()); }
 BENCHMARK(BM_MillionSamples_RecordAndReplay)->Unit(benchmark::kMillisecond);
+
+// ---- Scaling: one spectrum of 10^3 to 10^7 samples, and 16 of 10^6 ------------
+
+// `spectra` spectra of n samples each over 4000-7000 Angstroms, levelled near 100
+// with noise and lines, each with its default offset.
+SharedState LongSpectra(int64_t n, int spectra) {
+  SharedState state;
+  state.PlotWidth = static_cast<int16_t>(kWidthPx / kPixelsPerTwip);
+  state.PlotHeight = static_cast<int16_t>(kHeightPx / kPixelsPerTwip);
+  std::mt19937 random(5);
+  std::normal_distribution<double> noise(0, 1.5);
+  const double dispersion = 3000.0 / static_cast<double>(n);
+  for (int slot = 1; slot <= spectra; ++slot) {
+    SampleArray levelled(static_cast<std::size_t>(n) + 1, 0.0);
+    double top = 0;
+    for (int64_t j = 1; j <= n; ++j) {
+      const double x = static_cast<double>(j) / static_cast<double>(n);
+      double v = 100 + 10 * x + noise(random);
+      if (std::fabs(x - 0.2 - 0.01 * slot) < 0.001) v -= 40;
+      if (std::fabs(x - 0.6) < 0.0005) v += 80;
+      levelled[static_cast<std::size_t>(j)] = v;
+      top = std::max(top, v);
+    }
+    state.SlotLoaded[slot] = kTrue;
+    state.SlotLambda0[slot] = state.SlotLambdaStart[slot] = 4000;
+    state.SlotDispersion[slot] = dispersion;
+    state.SlotNaxis1[slot] = static_cast<double>(n);
+    state.SlotLambdaEnd[slot] = 4000 + dispersion * static_cast<double>(n);
+    state.SlotLevelled[slot] = std::move(levelled);
+    state.SlotSummary[slot] = nullptr;
+    state.SlotLevelledMax[slot] = top;
+    state.SlotOffset[slot] = spectra == 1 ? 0 : DefaultSlotOffset(slot);
+  }
+  state.SpectraLoaded = kTrue;
+  state.DataLambdaMin = state.PlotLambdaMin = 4000;
+  state.DataLambdaMax = state.PlotLambdaMax = 7000;
+  return state;
+}
+
+// What the plot window does on every change (the drawing recorded and
+// rasterised into a 1000 x 600-pixel buffer as it is made), the whole range
+// or zoomed in three times (an eighth of it, the narrowest view In allows).
+void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed) {
+  SharedState state = LongSpectra(n, spectra);
+  if (zoomed) {
+    state.PlotLambdaMin = 5312.5;
+    state.PlotLambdaMax = 5687.5;
+  }
+  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
+  RasterSurface raster(image, kPixelsPerTwip, Qt::white);
+  DisplayList list;
+  RecordingRaster surface(list, raster);
+  SurfaceHost host(surface);
+  RenderPlot(state, host);  // the level summaries, as a load leaves them
+  for (auto _ : bench) {
+    RenderPlot(state, host);
+    raster.Flush();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  bench.counters["samples"] = static_cast<double>(n) * spectra;
+  bench.counters["segments"] = static_cast<double>(list.LineCount());
+  bench.counters["list_bytes"] = static_cast<double>(list.MemoryBytes());
+}
+
+void BM_RedrawScaling(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, false); }
+BENCHMARK(BM_RedrawScaling)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RedrawScalingZoomed(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, true); }
+BENCHMARK(BM_RedrawScalingZoomed)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RedrawSixteenMillion(benchmark::State& bench) { RedrawScaling(bench, 1000000, 16, false); }
+BENCHMARK(BM_RedrawSixteenMillion)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawSixteenMillionZoomed(benchmark::State& bench) { RedrawScaling(bench, 1000000, 16, true); }
+BENCHMARK(BM_RedrawSixteenMillionZoomed)->Unit(benchmark::kMillisecond);
 
 // The renderer alone, onto a surface that discards everything: the share of
 // the redraw spent computing coordinates and labels.

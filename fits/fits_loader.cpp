@@ -1,9 +1,11 @@
 #include "fits/fits_loader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -14,6 +16,8 @@
 #include "fits/sample_decoder.h"
 #include "fits/spectrum_statistics.h"
 #include "fits/wavelength_calibration.h"
+#include "plot/level_summary.h"
+#include "shell/large_buffer.h"
 #include "shell/int_convert.h"
 
 namespace quillon {
@@ -24,6 +28,10 @@ constexpr unsigned char kCarriageReturn = 13;
 constexpr int64_t kCardLength = 80;
 // HeaderLineCount is a 16-bit number.
 constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
+// Samples from which the loader builds the level summary itself.
+constexpr int64_t kSummaryAtLoad = 65536;
+// Bytes of the data block read and decoded at a time.
+constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
 // Cards examined before falling back to reading the whole permitted header.
 constexpr int64_t kProbeCards = 144;
 
@@ -166,8 +174,6 @@ class SlotLoader {
     }
     const int64_t n = RoundToInt64(naxis1);
     if (!CheckDataSize(n, width)) return;
-    std::vector<unsigned char> block(static_cast<std::size_t>(n * width));
-    if (!source_.Read(details_.data_offset, n * width, block.data(), error)) return ReadFailure(error);
     // The physical values BZERO + BSCALE x stored; NaN, infinities and
     // BLANK are missing samples.
     SampleScaling scaling;
@@ -180,8 +186,26 @@ class SlotLoader {
           scaling.blank = static_cast<int64_t>(value.value);
       }
     }
+    // The data block is read a piece at a time into one small buffer that
+    // stays in the cache, and each piece decoded straight into the samples:
+    // no second copy of a long file's bytes is ever made.
     std::vector<double> samples;
-    const int64_t missing = DecodeSamples(block.data(), n, static_cast<int64_t>(bitpix), scaling, samples);
+    ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
+    samples.push_back(0);
+    const int64_t piece = std::min(n, kDecodePieceBytes / width);
+    std::vector<unsigned char> block(static_cast<std::size_t>(piece * width));
+    std::vector<double> decoded(static_cast<std::size_t>(piece));
+    int64_t missing = 0;
+    for (int64_t done = 0; done < n;) {
+      const int64_t count = std::min(piece, n - done);
+      if (!source_.Read(details_.data_offset + done * width, count * width, block.data(), error))
+        return ReadFailure(error);
+      // Decoded into a buffer that stays in the cache, then appended: the
+      // long array is written once, never zeroed first.
+      missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling, decoded.data());
+      samples.insert(samples.end(), decoded.begin(), decoded.begin() + count);
+      done += count;
+    }
     block = {};
     details_.missing = missing;
     if (missing == n) {
@@ -217,6 +241,12 @@ class SlotLoader {
                   " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
     const double levelled_max = std::max(range.max, -9999.0);
+    // The renderer's min/max pyramid over the levelled samples, so that the
+    // first drawing of a long spectrum does not wait for it; it follows their
+    // buffer when they move into the slot. A short spectrum's costs the
+    // renderer a few microseconds when it first draws it, less than here.
+    std::shared_ptr<const LevelSummary> summary;
+    if (n >= kSummaryAtLoad) summary = LevelSummary::Build(levelled);
 
     // Every check has passed: publish in the order the rest of the program
     // sees it (wavelengths, data range, statistics, then step 12).
@@ -231,6 +261,7 @@ class SlotLoader {
     state_.SlotNorm[slot_] = norm;
     state_.SlotLevelled[slot_] = std::move(levelled);
     state_.SlotLevelledMax[slot_] = levelled_max;
+    state_.SlotSummary[slot_] = std::move(summary);
 
     state_.SlotLoaded[slot_] = kTrue;
     rows_.ShowLoadedRow(slot_);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "shell/large_buffer.h"
+
 namespace quillon {
 
 namespace {
@@ -63,9 +65,14 @@ int BytesPerSample(int64_t bitpix) {
 
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
                       std::vector<double>& out) {
+  ResizeLarge(out, static_cast<std::size_t>(count > 0 ? count : 0) + 1);
+  out[0] = 0;
+  return DecodeSamplesInto(bytes, count, bitpix, scaling, out.data() + 1);
+}
+
+int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
+                          double* dst) {
   int64_t missing = 0;
-  out.assign(static_cast<std::size_t>(count) + 1, 0.0);
-  double* dst = out.data() + 1;
   const unsigned char* p = bytes;
   const bool unscaled = Unscaled(scaling);
   switch (bitpix) {

@@ -30,6 +30,11 @@ struct SampleScaling {
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
                       std::vector<double>& out);
 
+/// The same into dst[0..count-1], which the caller provides: a long data
+/// block is decoded piece by piece straight into the slot's array.
+int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
+                          double* dst);
+
 /// The same with BSCALE 1, `bzero` and no BLANK.
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
                       std::vector<double>& out);

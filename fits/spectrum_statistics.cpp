@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "shell/large_buffer.h"
+
 namespace quillon {
 
 void QuickSortRange(std::vector<double>& peaks, int64_t lo, int64_t hi, std::minstd_rand& random) {
@@ -50,6 +52,18 @@ double SortedMedian(std::vector<double>& peaks, int64_t count) {
   return (peaks[static_cast<std::size_t>(count / 2)] + peaks[static_cast<std::size_t>(count / 2 + 1)]) / 2;
 }
 
+double SelectedMedian(std::vector<double>& peaks, int64_t count) {
+  if (count <= 0) return 0;
+  // The element that sorting would put at rank r, found in linear time:
+  // the same median as SortedMedian, without ordering the rest.
+  const auto first = peaks.begin() + 1;
+  const auto upper = first + (count / 2);  // rank count / 2 + 1, 1-based
+  std::nth_element(first, upper, first + count);
+  if (count % 2 == 1) return *upper;
+  // The even count's lower middle is the largest element below the upper one.
+  return (*std::max_element(first, upper) + *upper) / 2;
+}
+
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks) {
   const int64_t count = n > 0 ? (n + kPeakBlockLength - 1) / kPeakBlockLength : 0;
   peaks.assign(static_cast<std::size_t>(count) + 1, 0.0);
@@ -63,7 +77,7 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vecto
     }
     peaks[static_cast<std::size_t>(block)] = peak;
   }
-  return SortedMedian(peaks, count);
+  return SelectedMedian(peaks, count);
 }
 
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n) {
@@ -89,17 +103,17 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
     if (present) peaks[static_cast<std::size_t>(++count)] = peak;
   }
   peaks.resize(static_cast<std::size_t>(count) + 1);
-  return SortedMedian(peaks, count);
+  return SelectedMedian(peaks, count);
 }
 
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
-  levelled.resize(static_cast<std::size_t>(n) + 1);
-  levelled[0] = 0;
+  // The values are made a cache-sized piece at a time and appended, so the
+  // long array is written once and never zeroed first.
+  ReserveLarge(levelled, static_cast<std::size_t>(n) + 1);
+  levelled.push_back(0);
   const double* in = samples.data() + 1;
-  double* out = levelled.data() + 1;
-  // Two plain loops without early exits, so the compiler can use vector
-  // division and vector min/max; the results are the scalar ones.
-  for (int64_t i = 0; i < n; ++i) out[i] = 100 * in[i] / norm;
+  constexpr int64_t kPiece = 2048;
+  double out[kPiece];
   // Four running bounds each: a single one would wait on the previous
   // comparison at every sample. Min and max do not depend on the order.
   constexpr int kLanes = 4;
@@ -109,16 +123,23 @@ LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double
     low[k] = HUGE_VAL;
     high[k] = -HUGE_VAL;
   }
-  int64_t i = 0;
-  for (; i + kLanes <= n; i += kLanes) {
-    for (int k = 0; k < kLanes; ++k) {
-      low[k] = out[i + k] < low[k] ? out[i + k] : low[k];
-      high[k] = out[i + k] > high[k] ? out[i + k] : high[k];
+  for (int64_t base = 0; base < n; base += kPiece) {
+    const int64_t m = std::min(kPiece, n - base);
+    // Plain loops without early exits, so the compiler can use vector
+    // division and vector min/max; the results are the scalar ones.
+    for (int64_t i = 0; i < m; ++i) out[i] = 100 * in[base + i] / norm;
+    int64_t i = 0;
+    for (; i + kLanes <= m; i += kLanes) {
+      for (int k = 0; k < kLanes; ++k) {
+        low[k] = out[i + k] < low[k] ? out[i + k] : low[k];
+        high[k] = out[i + k] > high[k] ? out[i + k] : high[k];
+      }
     }
-  }
-  for (; i < n; ++i) {
-    low[0] = out[i] < low[0] ? out[i] : low[0];
-    high[0] = out[i] > high[0] ? out[i] : high[0];
+    for (; i < m; ++i) {
+      low[0] = out[i] < low[0] ? out[i] : low[0];
+      high[0] = out[i] > high[0] ? out[i] : high[0];
+    }
+    levelled.insert(levelled.end(), out, out + m);
   }
   for (int k = 1; k < kLanes; ++k) {
     low[0] = low[k] < low[0] ? low[k] : low[0];

@@ -23,9 +23,14 @@ void QuickSortRange(std::vector<double>& peaks, int64_t lo, int64_t hi, std::min
 /// generator with a fixed seed.
 double SortedMedian(std::vector<double>& peaks, int64_t count);
 
+/// The median of peaks[1..count], as SortedMedian gives it, found by
+/// selection (linear time); the elements are reordered but not sorted.
+double SelectedMedian(std::vector<double>& peaks, int64_t count);
+
 /// Normalising level of samples[1..n]: each block of 50 (the last holding
 /// what is left) gives its maximum, starting from 0, and the median of the
-/// maxima is returned. `peaks` receives the sorted maxima at 1..count.
+/// maxima is returned. `peaks` receives the maxima at 1..count, in the order
+/// the selection of the median left them.
 double BlockPeakMedian(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks);
 
 /// The same without keeping the maxima.
@@ -34,7 +39,8 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n);
 /// The level of samples[1..n] some of which are missing (NaN): each block's
 /// maximum is taken over its present samples, starting from 0, and a block
 /// that holds no present sample gives no maximum. Without missing samples
-/// this is BlockPeakMedian. `peaks` receives the sorted maxima at 1..count.
+/// this is BlockPeakMedian. `peaks` receives the maxima at 1..count, in the
+/// order the selection of the median left them.
 double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks);
 
 /// Smallest and largest of a set of levelled samples.

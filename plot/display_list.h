@@ -33,6 +33,10 @@ class DisplayList : public DrawingSurface {
   std::vector<RecordedLine> Lines() const;
   /// Number of lines since the last Clear().
   std::size_t LineCount() const { return kinds_.size(); }
+  /// Bytes the recording holds (its capacity, not only what is in use).
+  std::size_t MemoryBytes() const {
+    return kinds_.capacity() + coordinates_.capacity() * sizeof(float) + colors_.capacity() * sizeof(ColorRun);
+  }
   /// The label's last setting; labels keep it across Clear(), as window
   /// labels keep their position and caption when the drawing is erased.
   const RecordedLabel& Label(PlotLabel label) const { return labels_[static_cast<std::size_t>(label)]; }

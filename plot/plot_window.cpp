@@ -198,6 +198,12 @@ class frmPlot_Spectra::WindowSurface : public DrawingSurface {
     window_.drawing_.DrawRecorded(lines, count, previous);
     if (RasterSurface* live = window_.canvas_->Live()) live->DrawRecorded(lines, count, previous);
   }
+  // The live buffer's pixels: the renderer draws dense pixel columns as one
+  // run each, so the display list stays as small as the window's pixels.
+  double PixelsPerTwip() const override {
+    const RasterSurface* live = window_.canvas_->Live();
+    return live != nullptr ? live->PixelsPerTwip() : 0;
+  }
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     window_.drawing_.SetLabel(label, left, top, caption);
     QLabel* target = window_.AxisLabel(label);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "plot/pixel_grid.h"
 #include "plot/renderer.h"
 
 namespace quillon {
@@ -45,14 +46,11 @@ class RasterSurface final : public DrawingSurface {
   /// The device pixel a coordinate in twips falls on (nearest, halves up),
   /// clamped to +-2^24 so that the span arithmetic cannot overflow; NaN gives
   /// the lower limit. Inline: it runs four times per segment.
-  static int ToPixel(float twips, double pixels_per_twip) {
-    constexpr double kLimit = 16777216.0;  // 2^24
-    double v = static_cast<double>(twips) * pixels_per_twip + 0.5;
-    v = v >= -kLimit ? v : -kLimit;  // written so that NaN fails the test
-    v = v <= kLimit ? v : kLimit;
-    // Shifted to be non-negative, truncation is floor.
-    return static_cast<int>(v + kLimit) - static_cast<int>(kLimit);
-  }
+  static int ToPixel(float twips, double pixels_per_twip) { return PixelOf(twips, pixels_per_twip); }
+
+  /// Lines are lit at whole device pixels, so the renderer may draw a pixel
+  /// column where many samples meet as one run.
+  double PixelsPerTwip() const override { return scale_; }
 
  private:
   void DrawLine(float x1, float y1, float x2, float y2);

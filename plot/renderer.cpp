@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plot/level_summary.h"
 #include "plot/number_format.h"
+#include "plot/pixel_grid.h"
 
 namespace quillon {
 
@@ -115,24 +117,99 @@ class CurveLines {
   std::size_t filled_ = 0;
 };
 
+// The last position of first..last whose riser lies in pixel column
+// `column`, given that position `first` lies there. Column positions never
+// decrease along the positions, so those in one column are consecutive:
+// gallop, then halve.
+template <typename ColumnOf>
+int32_t LastInColumn(int32_t first, int32_t last, int column, const ColumnOf& column_of) {
+  int64_t good = first;
+  int64_t step = 1;
+  while (good + step <= last && column_of(static_cast<int32_t>(good + step)) == column) {
+    good += step;
+    step *= 2;
+  }
+  int64_t bad = std::min<int64_t>(good + step, int64_t{last} + 1);
+  while (bad - good > 1) {
+    const int64_t mid = good + (bad - good) / 2;
+    if (column_of(static_cast<int32_t>(mid)) == column) good = mid;
+    else bad = mid;
+  }
+  return static_cast<int32_t>(good);
+}
+
+// The summary of a slot's levelled samples, built again when the samples
+// it describes have been replaced.
+const LevelSummary& SummaryOf(SharedState& state, int slot) {
+  std::shared_ptr<const LevelSummary>& summary = state.SlotSummary[slot];
+  if (!summary || !summary->Describes(state.SlotLevelled[slot])) summary = LevelSummary::Build(state.SlotLevelled[slot]);
+  return *summary;
+}
+
+// Draws at x the pixel column where samples lo..hi (sample numbers) meet:
+// one vertical run per stretch of present samples, from the lowest to the
+// highest level of the stretch. Runs in one column may come in any order.
+template <typename YOf>
+void ColumnRuns(const LevelSummary& summary, const SampleArray& levelled, int64_t lo, int64_t hi, double x,
+                const YOf& y_of, CurveLines& lines) {
+  for (int64_t a = summary.NextPresent(lo); a <= hi;) {
+    const int64_t b = std::min<int64_t>(summary.NextMissing(a) - 1, hi);
+    const LevelExtent extent = summary.Extent(levelled, a, b);
+    if (!extent.empty) lines.Add(x, y_of(extent.high), x, y_of(extent.low));
+    a = summary.NextPresent(b + 1);
+  }
+}
+
 // The staircase of one slot over positions range.first..range.last of its
 // ascending view. A missing sample (NaN) leaves out its step and both risers
 // that touch it, so the curve breaks there.
+//
+// Position j is a step from the previous position's wavelength to its own at
+// its level, joined to the next by a riser. On a surface with pixels
+// (`summary` given), where the risers of positions j..k all fall into one
+// pixel column, that column lights exactly the rows from the lowest to the
+// highest level among positions j..k+1 (the riser of k reaches k+1), broken
+// only at missing samples; those runs come from the summary instead of the
+// 2(k - j) segments, so the cost of a curve follows the pixels it covers,
+// not its samples.
 template <bool kLog, bool kReversed>
 void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double offset,
-               const SlotPixelRange& range, const Mapping& m, CurveLines& lines) {
+               const SlotPixelRange& range, const Mapping& m, CurveLines& lines, const LevelSummary* summary,
+               double pixels_per_twip) {
   // Position k's value is base[k] ascending, levelled[count + 1 - k] reversed.
   const double* base = kReversed ? levelled.data() + view.count + 1 : levelled.data();
   const auto value = [base](int32_t k) { return kReversed ? base[-k] : base[k]; };
   const double origin = view.scale.origin;
   const double step = view.scale.step;
+  const auto x_of = [&](int32_t j) {
+    const double linear = origin + step * j;
+    return m.Xc(kLog ? std::pow(10.0, linear) : linear);
+  };
+  // The column a surface lights for a line end at x, as SafeLine hands it on.
+  const auto column_at = [&](double x) { return PixelOf(static_cast<float>(Safe(x)), pixels_per_twip); };
+  const auto column_of = [&](int32_t j) { return column_at(x_of(j)); };
+  const auto y_of = [&](double level) { return m.Y(level - offset); };
   double x = m.Xc(range.start_lambda);
   double y = m.Y(value(range.first) - offset);
   for (int32_t j = range.first; j <= range.last; ++j) {
-    const double linear = origin + step * j;
-    const double xj = m.Xc(kLog ? std::pow(10.0, linear) : linear);
+    const double xj = x_of(j);
     lines.Add(x, y, xj, y);
     if (j == view.count) break;
+    if (summary != nullptr && j < range.last && std::isfinite(xj)) {
+      const int column = column_at(xj);
+      if (column_of(j + 1) == column) {
+        const int32_t k = LastInColumn(j + 1, range.last, column, column_of);
+        const int32_t top = std::min(k + 1, view.count);
+        if (kReversed) ColumnRuns(*summary, levelled, view.SampleAt(top), view.SampleAt(j), xj, y_of, lines);
+        else ColumnRuns(*summary, levelled, j, top, xj, y_of, lines);
+        if (k == range.last || k == view.count) break;
+        // Position k + 1's step starts at k's riser, as in the plain loop.
+        x = x_of(k);
+        y = m.Y(value(k + 1) - offset);
+        j = k;
+        continue;
+      }
+    }
     const double y_next = m.Y(value(j + 1) - offset);
     lines.Add(xj, y, xj, y_next);
     x = xj;
@@ -140,21 +217,24 @@ void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double
   }
 }
 
-void DrawCurve(const SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
+void DrawCurve(SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
   const SlotPixelRange range = VisibleSamples(state, slot);
   if (range.empty()) return;
   const AscendingSamples view = AscendingView(state, slot);
   const SampleArray& levelled = state.SlotLevelled[slot];
   const double offset = state.SlotOffset[slot];
+  const double pixels_per_twip = surface.PixelsPerTwip();
+  const bool by_columns = pixels_per_twip > 0 && std::isfinite(pixels_per_twip);
+  const LevelSummary* summary = by_columns ? &SummaryOf(state, slot) : nullptr;
   CurveLines lines(surface, state.SlotColor[slot]);
   // VisibleSamples keeps last <= view.count, so position j + 1 is read only
   // while j is below it.
   if (view.scale.logarithmic) {
-    if (view.reversed) DrawSteps<true, true>(view, levelled, offset, range, m, lines);
-    else DrawSteps<true, false>(view, levelled, offset, range, m, lines);
+    if (view.reversed) DrawSteps<true, true>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
+    else DrawSteps<true, false>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
   } else {
-    if (view.reversed) DrawSteps<false, true>(view, levelled, offset, range, m, lines);
-    else DrawSteps<false, false>(view, levelled, offset, range, m, lines);
+    if (view.reversed) DrawSteps<false, true>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
+    else DrawSteps<false, false>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
   }
 }
 

@@ -51,6 +51,13 @@ class DrawingSurface {
   /// and Line for each. A surface may override it to draw a long recording
   /// with fewer calls; the picture must be the same.
   virtual void DrawRecorded(const RecordedLine* lines, std::size_t count, const RecordedLine* previous);
+  /// Device pixels per twip when the surface lights whole pixels as PixelOf
+  /// places them with a 1-pixel pen; 0 (the default) when it draws every
+  /// line at its own resolution. On a surface with pixels the renderer draws
+  /// a column where several samples meet as one vertical run from the lowest
+  /// to the highest level the staircase reaches there, the pixels drawing
+  /// every segment would light.
+  virtual double PixelsPerTwip() const { return 0; }
 };
 
 /// The plot window as the renderer sees it.

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@
 namespace quillon {
 
 inline constexpr int16_t kSlotCount = 16;
+
+/// The min/max pyramid over a slot's levelled samples (plot/level_summary.h).
+class LevelSummary;
 inline constexpr int kErrorTextLast = 1000;
 
 /// A per-slot table with entries 0..16. An index outside that range is a
@@ -70,6 +74,9 @@ struct SharedState {
   SlotTable<double> SlotNorm;            ///< normalising level (median of block maxima)
   SlotTable<SampleArray> SlotLevelled;   ///< 100 x SlotIntensity / SlotNorm, index 1..NAXIS1
   SlotTable<double> SlotLevelledMax;     ///< largest levelled value of the slot
+  /// Min/max pyramid over SlotLevelled, built by the loader; the renderer
+  /// builds it again when it no longer describes SlotLevelled.
+  SlotTable<std::shared_ptr<const LevelSummary>> SlotSummary;
   SlotTable<CardArray> HeaderCard;       ///< 80-character cards in file order, index 1..
   SlotTable<CardArray> HeaderKeyword;    ///< keyword of each card, index 1..
   SlotTable<CardArray> HeaderValue;      ///< value part of each card, index 1..

@@ -17,6 +17,7 @@
 
 #include "fits/header_reader.h"
 #include "fits/sample_decoder.h"
+#include "plot/level_summary.h"
 #include "support/fits_writer.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
@@ -524,6 +525,44 @@ TEST_F(LoaderTest, BlockDecodingMatchesTheByteByByteRule) {
       const double got = state_.SlotIntensity[1][i];
       ASSERT_TRUE(got == reference[i] || (std::isnan(got) && std::isnan(reference[i]))) << i;
     }
+  }
+}
+
+// A long data block is read and decoded a piece at a time: samples across
+// the pieces' edges, missing ones included, are those of the whole block
+// decoded at once, and the slot gets the level summary of its samples.
+TEST_F(LoaderTest, LongDataDecodedPieceByPieceMatchesTheWholeBlock) {
+  std::mt19937_64 random(17);
+  for (const int bitpix : {16, -32, -64}) {
+    SCOPED_TRACE(bitpix);
+    const int width = BytesPerSample(bitpix);
+    const int n = 300007;  // several pieces at every width, the last one short
+    std::string data(static_cast<std::size_t>(n) * static_cast<std::size_t>(width), '\0');
+    for (char& b : data) b = static_cast<char>(random() % 64);  // no exponent-2047 doubles
+    if (bitpix == -32) {
+      // Missing samples on both sides of piece edges (65536 samples of 4 bytes).
+      for (const std::size_t i : {65535u, 65536u, 131071u, 200000u}) data.replace(i * 4, 4, "\x7F\xC0\0\0", 4);
+    }
+    const std::vector<std::string> extra = Plus(kCalibration, {NumberCard("BLANK", "7")});
+    Write(dir_.path(), "long.fts", SpectrumCards(bitpix, std::to_string(n), extra), data);
+    const FitsLoadDetails details = Load(2, "long.fts");
+    ASSERT_TRUE(details.published) << ::testing::PrintToString(rec_.messages);
+    std::vector<double> reference;
+    SampleScaling scaling;
+    if (bitpix > 0) scaling.blank = 7;
+    const int64_t missing = DecodeSamples(reinterpret_cast<const unsigned char*>(data.data()), n, bitpix, scaling,
+                                          reference);
+    EXPECT_EQ(details.missing, missing);
+    if (bitpix == -32) {
+      EXPECT_EQ(missing, 4);
+    }
+    const SampleArray& got = state_.SlotIntensity[2];
+    ASSERT_EQ(got.size(), reference.size());
+    for (std::size_t i = 0; i < reference.size(); ++i)
+      ASSERT_TRUE(got[i] == reference[i] || (std::isnan(got[i]) && std::isnan(reference[i]))) << i;
+    ASSERT_NE(state_.SlotSummary[2], nullptr);
+    EXPECT_TRUE(state_.SlotSummary[2]->Describes(state_.SlotLevelled[2]));
+    EXPECT_EQ(state_.SlotSummary[2]->MissingCount(), missing);
   }
 }
 

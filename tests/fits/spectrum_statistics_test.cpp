@@ -49,6 +49,26 @@ TEST(SortedMedianTest, OddAndEvenCounts) {
   EXPECT_EQ(SortedMedian(none, 0), 0);
 }
 
+// Selection gives the sort's median for every count, with ties, runs of
+// zeros (dark blocks) and the entry 0 that is not a maximum left alone.
+TEST(SortedMedianTest, SelectionGivesTheSortedMedian) {
+  std::mt19937 random(4);
+  std::uniform_int_distribution<int> value(-3, 12);
+  for (int64_t count = 0; count <= 61; ++count) {
+    for (int trial = 0; trial < 20; ++trial) {
+      std::vector<double> peaks(static_cast<std::size_t>(count) + 1);
+      peaks[0] = 1e9;
+      for (int64_t i = 1; i <= count; ++i) peaks[static_cast<std::size_t>(i)] = trial % 4 == 0 ? 0 : value(random) * 0.5;
+      std::vector<double> sorted = peaks;
+      const double want = SortedMedian(sorted, count);
+      ASSERT_EQ(SelectedMedian(peaks, count), want) << count << " " << trial;
+      EXPECT_EQ(peaks[0], 1e9);
+      std::sort(peaks.begin() + 1, peaks.end());
+      EXPECT_EQ(peaks, sorted);  // the same maxima, only reordered
+    }
+  }
+}
+
 TEST(BlockPeakMedianTest, BlocksOfFifty) {
   // 100 samples: two blocks, the mean of their maxima.
   std::vector<double> s(101, 1.0);
@@ -70,6 +90,7 @@ TEST(BlockPeakMedianTest, BlocksOfFifty) {
   u[101] = 200;
   std::vector<double> peaks;
   EXPECT_EQ(BlockPeakMedian(u, 120, peaks), 200);
+  std::sort(peaks.begin() + 1, peaks.end());  // the selection leaves them unsorted
   EXPECT_EQ(peaks, (std::vector<double>{0, 100, 200, 300}));
 }
 

@@ -53,6 +53,7 @@ inline void PutSpectrum(SharedState& state, int slot, double start, double dispe
   state.SlotLambdaEnd[slot] = start + dispersion * n;
   state.SlotLevelled[slot] = SampleArray(1, 0.0);
   state.SlotLevelled[slot].insert(state.SlotLevelled[slot].end(), levelled.begin(), levelled.end());
+  state.SlotSummary[slot] = nullptr;  // new samples: the renderer summarises them again
   double top = levelled.empty() ? 0 : levelled.front();
   for (double v : levelled) top = std::fmax(top, v);
   state.SlotLevelledMax[slot] = top;

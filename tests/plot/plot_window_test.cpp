@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/level_summary.h"
 #include "plot/plot_view.h"
 #include "plot/plot_window_host.h"
 #include "plot_test_support.h"
@@ -349,6 +350,19 @@ TEST_F(PlotWindowTest, HostClearsAndHidesOnlyALoadedWindow) {
   services.host.HidePlotWindow();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(state.PlotWindowOpen, kTrue);
+}
+
+// The window's surface has pixels: a long spectrum is recorded as a few
+// lines per pixel column, however many samples it holds.
+TEST_F(PlotWindowTest, ALongSpectrumIsRecordedAsFewLinesAsTheWindowHasColumns) {
+  std::vector<double> levelled(400000);
+  for (std::size_t i = 0; i < levelled.size(); ++i) levelled[i] = 80 + static_cast<double>((i * 7919) % 41);
+  PutSpectrum(state, 1, 4000, 3000.0 / 400000, levelled, -280);
+  frmPlot_Spectra& w = Open();
+  const auto columns = static_cast<std::size_t>(w.ClientArea()->width() * w.ClientArea()->devicePixelRatioF());
+  EXPECT_LT(w.Drawing().LineCount(), 6 * columns + 300);
+  ASSERT_NE(state.SlotSummary[1], nullptr);
+  EXPECT_TRUE(state.SlotSummary[1]->Describes(state.SlotLevelled[1]));
 }
 
 TEST_F(PlotWindowTest, RepaintUsesTheLastDrawingOnly) {

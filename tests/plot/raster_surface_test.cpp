@@ -4,7 +4,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <random>
+#include <tuple>
 
 #include "plot/display_list.h"
 #include "plot_test_support.h"
@@ -123,6 +125,148 @@ INSTANTIATE_TEST_SUITE_P(Scales, RasterMatchesPainterTest,
                          ::testing::Values(ScaleCase{"Dpi96", 96.0 / 1440}, ScaleCase{"Dpi144", 144.0 / 1440},
                                            ScaleCase{"Retina", 192.0 / 1440}, ScaleCase{"Dpi72", 72.0 / 1440}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Dense columns drawn from the level summary ------------------------------
+
+// A plot host whose surface is a RasterSurface itself: the renderer sees its
+// pixels and draws each dense column as one run from the level summary.
+class RasterHost : public PlotHost {
+ public:
+  RasterHost(QImage& image, double scale, double outer_width) : surface(image, scale, Qt::white), width_(outer_width) {}
+  void Show() override {}
+  DrawingSurface& Surface() override { return surface; }
+  double OuterWidth() override { return width_; }
+  RasterSurface surface;
+
+ private:
+  double width_;
+};
+
+// A recording that counts what the renderer hands on while drawing onto
+// pixels: it passes the surface's pixel grid on.
+class GridRecorder : public DisplayList {
+ public:
+  explicit GridRecorder(double scale) : scale_(scale) {}
+  double PixelsPerTwip() const override { return scale_; }
+
+ private:
+  double scale_;
+};
+
+enum class ScaleKind { kLinear, kReversed, kLog, kLogReversed };
+
+// Gives slot `slot` (linear from `start`, `step` apart, n samples, as
+// PutSpectrum left it) the scale of `kind` over the same stretch of
+// wavelengths: stored red to blue, or logarithmic.
+void SetScale(SharedState& state, int slot, ScaleKind kind) {
+  const double n = state.SlotNaxis1[slot];
+  const double start = state.SlotLambdaStart[slot];
+  const double end = state.SlotLambdaEnd[slot];
+  if (kind == ScaleKind::kReversed) {
+    state.SlotDispersion[slot] = -state.SlotDispersion[slot];
+    state.SlotLambda0[slot] = end;
+  } else if (kind == ScaleKind::kLog || kind == ScaleKind::kLogReversed) {
+    const bool down = kind == ScaleKind::kLogReversed;
+    const double step = (std::log10(end) - std::log10(start)) / n;
+    state.SlotScale[slot] = {std::log10(down ? end : start), down ? -step : step, true};
+    const WavelengthScale& scale = state.SlotScale[slot];
+    state.SlotLambdaStart[slot] = std::min(scale.At(0), scale.At(n));
+    state.SlotLambdaEnd[slot] = std::max(scale.At(0), scale.At(n));
+  }
+}
+
+struct ColumnCase {
+  const char* name;
+  double lambda_min, lambda_max;  // the view
+  int gap_every, gap_length;      // missing samples (NaN), none when gap_every is 0
+  double dispersion_1, dispersion_2;
+  ScaleKind kind = ScaleKind::kLinear;  // of slot 1
+};
+
+class SummaryMatchesEverySegmentTest : public ::testing::TestWithParam<std::tuple<ColumnCase, ScaleCase>> {};
+
+// Two spectra with their own offsets, one of 200,000 samples 0.015
+// Angstroms apart and one of 20,000 at 0.12 (from several hundred samples
+// per pixel column down to less than one in the zoomed views), with lines,
+// steep edges and missing stretches: drawn onto pixels from the summary, the
+// picture is the picture of every segment drawn with a 1-pixel pen.
+TEST_P(SummaryMatchesEverySegmentTest, SamePixelsAsEverySegment) {
+  const ColumnCase& c = std::get<0>(GetParam());
+  const double scale = std::get<1>(GetParam()).pixels_per_twip;
+  SharedState state;
+  state.PlotWidth = 9000;
+  state.PlotHeight = 6000;
+  std::mt19937 random(21);
+  std::normal_distribution<double> noise(0, 7);
+  const auto spectrum = [&](std::size_t n) {
+    std::vector<double> levelled(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      levelled[i] = 90 + noise(random) + (i % 9000 < 40 ? -60 : 0) + (i % 13001 > 12990 ? 90 : 0);
+      if (c.gap_every > 0 && static_cast<int>(i % static_cast<std::size_t>(c.gap_every)) < c.gap_length)
+        levelled[i] = std::nan("");
+    }
+    return levelled;
+  };
+  PutSpectrum(state, 1, 4000, c.dispersion_1, spectrum(200000), -20);
+  PutSpectrum(state, 2, 4100, c.dispersion_2, spectrum(20000), 15);
+  SetScale(state, 1, c.kind);
+  state.PlotLambdaMin = c.lambda_min;
+  state.PlotLambdaMax = c.lambda_max;
+
+  RecordingHost every(state, 9000);
+  RenderPlot(state, every);
+  const QSize size(static_cast<int>(9000 * scale), static_cast<int>(6000 * scale));
+  const QImage reference = PaintEverySegment(every.list, size, scale);
+
+  QImage image(size, QImage::Format_RGB32);
+  {
+    RasterHost host(image, scale, 9000);
+    RenderPlot(state, host);
+  }
+  EXPECT_EQ(DifferingPixels(image, reference), 0);
+
+  // The same drawing recorded and replayed (the window's repaint) is the
+  // same picture, and the recording holds a few lines per pixel column.
+  GridRecorder recorder(scale);
+  struct Host : PlotHost {
+    explicit Host(DrawingSurface& s) : s_(s) {}
+    void Show() override {}
+    DrawingSurface& Surface() override { return s_; }
+    double OuterWidth() override { return 9000; }
+    DrawingSurface& s_;
+  } host(recorder);
+  RenderPlot(state, host);
+  EXPECT_EQ(DifferingPixels(Raster(recorder, size, scale), reference), 0);
+  if (c.gap_every == 0 || c.gap_length * 50 < c.gap_every) {
+    EXPECT_LT(recorder.LineCount(), 8u * static_cast<std::size_t>(size.width()) + 200);
+  }
+}
+
+const ColumnCase kColumnCases[] = {
+    {"WholeRange", 4000, 7000, 0, 0, 0.015, 0.12},
+    {"ZoomedMixed", 4500, 4560, 0, 0, 0.015, 0.12},
+    {"ZoomedSparse", 4400.3, 4402.9, 0, 0, 0.015, 0.12},
+    {"OffsetView", 3850.7, 4170.2, 0, 0, 0.015, 0.12},
+    {"MissingStretches", 4000, 7000, 2500, 300, 0.015, 0.12},
+    {"MissingStretchesZoomed", 4030, 4060, 2500, 300, 0.015, 0.12},
+    {"MissingSingles", 4000, 7000, 97, 1, 0.015, 0.12},
+    {"EveryOtherMissing", 4000, 7000, 2, 1, 0.015, 0.12},
+    {"NearlyOnePerColumn", 4000, 7000, 0, 0, 0.0151, 0.151},
+    {"Reversed", 4000, 7000, 2500, 300, 0.015, 0.12, ScaleKind::kReversed},
+    {"ReversedZoomed", 4230.4, 4290.9, 0, 0, 0.015, 0.12, ScaleKind::kReversed},
+    {"LogLinear", 4000, 7000, 2500, 300, 0.015, 0.12, ScaleKind::kLog},
+    {"LogLinearZoomed", 6100.5, 6180, 0, 0, 0.015, 0.12, ScaleKind::kLog},
+    {"LogLinearReversed", 4000, 7000, 97, 1, 0.015, 0.12, ScaleKind::kLogReversed},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Views, SummaryMatchesEverySegmentTest,
+    ::testing::Combine(::testing::ValuesIn(kColumnCases),
+                       ::testing::Values(ScaleCase{"Dpi96", 96.0 / 1440}, ScaleCase{"Retina", 192.0 / 1440},
+                                         ScaleCase{"Dpi72", 72.0 / 1440})),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 TEST(RasterSurfaceTest, ClipsSpansAndDrawsOtherLinesLikeThePainter) {
   DisplayList list;
