@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -98,6 +99,7 @@ void frmDisplayHdr::ApplyPosition(double left, double top) { position_.Apply(thi
 
 void frmDisplayHdr::ApplySize(double width, double height) {
   const QSize extra = FrameExtra();
+  applied_extra_ = extra;
   // Recorded before resizing: the window system may report this size at once
   // or later, and the logic has already handled it either way.
   handled_client_ = QSize(std::max(1, TwipsToPixels(width, this) - extra.width()),
@@ -150,6 +152,18 @@ void frmDisplayHdr::showEvent(QShowEvent* event) {
   // The frame is known only now: keep the outer size the logic holds.
   ApplySize(logic_.Width(), logic_.Height());
   logic_.Form_Resize();  // the first display raises a resize
+}
+
+void frmDisplayHdr::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // Where the window manager frames a window only after it is shown, the
+  // size set at its first display gave the whole outer height to the client,
+  // and the window stood taller than the logic takes it to be, with blank
+  // lines below the last card. Once the frame is known, make the outer size
+  // the logic's again, unless the user has resized the window since.
+  if (!displayed_ || isMinimized() || isMaximized() || isFullScreen()) return;
+  if (FrameExtra() == applied_extra_ || size() != handled_client_) return;
+  ApplySize(logic_.Width(), logic_.Height());
 }
 
 void frmDisplayHdr::closeEvent(QCloseEvent* event) {

@@ -53,6 +53,7 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -68,6 +69,7 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   QAction* CopyHeader_ = nullptr;
   HeldPosition position_;
   QSize handled_client_;  ///< client size whose Form_Resize has run (or that the logic set itself)
+  QSize applied_extra_;   ///< frame (outer minus client) allowed for when the logic's size was last set
   bool displayed_ = false;
   QFont card_font_;
 };

@@ -300,6 +300,44 @@ TEST_P(HeaderViewerBottom, ShowsAFullWindowOfTheLastCards) {
   EXPECT_GE(static_cast<int>(w->Logic().PrintedLines().size()), lines - 1);
 }
 
+// The viewer keeps the height it shrank to for a short header: after the
+// 19-card header of a shipped example it opens 19 lines high (4256 twips), and
+// the bottom position of a 179-card header then prints the last 18 cards, one
+// line short of the window, whatever the width.
+TEST_F(HeaderViewerBottom, AfterANineteenCardHeaderItOpensNineteenLinesHigh) {
+  FillHeader(state, 1, 179);
+  FillHeader(state, 2, 19);
+  Open(2)->close();
+  QApplication::processEvents();
+  ASSERT_TRUE(viewer.isNull());
+  EXPECT_EQ(state.HdrHeight, 4256);
+
+  frmDisplayHdr* w = Open(1);
+  EXPECT_EQ(w->frameGeometry().height(), TwipsToPixels(4256, w));
+  EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, 1, 179));  // the Hdr button prints from card 1
+  QScrollBar* bar = w->VScroll1();
+  ResizeOuter(w, 6000, 4256);  // the window is widened: a resize sets the range
+  QApplication::processEvents();
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->minimum(), 10);
+  EXPECT_EQ(bar->maximum(), 170);
+  ClickUntilItStops(bar, QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, 162, 179));
+
+  // Painted: those 18 cards from the top, the last one ending within the window
+  // with no more than the frame and two lines below it.
+  const QImage shown = w->grab().toImage();
+  const QImage expected = ExpectedCards(w, shown, 162, 179);
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < bar->x(); ++x) {
+      ASSERT_EQ(shown.pixel(x, y), expected.pixel(x, y)) << "at " << x << "," << y;
+    }
+  }
+  const int last_bottom = TwipsToPixels(18 * 194.5, w);
+  EXPECT_LE(last_bottom, w->height());
+  EXPECT_GT(last_bottom, w->height() - TwipsToPixels(560 + 2 * 194.5, w));
+}
+
 // 10000 twips hold 48 lines on resize and 49 on scrolling; 8340 hold 40.
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderViewerBottom,
