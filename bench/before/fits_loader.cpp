@@ -77,14 +77,14 @@ class SlotLoader {
 
  private:
   void Load() {
-    // Step 2: the header text runs up to the first byte 13, or to the end of the file.
+    // The header text runs up to the first byte 13, or to the end of the file.
     int64_t text_length = 0;
     std::string error;
     if (!source_.Find(kCarriageReturn, 0, text_length, error)) return ReadFailure(error);
     details_.file_read = true;
     details_.text_card_count = TextCardCount(text_length);
 
-    // Step 3: the signature.
+    // The signature: the first keyword must be SIMPLE.
     std::string first;
     if (!ReadText(0, std::min<int64_t>(text_length, 8), first)) return;
     const std::string first_keyword = CardKeyword(first);
@@ -93,7 +93,7 @@ class SlotLoader {
     keywords[1] = first_keyword;
     if (first_keyword != "SIMPLE") return Show(kNotFitsMessage);
 
-    // Step 4: the card table.
+    // The card table.
     std::optional<HeaderCards> header = ReadCards(text_length);
     if (!header) return;
     state_.HeaderCard[slot_] = header->cards;
@@ -103,11 +103,11 @@ class SlotLoader {
     details_.data_offset = DataOffsetFor(header->header_line_count);
     header_ = std::move(*header);
 
-    // Step 5.
+    // The sample type; 8-bit data get their advice.
     if (!LookUpNumber("BITPIX", state_.SlotBitpix[slot_])) return;
     if (state_.SlotBitpix[slot_] == 8) return Show(kEightBitMessage);
 
-    // Step 6.
+    // The axes and the scaling of the samples.
     double naxis3 = 0;
     if (!LookUpNumber("NAXIS", state_.SlotNaxis[slot_]) || !LookUpNumber("NAXIS1", state_.SlotNaxis1[slot_]) ||
         !LookUpNumber("NAXIS2", state_.SlotNaxis2[slot_]) || !LookUpNumber("NAXIS3", naxis3))
@@ -117,7 +117,7 @@ class SlotLoader {
       return;
     if (state_.SlotBitpix[slot_] == 16 && state_.SlotBzero[slot_] == 0) Show(kSignedSixteenMessage);
 
-    // Step 7. OBJECT alone takes its first card; its value loses the quotes,
+    // OBJECT alone takes its first card; its value loses the quotes,
     // and a value too short to have two quotes gives an empty name.
     const std::optional<std::string> object = header_.FirstValue("OBJECT");
     state_.SlotObject[slot_] = (object && object->size() >= 2) ? object->substr(1, object->size() - 2) : "";
@@ -125,7 +125,7 @@ class SlotLoader {
         !LookUpNumber(state_.KeywordDispersion, state_.SlotDispersion[slot_]))
       return;
 
-    // Step 8: calibration checks.
+    // Calibration checks.
     const double lambda0 = state_.SlotLambda0[slot_];
     const double dispersion = state_.SlotDispersion[slot_];
     const double naxis1 = state_.SlotNaxis1[slot_];
@@ -138,7 +138,7 @@ class SlotLoader {
            " has a logarithmic wavelength scale (DC-FLAG = 1); it is drawn as if the scale were linear.");
     }
 
-    // Step 9: the samples, read in one piece and decoded from memory.
+    // The samples, read in one piece and decoded from memory.
     const double bitpix = state_.SlotBitpix[slot_];
     const int width = (std::fabs(bitpix) <= 64 && bitpix == std::trunc(bitpix))
                           ? BytesPerSample(static_cast<int64_t>(bitpix))
@@ -166,14 +166,14 @@ class SlotLoader {
                   "the file cannot be shown.");
     }
 
-    // Step 10: wavelength range of the slot.
+    // Wavelength range of the slot.
     const double lambda_end = lambda0 + dispersion * naxis1;
     if (!std::isfinite(lambda_end)) {
       return Show("The wavelength scale of " + Quoted(label_) +
                   " reaches beyond the range of numbers; the file cannot be shown.");
     }
 
-    // Step 11: statistics.
+    // Statistics.
     const double norm = BlockPeakMedian(samples, n);
     if (norm == 0 || !std::isfinite(norm)) {
       return Show("The level of " + Quoted(label_) + " (the median of the largest values of its 50-sample " +
