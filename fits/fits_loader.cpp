@@ -196,7 +196,14 @@ class SlotLoader {
     DropOversized(samples, static_cast<std::size_t>(n) + 1);
     ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
     samples.push_back(0);
-    const int64_t piece = std::min(n, kDecodePieceBytes / width);
+    // Whole 50-sample blocks a piece, so that each piece's block maxima for
+    // the level are taken while it is in the cache.
+    const int64_t piece = std::min(n, kDecodePieceBytes / width / kPeakBlockLength * kPeakBlockLength);
+    std::vector<double>& peaks = scratch.peaks;
+    DropOversized(peaks, static_cast<std::size_t>(n / kPeakBlockLength) + 2);
+    peaks.clear();
+    peaks.reserve(static_cast<std::size_t>(n / kPeakBlockLength) + 2);
+    peaks.push_back(0);
     std::vector<unsigned char> block(static_cast<std::size_t>(piece * width));
     std::vector<double> decoded(static_cast<std::size_t>(piece));
     int64_t missing = 0;
@@ -207,6 +214,7 @@ class SlotLoader {
       // Decoded into a buffer that stays in the cache, then appended: the
       // long array is written once, never zeroed first.
       missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling, decoded.data());
+      AppendBlockPeaksOfPresent(decoded.data(), count, peaks);
       samples.insert(samples.end(), decoded.begin(), decoded.begin() + count);
       done += count;
     }
@@ -230,11 +238,9 @@ class SlotLoader {
                   " reaches beyond the range of numbers; the file cannot be shown.");
     }
 
-    // Step 11: statistics. Missing samples are left out of the block maxima.
-    std::vector<double>& peaks = scratch.peaks;
-    DropOversized(peaks, static_cast<std::size_t>(n / kPeakBlockLength) + 2);
-    const double norm =
-        missing == 0 ? BlockPeakMedian(samples, n, peaks) : BlockPeakMedianOfPresent(samples, n, peaks);
+    // Step 11: statistics. Missing samples are left out of the block
+    // maxima, which were taken as the samples were decoded.
+    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
     if (norm == 0 || !std::isfinite(norm)) {
       return Show("The level of " + Quoted(label_) + " (the median of the largest values of its 50-sample " +
                   "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +

@@ -106,6 +106,29 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
   return SelectedMedian(peaks, count);
 }
 
+void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector<double>& peaks) {
+  for (int64_t first = 0; first < count; first += kPeakBlockLength) {
+    const int64_t length = std::min(kPeakBlockLength, count - first);
+    const double* block = samples + first;
+    // Two running maxima, so that a comparison need not wait for the one
+    // before; NaN is never greater, so a missing sample changes neither.
+    // From 0 both, strictly greater: the maximum is that of one pass.
+    double even = 0, odd = 0;
+    int64_t present = 0;
+    int64_t i = 0;
+    for (; i + 2 <= length; i += 2) {
+      even = block[i] > even ? block[i] : even;
+      odd = block[i + 1] > odd ? block[i + 1] : odd;
+      present += (block[i] == block[i] ? 1 : 0) + (block[i + 1] == block[i + 1] ? 1 : 0);
+    }
+    if (i < length) {
+      even = block[i] > even ? block[i] : even;
+      present += block[i] == block[i] ? 1 : 0;
+    }
+    if (present > 0) peaks.push_back(odd > even ? odd : even);
+  }
+}
+
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
   // The values are made a cache-sized piece at a time and appended, so the
   // long array is written once and never zeroed first.

@@ -17,6 +17,7 @@
 
 #include "fits/header_reader.h"
 #include "fits/sample_decoder.h"
+#include "fits/spectrum_statistics.h"
 #include "plot/level_summary.h"
 #include "support/fits_writer.h"
 #include "support/recording_services.h"
@@ -553,6 +554,8 @@ TEST_F(LoaderTest, LongDataDecodedPieceByPieceMatchesTheWholeBlock) {
     const int64_t missing = DecodeSamples(reinterpret_cast<const unsigned char*>(data.data()), n, bitpix, scaling,
                                           reference);
     EXPECT_EQ(details.missing, missing);
+    std::vector<double> peaks;
+    EXPECT_EQ(state_.SlotNorm[2], BlockPeakMedianOfPresent(reference, n, peaks));
     if (bitpix == -32) {
       EXPECT_EQ(missing, 4);
     }
