@@ -110,22 +110,24 @@ void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector
   for (int64_t first = 0; first < count; first += kPeakBlockLength) {
     const int64_t length = std::min(kPeakBlockLength, count - first);
     const double* block = samples + first;
-    // Two running maxima, so that a comparison need not wait for the one
-    // before; NaN is never greater, so a missing sample changes neither.
-    // From 0 both, strictly greater: the maximum is that of one pass.
-    double even = 0, odd = 0;
-    int64_t present = 0;
+    // Four running maxima, which the compiler keeps in one vector register;
+    // NaN is never greater, so a missing sample changes none. From 0 each,
+    // strictly greater: the maximum is that of one pass.
+    constexpr int kLanes = 4;
+    double lane[kLanes] = {0, 0, 0, 0};
     int64_t i = 0;
-    for (; i + 2 <= length; i += 2) {
-      even = block[i] > even ? block[i] : even;
-      odd = block[i + 1] > odd ? block[i + 1] : odd;
-      present += (block[i] == block[i] ? 1 : 0) + (block[i + 1] == block[i + 1] ? 1 : 0);
+    for (; i + kLanes <= length; i += kLanes) {
+      for (int k = 0; k < kLanes; ++k) lane[k] = block[i + k] > lane[k] ? block[i + k] : lane[k];
     }
-    if (i < length) {
-      even = block[i] > even ? block[i] : even;
-      present += block[i] == block[i] ? 1 : 0;
-    }
-    if (present > 0) peaks.push_back(odd > even ? odd : even);
+    for (; i < length; ++i) lane[0] = block[i] > lane[0] ? block[i] : lane[0];
+    const double high = lane[1] > lane[0] ? lane[1] : lane[0];
+    const double low = lane[3] > lane[2] ? lane[3] : lane[2];
+    const double peak = low > high ? low : high;
+    // A positive maximum is a present sample; only a block whose maximum
+    // stays 0 is looked at again for one.
+    bool present = peak > 0;
+    for (int64_t j = 0; !present && j < length; ++j) present = !std::isnan(block[j]);
+    if (present) peaks.push_back(peak);
   }
 }
 
