@@ -189,10 +189,21 @@ class SlotLoader {
     // The data block is read a piece at a time into one small buffer that
     // stays in the cache, and each piece decoded straight into the samples:
     // no second copy of a long file's bytes is ever made.
-    std::vector<double> samples;
+    // The loader's scratch arrays take the samples and their levels; they
+    // replace the slot's only once every check has passed.
+    SharedState::LoadScratch& scratch = state_.LoaderScratch;
+    SampleArray& samples = scratch.intensity;
+    DropOversized(samples, static_cast<std::size_t>(n) + 1);
     ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
     samples.push_back(0);
-    const int64_t piece = std::min(n, kDecodePieceBytes / width);
+    // Whole 50-sample blocks a piece, so that each piece's block maxima for
+    // the level are taken while it is in the cache.
+    const int64_t piece = std::min(n, kDecodePieceBytes / width / kPeakBlockLength * kPeakBlockLength);
+    std::vector<double>& peaks = scratch.peaks;
+    DropOversized(peaks, static_cast<std::size_t>(n / kPeakBlockLength) + 2);
+    peaks.clear();
+    peaks.reserve(static_cast<std::size_t>(n / kPeakBlockLength) + 2);
+    peaks.push_back(0);
     std::vector<unsigned char> block(static_cast<std::size_t>(piece * width));
     std::vector<double> decoded(static_cast<std::size_t>(piece));
     int64_t missing = 0;
@@ -203,6 +214,7 @@ class SlotLoader {
       // Decoded into a buffer that stays in the cache, then appended: the
       // long array is written once, never zeroed first.
       missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling, decoded.data());
+      AppendBlockPeaksOfPresent(decoded.data(), count, peaks);
       samples.insert(samples.end(), decoded.begin(), decoded.begin() + count);
       done += count;
     }
@@ -226,15 +238,16 @@ class SlotLoader {
                   " reaches beyond the range of numbers; the file cannot be shown.");
     }
 
-    // Step 11: statistics. Missing samples are left out of the block maxima.
-    std::vector<double> peaks;
-    const double norm = missing == 0 ? BlockPeakMedian(samples, n) : BlockPeakMedianOfPresent(samples, n, peaks);
+    // Step 11: statistics. Missing samples are left out of the block
+    // maxima, which were taken as the samples were decoded.
+    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
     if (norm == 0 || !std::isfinite(norm)) {
       return Show("The level of " + Quoted(label_) + " (the median of the largest values of its 50-sample " +
                   "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
                   ", so the spectrum cannot be scaled to read 100; the file cannot be shown.");
     }
-    std::vector<double> levelled;
+    SampleArray& levelled = scratch.levelled;
+    DropOversized(levelled, static_cast<std::size_t>(n) + 1);
     const LevelledRange range = LevelSamples(samples, n, norm, levelled);
     if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
       return Show("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + Quoted(label_) +
@@ -243,7 +256,7 @@ class SlotLoader {
     const double levelled_max = std::max(range.max, -9999.0);
     // The renderer's min/max pyramid over the levelled samples, so that the
     // first drawing of a long spectrum does not wait for it; it follows their
-    // buffer when they move into the slot. A short spectrum's costs the
+    // buffer when it changes places with the slot's. A short spectrum's costs the
     // renderer a few microseconds when it first draws it, less than here.
     std::shared_ptr<const LevelSummary> summary;
     if (n >= kSummaryAtLoad) summary = LevelSummary::Build(levelled);
@@ -257,9 +270,10 @@ class SlotLoader {
     if (state_.DataLambdaMax < state_.SlotLambdaEnd[slot_]) state_.DataLambdaMax = state_.SlotLambdaEnd[slot_];
     state_.PlotLambdaMin = state_.DataLambdaMin;
     state_.PlotLambdaMax = state_.DataLambdaMax;
-    state_.SlotIntensity[slot_] = std::move(samples);
+    // The slot's previous arrays become the scratch of the next load.
+    state_.SlotIntensity[slot_].swap(samples);
     state_.SlotNorm[slot_] = norm;
-    state_.SlotLevelled[slot_] = std::move(levelled);
+    state_.SlotLevelled[slot_].swap(levelled);
     state_.SlotLevelledMax[slot_] = levelled_max;
     state_.SlotSummary[slot_] = std::move(summary);
 

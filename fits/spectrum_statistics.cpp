@@ -106,6 +106,31 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
   return SelectedMedian(peaks, count);
 }
 
+void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector<double>& peaks) {
+  for (int64_t first = 0; first < count; first += kPeakBlockLength) {
+    const int64_t length = std::min(kPeakBlockLength, count - first);
+    const double* block = samples + first;
+    // Four running maxima, which the compiler keeps in one vector register;
+    // NaN is never greater, so a missing sample changes none. From 0 each,
+    // strictly greater: the maximum is that of one pass.
+    constexpr int kLanes = 4;
+    double lane[kLanes] = {0, 0, 0, 0};
+    int64_t i = 0;
+    for (; i + kLanes <= length; i += kLanes) {
+      for (int k = 0; k < kLanes; ++k) lane[k] = block[i + k] > lane[k] ? block[i + k] : lane[k];
+    }
+    for (; i < length; ++i) lane[0] = block[i] > lane[0] ? block[i] : lane[0];
+    const double high = lane[1] > lane[0] ? lane[1] : lane[0];
+    const double low = lane[3] > lane[2] ? lane[3] : lane[2];
+    const double peak = low > high ? low : high;
+    // A positive maximum is a present sample; only a block whose maximum
+    // stays 0 is looked at again for one.
+    bool present = peak > 0;
+    for (int64_t j = 0; !present && j < length; ++j) present = !std::isnan(block[j]);
+    if (present) peaks.push_back(peak);
+  }
+}
+
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
   // The values are made a cache-sized piece at a time and appended, so the
   // long array is written once and never zeroed first.

@@ -43,6 +43,13 @@ double BlockPeakMedian(const std::vector<double>& samples, int64_t n);
 /// order the selection of the median left them.
 double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, std::vector<double>& peaks);
 
+/// Appends to peaks the maximum of each 50-sample block of
+/// samples[0..count-1] that holds a present sample, each starting from 0; a
+/// block whose samples are all missing (NaN) gives none. Called with
+/// consecutive pieces of a spectrum whose lengths, but the last one's, are
+/// multiples of 50, it appends the maxima BlockPeakMedianOfPresent takes.
+void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector<double>& peaks);
+
 /// Smallest and largest of a set of levelled samples.
 struct LevelledRange {
   double min = 0;

@@ -24,22 +24,11 @@ inline void Take(double low, double high, double& lo, double& hi) {
 LevelSummary::LevelSummary(const SampleArray& levelled)
     : source_(levelled.data()), count_(levelled.empty() ? 0 : static_cast<int64_t>(levelled.size()) - 1) {
   const double* samples = levelled.data() + 1;
-  // Most spectra miss nothing: one branch-free count settles that before
-  // any run is looked for.
-  int64_t nan_count = 0;
-  for (int64_t i = 0; i < count_; ++i) nan_count += samples[i] != samples[i] ? 1 : 0;
-  for (int64_t i = 0; nan_count > 0 && i < count_;) {
-    if (!std::isnan(samples[i])) {
-      ++i;
-      continue;
-    }
-    int64_t end = i;
-    while (end + 1 < count_ && std::isnan(samples[end + 1])) ++end;
-    missing_.emplace_back(i + 1, end + 1);
-    missing_count_ += end - i + 1;
-    i = end + 1;
-  }
-
+  // Whether any sample may be missing, found on the way through the bottom
+  // level: x - x is 0 for a finite sample and NaN otherwise, so the sum is
+  // NaN once a NaN (or an infinity) has passed. Most spectra miss nothing,
+  // and then no run is looked for.
+  double probe = 0;
   // Bottom level from the samples, then each level from the one below, until
   // one block is left.
   int64_t below = count_;
@@ -47,6 +36,7 @@ LevelSummary::LevelSummary(const SampleArray& levelled)
   const double* below_high = samples;
   while (below > 1) {
     const int64_t blocks = (below + kFanout - 1) / kFanout;
+    const bool bottom = levels_.empty();
     Level level;
     ResizeLarge(level.low, static_cast<std::size_t>(blocks));
     ResizeLarge(level.high, static_cast<std::size_t>(blocks));
@@ -65,15 +55,21 @@ LevelSummary::LevelSummary(const SampleArray& levelled)
         }
         const double* low = below_low + begin;
         const double* high = below_high + begin;
+        double lane_probe[kLanes] = {};
         for (int64_t i = 0; i < kFanout; i += kLanes) {
           for (int k = 0; k < kLanes; ++k) {
             lane_lo[k] = low[i + k] < lane_lo[k] ? low[i + k] : lane_lo[k];
             lane_hi[k] = high[i + k] > lane_hi[k] ? high[i + k] : lane_hi[k];
+            lane_probe[k] += low[i + k] - low[i + k];
           }
         }
         for (int k = 0; k < kLanes; ++k) Take(lane_lo[k], lane_hi[k], lo, hi);
+        if (bottom) probe += (lane_probe[0] + lane_probe[1]) + (lane_probe[2] + lane_probe[3]);
       } else {
-        for (int64_t i = begin; i < below; ++i) Take(below_low[i], below_high[i], lo, hi);
+        for (int64_t i = begin; i < below; ++i) {
+          Take(below_low[i], below_high[i], lo, hi);
+          if (bottom) probe += below_low[i] - below_low[i];
+        }
       }
       const bool any = lo <= hi;
       level.low[static_cast<std::size_t>(b)] = any ? lo : std::nan("");
@@ -83,6 +79,20 @@ LevelSummary::LevelSummary(const SampleArray& levelled)
     below = blocks;
     below_low = levels_.back().low.data();
     below_high = levels_.back().high.data();
+  }
+  // A single sample makes no level.
+  if (count_ == 1) probe = samples[0] - samples[0];
+
+  for (int64_t i = 0; std::isnan(probe) && i < count_;) {
+    if (!std::isnan(samples[i])) {
+      ++i;
+      continue;
+    }
+    int64_t end = i;
+    while (end + 1 < count_ && std::isnan(samples[end + 1])) ++end;
+    missing_.emplace_back(i + 1, end + 1);
+    missing_count_ += end - i + 1;
+    i = end + 1;
   }
 }
 

@@ -28,6 +28,15 @@ void ReserveLarge(std::vector<T>& values, std::size_t count) {
   }
 }
 
+/// Gives back the storage of `values` when it has room for more than twice
+/// `count` elements and more than a megabyte, so that an array kept for
+/// reuse does not hold a long spectrum's room for a short one.
+template <typename T>
+void DropOversized(std::vector<T>& values, std::size_t count) {
+  constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+  if (values.capacity() / 2 > count && values.capacity() * sizeof(T) > kKeptBytes) std::vector<T>().swap(values);
+}
+
 /// Gives `values` exactly `count` elements, value-initialised. Storage it
 /// already holds is reused when large enough; new storage of a megabyte or
 /// more is advised into huge pages before anything touches it.

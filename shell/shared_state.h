@@ -82,6 +82,19 @@ struct SharedState {
   SlotTable<CardArray> HeaderValue;      ///< value part of each card, index 1..
   SlotTable<int16_t> HeaderLineCount;    ///< number of cards before END; 0 without END
 
+  // ---- Loader scratch ---------------------------------------------------
+  /// The arrays a load decodes and levels a file into. A load that succeeds
+  /// exchanges them with the slot's, so the slot's previous arrays, their
+  /// memory already touched, take the next load without a page fault per
+  /// page, and a refused load leaves the slot as it was. Only the loader
+  /// uses them; they hold no spectrum between loads.
+  struct LoadScratch {
+    SampleArray intensity;
+    SampleArray levelled;
+    std::vector<double> peaks;  ///< block maxima of the level
+  };
+  LoadScratch LoaderScratch;
+
   // ---- Shared scalars ---------------------------------------------------
   int16_t SlotCount = kSlotCount;
   int16_t CurrentSlot = 0;

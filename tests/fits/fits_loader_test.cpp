@@ -17,6 +17,7 @@
 
 #include "fits/header_reader.h"
 #include "fits/sample_decoder.h"
+#include "fits/spectrum_statistics.h"
 #include "plot/level_summary.h"
 #include "support/fits_writer.h"
 #include "support/recording_services.h"
@@ -553,6 +554,8 @@ TEST_F(LoaderTest, LongDataDecodedPieceByPieceMatchesTheWholeBlock) {
     const int64_t missing = DecodeSamples(reinterpret_cast<const unsigned char*>(data.data()), n, bitpix, scaling,
                                           reference);
     EXPECT_EQ(details.missing, missing);
+    std::vector<double> peaks;
+    EXPECT_EQ(state_.SlotNorm[2], BlockPeakMedianOfPresent(reference, n, peaks));
     if (bitpix == -32) {
       EXPECT_EQ(missing, 4);
     }
@@ -564,6 +567,49 @@ TEST_F(LoaderTest, LongDataDecodedPieceByPieceMatchesTheWholeBlock) {
     EXPECT_TRUE(state_.SlotSummary[2]->Describes(state_.SlotLevelled[2]));
     EXPECT_EQ(state_.SlotSummary[2]->MissingCount(), missing);
   }
+}
+
+// A reload decodes into the arrays the slot's previous load gave up, so its
+// pages are not faulted in afresh; the values are those of a first load into
+// a fresh state, and a short spectrum does not keep a long one's room.
+TEST_F(LoaderTest, ReloadsReuseTheReplacedArraysWithTheValuesOfAFreshLoad) {
+  const int n = 300000;  // 2.4 MB a array: above the size kept for any load
+  std::vector<double> other = Ramp(n);
+  for (double& v : other) v = 3 + 2 * std::fmod(v, 977);
+  WriteSpectrum("a.fts", 4000, 2, n);
+  WriteImage("b.fts", Image(-32, other, 5000, 1));
+  WriteSpectrum("short.fts", 6000, 1, 100);
+
+  ASSERT_TRUE(Load(1, "a.fts").published);
+  const double* first_intensity = state_.SlotIntensity[1].data();
+  const double* first_levelled = state_.SlotLevelled[1].data();
+  ASSERT_TRUE(Load(1, "b.fts").published);
+  EXPECT_NE(state_.SlotIntensity[1].data(), first_intensity);
+  ASSERT_TRUE(Load(1, "a.fts").published);
+  EXPECT_EQ(state_.SlotIntensity[1].data(), first_intensity);
+  EXPECT_EQ(state_.SlotLevelled[1].data(), first_levelled);
+
+  for (const char* name : {"a.fts", "b.fts", "short.fts"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(Load(1, name).published);
+    SharedState fresh;
+    fresh.FitsDirectory = state_.FitsDirectory;
+    fresh.SlotFileName[1] = name;
+    ASSERT_TRUE(LoadFitsSpectrumDetailed(fresh, 1, rec_, rec_, rec_).published);
+    EXPECT_EQ(state_.SlotIntensity[1], fresh.SlotIntensity[1]);
+    EXPECT_EQ(state_.SlotLevelled[1], fresh.SlotLevelled[1]);
+    EXPECT_EQ(state_.SlotNorm[1], fresh.SlotNorm[1]);
+    EXPECT_EQ(state_.SlotLevelledMax[1], fresh.SlotLevelledMax[1]);
+    EXPECT_EQ(state_.SlotLambdaStart[1], fresh.SlotLambdaStart[1]);
+    EXPECT_EQ(state_.SlotLambdaEnd[1], fresh.SlotLambdaEnd[1]);
+    if (state_.SlotSummary[1]) {
+      EXPECT_TRUE(state_.SlotSummary[1]->Describes(state_.SlotLevelled[1]));
+    }
+    EXPECT_EQ(state_.SlotSummary[1] == nullptr, fresh.SlotSummary[1] == nullptr);
+  }
+  EXPECT_LT(state_.SlotIntensity[1].capacity(), std::size_t{1000});
+  EXPECT_LT(state_.SlotLevelled[1].capacity(), std::size_t{1000});
+  EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
 }
 
 // ---- Refusals leave the slot as it was --------------------------------------
@@ -598,6 +644,9 @@ TEST_P(RefusalTest, ShowsOneMessageAndKeepsTheLoadedSpectrum) {
   if (c.needs_unprivileged && ::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   state_.PlotWindowOpen = kTrue;
   WriteSpectrum("good.fts", 4000, 2, 100);
+  // Loaded twice, so that the arrays a load decodes into are the slot's
+  // previous ones, of the same size.
+  ASSERT_TRUE(Load(2, "good.fts").published);
   ASSERT_TRUE(Load(2, "good.fts").published);
   const SharedState before = state_;
   const std::string name = c.make(dir_.path());

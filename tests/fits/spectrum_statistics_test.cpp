@@ -105,6 +105,41 @@ TEST(BlockPeakMedianTest, NegativeBlocksPeakAtZero) {
 // Missing samples (NaN) take no part: a block keeps its place and takes the
 // maximum of its present samples, and a block of missing samples only gives
 // no maximum. Without missing samples both rules agree.
+// The loader takes the block maxima piece by piece as it decodes: over
+// pieces of whole blocks they are the maxima of the whole spectrum, missing
+// samples, all-missing blocks, negative samples and a short last block
+// included, and their median is the level.
+TEST(BlockPeakMedianTest, MaximaTakenPieceByPieceAreThoseOfTheWholeSpectrum) {
+  const double nan = std::nan("");
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> value(-50, 500);
+  for (const int n : {1, 2, 49, 50, 51, 149, 3001}) {
+    std::vector<double> samples(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int i = 1; i <= n; ++i) {
+      const unsigned kind = random() % 10;
+      samples[static_cast<std::size_t>(i)] = kind == 0 ? nan : kind == 1 ? -0.0 : value(random);
+    }
+    if (n >= 100) {
+      for (int i = 51; i <= 100; ++i) samples[static_cast<std::size_t>(i)] = nan;  // a block all missing
+    }
+    if (n == 2) samples = {0, -3, -7};  // no positive sample: the maximum is 0
+    std::vector<double> whole;
+    const double level = BlockPeakMedianOfPresent(samples, n, whole);
+    for (const int piece : {50, 100, 1000}) {
+      SCOPED_TRACE(::testing::Message() << "n " << n << ", piece " << piece);
+      std::vector<double> peaks = {0};
+      for (int first = 1; first <= n; first += piece)
+        AppendBlockPeaksOfPresent(samples.data() + first, std::min(piece, n - first + 1), peaks);
+      std::vector<double> sorted_whole(whole.begin() + 1, whole.end());
+      std::vector<double> sorted_pieces(peaks.begin() + 1, peaks.end());
+      std::sort(sorted_whole.begin(), sorted_whole.end());
+      std::sort(sorted_pieces.begin(), sorted_pieces.end());
+      EXPECT_EQ(sorted_pieces, sorted_whole);
+      EXPECT_EQ(SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1), level);
+    }
+  }
+}
+
 TEST(BlockPeakMedianTest, MissingSamplesAreLeftOut) {
   const double nan = std::nan("");
   std::mt19937 random(3);

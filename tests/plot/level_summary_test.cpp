@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -111,6 +112,32 @@ TEST(LevelSummaryTest, AllMissingGivesEmptyExtentsAndNoPresentSample) {
   EXPECT_EQ(summary.NextPresent(1), 101);
   EXPECT_EQ(summary.NextMissing(1), 1);
   EXPECT_EQ(summary.MissingCount(), 100);
+}
+
+// Whether there are runs to look for at all is found on the way through the
+// bottom level: a lone missing sample is found wherever it lies (a whole
+// block, the short last block, a one-sample spectrum), and infinities are
+// not missing.
+TEST(LevelSummaryTest, ALoneMissingSampleIsFoundAndInfinitiesAreNotMissing) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    int64_t n;
+    std::vector<int64_t> missing, infinite;
+  };
+  const Case cases[] = {
+      {1, {1}, {}},   {1, {}, {1}},        {2, {2}, {}},      {17, {17}, {}},     {33, {20}, {}},
+      {5000, {4993}, {}}, {5000, {4999}, {7}}, {5000, {}, {3, 4000}}, {70001, {70001}, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "n " << c.n << ", missing " << c.missing.size());
+    SampleArray v = Samples(c.n, 0, 0, 3);
+    for (const int64_t i : c.missing) v[static_cast<std::size_t>(i)] = kMissing;
+    for (const int64_t i : c.infinite) v[static_cast<std::size_t>(i)] = -inf;
+    const LevelSummary summary(v);
+    EXPECT_EQ(summary.MissingCount(), static_cast<int64_t>(c.missing.size()));
+    const int64_t first_missing = c.missing.empty() ? c.n + 1 : c.missing.front();
+    EXPECT_EQ(summary.NextMissing(1), first_missing);
+  }
 }
 
 TEST(LevelSummaryTest, DescribesOnlyTheArrayItWasBuiltFrom) {
