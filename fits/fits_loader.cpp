@@ -32,6 +32,10 @@ constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
 constexpr int64_t kSummaryAtLoad = 65536;
 // Bytes of the data block read and decoded at a time.
 constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
+// The largest array a load keeps for the next one (4 M samples): a reload of
+// a spectrum up to that length finds its memory already touched; a longer
+// one's arrays are given back, so the program holds one copy of it.
+constexpr std::size_t kScratchKeptBytes = std::size_t{32} << 20;
 // Cards examined before falling back to reading the whole permitted header.
 constexpr int64_t kProbeCards = 144;
 
@@ -270,10 +274,14 @@ class SlotLoader {
     if (state_.DataLambdaMax < state_.SlotLambdaEnd[slot_]) state_.DataLambdaMax = state_.SlotLambdaEnd[slot_];
     state_.PlotLambdaMin = state_.DataLambdaMin;
     state_.PlotLambdaMax = state_.DataLambdaMax;
-    // The slot's previous arrays become the scratch of the next load.
+    // The slot's previous arrays become the scratch of the next load, as
+    // long as they are modest: keeping a very long spectrum's would hold
+    // twice its memory for the sake of a faster reload.
     state_.SlotIntensity[slot_].swap(samples);
     state_.SlotNorm[slot_] = norm;
     state_.SlotLevelled[slot_].swap(levelled);
+    DropLargerThan(samples, kScratchKeptBytes);
+    DropLargerThan(levelled, kScratchKeptBytes);
     state_.SlotLevelledMax[slot_] = levelled_max;
     state_.SlotSummary[slot_] = std::move(summary);
 

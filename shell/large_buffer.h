@@ -37,6 +37,12 @@ void DropOversized(std::vector<T>& values, std::size_t count) {
   if (values.capacity() / 2 > count && values.capacity() * sizeof(T) > kKeptBytes) std::vector<T>().swap(values);
 }
 
+/// Gives back the storage of `values` when it takes more than `bytes`.
+template <typename T>
+void DropLargerThan(std::vector<T>& values, std::size_t bytes) {
+  if (values.capacity() > bytes / sizeof(T)) std::vector<T>().swap(values);
+}
+
 /// Gives `values` exactly `count` elements, value-initialised. Storage it
 /// already holds is reused when large enough; new storage of a megabyte or
 /// more is advised into huge pages before anything touches it.

@@ -612,6 +612,19 @@ TEST_F(LoaderTest, ReloadsReuseTheReplacedArraysWithTheValuesOfAFreshLoad) {
   EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
 }
 
+// A spectrum beyond the size kept for reuse gives its replaced arrays back,
+// so a reload of a very long spectrum never holds two copies of it.
+TEST_F(LoaderTest, AVeryLongSpectrumsReplacedArraysAreGivenBack) {
+  const int n = 4500000;  // 36 MB a array
+  WriteSpectrum("long.fts", 4000, 2, n);
+  ASSERT_TRUE(Load(1, "long.fts").published);
+  ASSERT_TRUE(Load(1, "long.fts").published);
+  EXPECT_EQ(state_.LoaderScratch.intensity.capacity(), std::size_t{0});
+  EXPECT_EQ(state_.LoaderScratch.levelled.capacity(), std::size_t{0});
+  EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(n) + 1);
+  EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
+}
+
 // ---- Refusals leave the slot as it was --------------------------------------
 
 struct RefusalCase {
