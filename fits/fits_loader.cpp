@@ -88,14 +88,14 @@ class SlotLoader {
 
  private:
   void Load() {
-    // Step 2: the header text runs up to the first byte 13, or to the end of the file.
+    // The header text runs up to the first byte 13, or to the end of the file.
     int64_t text_length = 0;
     std::string error;
     if (!source_.Find(kCarriageReturn, 0, text_length, error)) return ReadFailure(error);
     details_.file_read = true;
     details_.text_card_count = TextCardCount(text_length);
 
-    // Step 3: the signature.
+    // The signature: the first keyword must be SIMPLE.
     std::string first;
     if (!ReadText(0, std::min<int64_t>(text_length, 8), first)) return;
     const std::string first_keyword = CardKeyword(first);
@@ -104,7 +104,7 @@ class SlotLoader {
     keywords[1] = first_keyword;
     if (first_keyword != "SIMPLE") return Show(kNotFitsMessage);
 
-    // Step 4: the card table.
+    // The card table.
     std::optional<HeaderCards> header = ReadCards(text_length);
     if (!header) return;
     state_.HeaderCard[slot_] = header->cards;
@@ -114,13 +114,13 @@ class SlotLoader {
     details_.data_offset = DataOffsetFor(header->header_line_count);
     header_ = std::move(*header);
 
-    // Step 5. A primary array without data is told as such, before the
+    // The sample type. A primary array without data is told as such, before the
     // 8-bit advice (an empty primary header usually says BITPIX = 8).
     if (!LookUpNumber("BITPIX", state_.SlotBitpix[slot_])) return;
     if (RefuseEmptyPrimary()) return;
     if (state_.SlotBitpix[slot_] == 8) return Show(kEightBitMessage);
 
-    // Step 6.
+    // The axes and the scaling of the samples.
     double naxis3 = 0;
     if (!LookUpNumber("NAXIS", state_.SlotNaxis[slot_]) || !LookUpNumber("NAXIS1", state_.SlotNaxis1[slot_]) ||
         !LookUpNumber("NAXIS2", state_.SlotNaxis2[slot_]) || !LookUpNumber("NAXIS3", naxis3))
@@ -135,7 +135,7 @@ class SlotLoader {
     }
     if (state_.SlotBitpix[slot_] == 16 && state_.SlotBzero[slot_] == 0) Show(kSignedSixteenMessage);
 
-    // Step 7. OBJECT alone takes its first card; its value loses the quotes,
+    // OBJECT alone takes its first card; its value loses the quotes,
     // and a value too short to have two quotes gives an empty name.
     const std::optional<std::string> object = header_.FirstValue("OBJECT");
     state_.SlotObject[slot_] = (object && object->size() >= 2) ? object->substr(1, object->size() - 2) : "";
@@ -143,7 +143,7 @@ class SlotLoader {
         !LookUpNumber(state_.KeywordDispersion, state_.SlotDispersion[slot_]))
       return;
 
-    // Step 8: the wavelength scale and the calibration checks. The "Lambda
+    // The wavelength scale and the calibration checks. The "Lambda
     // 0" check tests the keyword's own value; the dispersion check the span
     // from pixel 0 to the last sample but one.
     const double naxis1 = state_.SlotNaxis1[slot_];
@@ -166,7 +166,7 @@ class SlotLoader {
     for (const std::string& warning : calibration.warnings) Show(warning);
     WarnOfImageOrMultispec();
 
-    // Step 9: the samples, read in one piece and decoded from memory.
+    // The samples.
     const double bitpix = state_.SlotBitpix[slot_];
     const int width = (std::fabs(bitpix) <= 64 && bitpix == std::trunc(bitpix))
                           ? BytesPerSample(static_cast<int64_t>(bitpix))
@@ -236,13 +236,13 @@ class SlotLoader {
       }
     }
 
-    // Step 10: wavelength range of the slot.
+    // Wavelength range of the slot.
     if (!std::isfinite(lambda_low) || !std::isfinite(lambda_high) || (scale.logarithmic && !(lambda_low > 0))) {
       return Show("The wavelength scale of " + Quoted(label_) +
                   " reaches beyond the range of numbers; the file cannot be shown.");
     }
 
-    // Step 11: statistics. Missing samples are left out of the block
+    // Statistics. Missing samples are left out of the block
     // maxima, which were taken as the samples were decoded.
     const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
     if (norm == 0 || !std::isfinite(norm)) {
@@ -266,7 +266,7 @@ class SlotLoader {
     if (n >= kSummaryAtLoad) summary = LevelSummary::Build(levelled);
 
     // Every check has passed: publish in the order the rest of the program
-    // sees it (wavelengths, data range, statistics, then step 12).
+    // sees it (wavelengths, data range, statistics, then the row and the plot).
     state_.SlotLambdaStart[slot_] = lambda_low;
     state_.SlotLambdaEnd[slot_] = lambda_high;
     state_.SlotScale[slot_] = scale;
