@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "shell/large_buffer.h"
+#include "shell/vector_clones.h"
 
 namespace quillon {
 
@@ -18,37 +19,83 @@ constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 
 bool Unscaled(const SampleScaling& s) { return s.bscale == 1 && s.bzero == 0; }
 
-// Integer samples: the stored value, NaN for BLANK, then the scaling. The
-// loop without a BLANK has no branch, so it vectorises.
-template <typename Stored, typename Read>
-int64_t DecodeIntegers(const unsigned char* p, int64_t count, int width, const SampleScaling& s, double* dst,
-                       Read read) {
-  int64_t missing = 0;
-  const double scale = s.bscale;
-  const double zero = s.bzero;
-  if (s.blank) {
-    const int64_t blank = *s.blank;
-    for (int64_t i = 0; i < count; ++i, p += width) {
-      const Stored stored = read(p);
-      if (static_cast<int64_t>(stored) == blank) {
-        dst[i] = kMissing;
-        ++missing;
-      } else {
-        dst[i] = zero + scale * static_cast<double>(stored);
-      }
-    }
-  } else if (Unscaled(s)) {
-    for (int64_t i = 0; i < count; ++i, p += width) dst[i] = static_cast<double>(read(p));
+// Each kernel reads big-endian words with a byte swap and has no branch in
+// its loop, so that it runs in vector registers.
+
+template <typename Word>
+Word LoadBigEndian(const unsigned char* p) {
+  Word word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (sizeof(Word) == 2) return __builtin_bswap16(word);
+  if constexpr (sizeof(Word) == 4) return __builtin_bswap32(word);
+  if constexpr (sizeof(Word) == 8) return __builtin_bswap64(word);
+}
+
+// Integers without BLANK: the stored value, or BZERO + BSCALE x stored.
+QUILLON_VECTOR_CLONES
+void DecodeInt16(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+  if (unscaled) {
+    for (int64_t i = 0; i < count; ++i) dst[i] = static_cast<int16_t>(LoadBigEndian<uint16_t>(p + 2 * i));
   } else {
-    for (int64_t i = 0; i < count; ++i, p += width) dst[i] = zero + scale * static_cast<double>(read(p));
+    for (int64_t i = 0; i < count; ++i)
+      dst[i] = zero + scale * static_cast<double>(static_cast<int16_t>(LoadBigEndian<uint16_t>(p + 2 * i)));
+  }
+}
+
+QUILLON_VECTOR_CLONES
+void DecodeInt32(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+  if (unscaled) {
+    for (int64_t i = 0; i < count; ++i) dst[i] = static_cast<int32_t>(LoadBigEndian<uint32_t>(p + 4 * i));
+  } else {
+    for (int64_t i = 0; i < count; ++i)
+      dst[i] = zero + scale * static_cast<double>(static_cast<int32_t>(LoadBigEndian<uint32_t>(p + 4 * i)));
+  }
+}
+
+// Integers with BLANK: a stored value equal to it is a missing sample.
+template <typename Stored, typename Word>
+int64_t DecodeIntegersWithBlank(const unsigned char* p, int64_t count, const SampleScaling& s, double* dst) {
+  int64_t missing = 0;
+  const int64_t blank = *s.blank;
+  for (int64_t i = 0; i < count; ++i) {
+    const Stored stored = static_cast<Stored>(LoadBigEndian<Word>(p + sizeof(Word) * i));
+    const bool is_blank = static_cast<int64_t>(stored) == blank;
+    dst[i] = is_blank ? kMissing : s.bzero + s.bscale * static_cast<double>(stored);
+    missing += is_blank;
   }
   return missing;
 }
 
-int16_t ReadInt16(const unsigned char* p) { return static_cast<int16_t>(static_cast<uint16_t>((p[0] << 8) | p[1])); }
+// Floating point: exponent all ones is an infinity or a NaN, a masked
+// pixel. Setting the quiet bit of such a word makes it a NaN (an infinity
+// has a zero fraction), so every missing sample converts to a NaN; the
+// count comes from the same test, done by carrying into the sign bit.
+QUILLON_VECTOR_CLONES
+int64_t DecodeFloat32(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+  uint32_t missing = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    uint32_t word = LoadBigEndian<uint32_t>(p + 4 * i);
+    const uint32_t bad = ((word & 0x7F800000u) + 0x00800000u) >> 31;
+    word |= bad << 22;
+    const double stored = static_cast<double>(std::bit_cast<float>(word));
+    dst[i] = unscaled ? stored : zero + scale * stored;
+    missing += bad;
+  }
+  return missing;
+}
 
-int32_t ReadInt32(const unsigned char* p) {
-  return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]);
+QUILLON_VECTOR_CLONES
+int64_t DecodeFloat64(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+  uint64_t missing = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    uint64_t word = LoadBigEndian<uint64_t>(p + 8 * i);
+    const uint64_t bad = ((word & 0x7FF0000000000000ull) + 0x0010000000000000ull) >> 63;
+    word |= bad << 51;
+    const double stored = std::bit_cast<double>(word);
+    dst[i] = unscaled ? stored : zero + scale * stored;
+    missing += bad;
+  }
+  return static_cast<int64_t>(missing);
 }
 
 }  // namespace
@@ -72,46 +119,25 @@ int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix,
 
 int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
                           double* dst) {
-  int64_t missing = 0;
-  const unsigned char* p = bytes;
   const bool unscaled = Unscaled(scaling);
+  const double zero = scaling.bzero;
+  const double scale = scaling.bscale;
   switch (bitpix) {
     case 16:
-      missing = DecodeIntegers<int16_t>(p, count, 2, scaling, dst, ReadInt16);
-      break;
+      if (scaling.blank) return DecodeIntegersWithBlank<int16_t, uint16_t>(bytes, count, scaling, dst);
+      DecodeInt16(bytes, count, unscaled, zero, scale, dst);
+      return 0;
     case 32:
-      missing = DecodeIntegers<int32_t>(p, count, 4, scaling, dst, ReadInt32);
-      break;
+      if (scaling.blank) return DecodeIntegersWithBlank<int32_t, uint32_t>(bytes, count, scaling, dst);
+      DecodeInt32(bytes, count, unscaled, zero, scale, dst);
+      return 0;
     case -32:
-      for (int64_t i = 0; i < count; ++i, p += 4) {
-        const uint32_t word = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-        if ((word & 0x7F800000u) != 0x7F800000u) {
-          const double stored = static_cast<double>(std::bit_cast<float>(word));
-          dst[i] = unscaled ? stored : scaling.bzero + scaling.bscale * stored;
-        } else {
-          // Exponent 255: an infinity or NaN, a masked pixel.
-          dst[i] = kMissing;
-          ++missing;
-        }
-      }
-      break;
+      return DecodeFloat32(bytes, count, unscaled, zero, scale, dst);
     case -64:
-      for (int64_t i = 0; i < count; ++i, p += 8) {
-        uint64_t word = 0;
-        for (int k = 0; k < 8; ++k) word = (word << 8) | p[k];
-        if ((word & 0x7FF0000000000000ull) != 0x7FF0000000000000ull) {
-          const double stored = std::bit_cast<double>(word);
-          dst[i] = unscaled ? stored : scaling.bzero + scaling.bscale * stored;
-        } else {
-          dst[i] = kMissing;
-          ++missing;
-        }
-      }
-      break;
+      return DecodeFloat64(bytes, count, unscaled, zero, scale, dst);
     default:
-      break;
+      return 0;
   }
-  return missing;
 }
 
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,

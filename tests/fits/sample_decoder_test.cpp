@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -91,6 +92,58 @@ TEST(SampleDecoderTest, FastPathEqualsLiteralRuleOnRandomPatterns) {
             << "BITPIX " << bitpix << " sample " << i;
         if (!std::isnan(literal)) {
           ASSERT_EQ(std::signbit(out[static_cast<std::size_t>(i) + 1]), std::signbit(literal));
+        }
+      }
+    }
+  }
+}
+
+// The same with BSCALE and BLANK, the missing count included, over runs of
+// every length up to a few vector widths and at every offset, so that each
+// lane and the scalar tail of the vector loops are checked.
+TEST(SampleDecoderTest, ScaledAndBlankSamplesEqualTheLiteralRuleInEveryLane) {
+  std::mt19937_64 gen(7);
+  struct Scaling {
+    double bscale, bzero;
+    bool blank;
+  };
+  for (int bitpix : {16, 32, -32, -64}) {
+    for (const Scaling sc : {Scaling{1, 0, false}, Scaling{0.0147, 680.5, false}, Scaling{-2.5, 1e6, true},
+                             Scaling{1, 32768, true}}) {
+      SCOPED_TRACE(::testing::Message() << "BITPIX " << bitpix << ", BSCALE " << sc.bscale);
+      const int width = BytesPerSample(bitpix);
+      std::vector<unsigned char> bytes(static_cast<std::size_t>(200 * width));
+      for (auto& b : bytes) b = static_cast<unsigned char>(gen());
+      // Infinities, quiet and signalling NaNs with payloads, both signs.
+      for (int i = 0; i < 200; i += 7) {
+        unsigned char* p = &bytes[static_cast<std::size_t>(i * width)];
+        if (bitpix == -32) {
+          p[0] = (i % 2) ? 0xFF : 0x7F;
+          p[1] = static_cast<unsigned char>(0x80 | (i % 3 == 0 ? 0 : p[1]));
+        } else if (bitpix == -64) {
+          p[0] = (i % 2) ? 0xFF : 0x7F;
+          p[1] = static_cast<unsigned char>(0xF0 | (i % 3 == 0 ? 0 : p[1]));
+        }
+      }
+      SampleScaling scaling{sc.bscale, sc.bzero, std::nullopt};
+      if (sc.blank && bitpix > 0) {
+        scaling.blank = static_cast<int64_t>(DecodeSampleLiteral(&bytes[3 * static_cast<std::size_t>(width)], bitpix, 0.0));
+        for (int i = 11; i < 200; i += 13) std::copy_n(&bytes[3 * static_cast<std::size_t>(width)], width, &bytes[static_cast<std::size_t>(i * width)]);
+      }
+      for (int offset = 0; offset < 9; ++offset) {
+        for (int count = 0; count + offset <= 200; count += 1 + count / 8) {
+          const unsigned char* p = &bytes[static_cast<std::size_t>(offset * width)];
+          std::vector<double> out(static_cast<std::size_t>(count) + 1, -7.0);
+          const int64_t missing = DecodeSamplesInto(p, count, bitpix, scaling, out.data());
+          int64_t want_missing = 0;
+          for (int i = 0; i < count; ++i) {
+            const double literal = DecodeSampleLiteral(p + i * width, bitpix, scaling);
+            const double got = out[static_cast<std::size_t>(i)];
+            want_missing += std::isnan(literal);
+            ASSERT_TRUE(got == literal || (std::isnan(literal) && std::isnan(got))) << offset << "+" << i;
+          }
+          EXPECT_EQ(missing, want_missing);
+          EXPECT_EQ(out[static_cast<std::size_t>(count)], -7.0);  // nothing written past the run
         }
       }
     }
