@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "shell/large_buffer.h"
+#include "shell/vector_clones.h"
 
 namespace quillon {
 
@@ -106,71 +108,116 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
   return SelectedMedian(peaks, count);
 }
 
-void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector<double>& peaks) {
-  for (int64_t first = 0; first < count; first += kPeakBlockLength) {
-    const int64_t length = std::min(kPeakBlockLength, count - first);
-    const double* block = samples + first;
-    // Four running maxima, which the compiler keeps in one vector register;
-    // NaN is never greater, so a missing sample changes none. From 0 each,
-    // strictly greater: the maximum is that of one pass.
-    constexpr int kLanes = 4;
-    double lane[kLanes] = {0, 0, 0, 0};
-    int64_t i = 0;
-    for (; i + kLanes <= length; i += kLanes) {
-      for (int k = 0; k < kLanes; ++k) lane[k] = block[i + k] > lane[k] ? block[i + k] : lane[k];
+namespace {
+
+// The maximum of each of `blocks` whole 50-sample blocks, each starting
+// from 0. Four blocks at a time: each block's first 48 samples are folded in
+// vectors of four, the four blocks' vectors are folded across one another,
+// and the last two samples of each block are taken one by one. NaN is never
+// greater, so a missing sample changes none; strictly greater from 0, the
+// maximum is that of one pass.
+QUILLON_VECTOR_CLONES
+void WholeBlockMaxima(const double* samples, int64_t blocks, double* maxima) {
+  static_assert(kPeakBlockLength == 50);
+  using Quad = double __attribute__((vector_size(32)));
+  int64_t b = 0;
+  for (; b + 4 <= blocks; b += 4) {
+    Quad peak[4];
+    for (int j = 0; j < 4; ++j) {
+      const double* block = samples + (b + j) * kPeakBlockLength;
+      Quad m0 = {0, 0, 0, 0}, m1 = {0, 0, 0, 0};
+      for (int i = 0; i < 48; i += 8) {
+        Quad v, w;
+        std::memcpy(&v, block + i, sizeof v);
+        std::memcpy(&w, block + i + 4, sizeof w);
+        m0 = v > m0 ? v : m0;
+        m1 = w > m1 ? w : m1;
+      }
+      peak[j] = m1 > m0 ? m1 : m0;
     }
-    for (; i < length; ++i) lane[0] = block[i] > lane[0] ? block[i] : lane[0];
-    const double high = lane[1] > lane[0] ? lane[1] : lane[0];
-    const double low = lane[3] > lane[2] ? lane[3] : lane[2];
-    const double peak = low > high ? low : high;
-    // A positive maximum is a present sample; only a block whose maximum
-    // stays 0 is looked at again for one.
-    bool present = peak > 0;
-    for (int64_t j = 0; !present && j < length; ++j) present = !std::isnan(block[j]);
-    if (present) peaks.push_back(peak);
+    Quad x = __builtin_shufflevector(peak[0], peak[1], 0, 4, 2, 6), y = __builtin_shufflevector(peak[0], peak[1], 1, 5, 3, 7);
+    const Quad p01 = y > x ? y : x;
+    x = __builtin_shufflevector(peak[2], peak[3], 0, 4, 2, 6), y = __builtin_shufflevector(peak[2], peak[3], 1, 5, 3, 7);
+    const Quad p23 = y > x ? y : x;
+    x = __builtin_shufflevector(p01, p23, 0, 1, 4, 5), y = __builtin_shufflevector(p01, p23, 2, 3, 6, 7);
+    const Quad peaks = y > x ? y : x;
+    for (int j = 0; j < 4; ++j) {
+      const double* tail = samples + (b + j) * kPeakBlockLength + 48;
+      double peak = peaks[j];
+      peak = tail[0] > peak ? tail[0] : peak;
+      peak = tail[1] > peak ? tail[1] : peak;
+      maxima[b + j] = peak;
+    }
+  }
+  for (; b < blocks; ++b) {
+    const double* block = samples + b * kPeakBlockLength;
+    double peak = 0;
+    for (int64_t i = 0; i < kPeakBlockLength; ++i) peak = block[i] > peak ? block[i] : peak;
+    maxima[b] = peak;
   }
 }
 
-LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
-  // The values are made a cache-sized piece at a time and appended, so the
-  // long array is written once and never zeroed first.
+// levels[i] = 100 x values[i] / norm, each exactly as written (no
+// reciprocal is taken), so the vector division gives the scalar values.
+QUILLON_VECTOR_CLONES
+void ScaleToLevels(const double* values, int64_t count, double norm, double* levels) {
+  for (int64_t i = 0; i < count; ++i) levels[i] = 100 * values[i] / norm;
+}
+
+}  // namespace
+
+void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector<double>& peaks) {
+  constexpr int64_t kChunk = 64;
+  double maxima[kChunk];
+  for (int64_t first = 0; first < count; first += kChunk * kPeakBlockLength) {
+    const int64_t left = count - first;
+    const int64_t whole = std::min(kChunk, left / kPeakBlockLength);
+    const int64_t blocks = std::min(kChunk, (left + kPeakBlockLength - 1) / kPeakBlockLength);
+    WholeBlockMaxima(samples + first, whole, maxima);
+    if (blocks > whole) {
+      // The short last block.
+      const double* block = samples + first + whole * kPeakBlockLength;
+      double peak = 0;
+      for (int64_t i = 0; i < left - whole * kPeakBlockLength; ++i) peak = block[i] > peak ? block[i] : peak;
+      maxima[whole] = peak;
+    }
+    for (int64_t b = 0; b < blocks; ++b) {
+      // A positive maximum is a present sample; only a block whose maximum
+      // stays 0 is looked at again for one.
+      const double* block = samples + first + b * kPeakBlockLength;
+      const int64_t length = std::min(kPeakBlockLength, left - b * kPeakBlockLength);
+      bool present = maxima[b] > 0;
+      for (int64_t j = 0; !present && j < length; ++j) present = !std::isnan(block[j]);
+      if (present) peaks.push_back(maxima[b]);
+    }
+  }
+}
+
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled,
+                           LevelSummary::Blocks& blocks) {
+  // The values are made a piece at a time in a buffer that stays in the
+  // first-level cache, summarised there, and appended, so the long array is
+  // written once and never zeroed first.
   ReserveLarge(levelled, static_cast<std::size_t>(n) + 1);
   levelled.push_back(0);
+  blocks.Reserve(n);
   const double* in = samples.data() + 1;
+  // A whole number of the summary's blocks.
   constexpr int64_t kPiece = 2048;
+  static_assert(kPiece % LevelSummary::kFanout == 0);
   double out[kPiece];
-  // Four running bounds each: a single one would wait on the previous
-  // comparison at every sample. Min and max do not depend on the order.
-  constexpr int kLanes = 4;
-  double low[kLanes], high[kLanes];
-  // Starting from the infinities, a NaN (missing) value never enters a bound.
-  for (int k = 0; k < kLanes; ++k) {
-    low[k] = HUGE_VAL;
-    high[k] = -HUGE_VAL;
-  }
   for (int64_t base = 0; base < n; base += kPiece) {
     const int64_t m = std::min(kPiece, n - base);
-    // Plain loops without early exits, so the compiler can use vector
-    // division and vector min/max; the results are the scalar ones.
-    for (int64_t i = 0; i < m; ++i) out[i] = 100 * in[base + i] / norm;
-    int64_t i = 0;
-    for (; i + kLanes <= m; i += kLanes) {
-      for (int k = 0; k < kLanes; ++k) {
-        low[k] = out[i + k] < low[k] ? out[i + k] : low[k];
-        high[k] = out[i + k] > high[k] ? out[i + k] : high[k];
-      }
-    }
-    for (; i < m; ++i) {
-      low[0] = out[i] < low[0] ? out[i] : low[0];
-      high[0] = out[i] > high[0] ? out[i] : high[0];
-    }
+    ScaleToLevels(in + base, m, norm, out);
+    blocks.Append(out, m);
     levelled.insert(levelled.end(), out, out + m);
   }
-  for (int k = 1; k < kLanes; ++k) {
-    low[0] = low[k] < low[0] ? low[k] : low[0];
-    high[0] = high[k] > high[0] ? high[k] : high[0];
-  }
-  return {low[0], high[0]};
+  return {blocks.lowest, blocks.highest};
+}
+
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled) {
+  LevelSummary::Blocks blocks;
+  return LevelSamples(samples, n, norm, levelled, blocks);
 }
 
 int64_t FirstNonFinite(const std::vector<double>& values, int64_t n) {

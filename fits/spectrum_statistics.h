@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "plot/level_summary.h"
+
 namespace quillon {
 
 /// Samples per block for the block maxima.
@@ -63,6 +65,12 @@ struct LevelledRange {
 /// infinite bound tells that some value is not finite; with no present
 /// sample the range is +inf..-inf. n >= 1.
 LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled);
+
+/// The same, and the bottom level of their summary in `blocks` (emptied
+/// first; room it already has is used), taken from each piece of levelled
+/// values while it is in the cache.
+LevelledRange LevelSamples(const std::vector<double>& samples, int64_t n, double norm, std::vector<double>& levelled,
+                           LevelSummary::Blocks& blocks);
 
 /// Index of the first of values[1..n] that is not finite, 0 when all are.
 int64_t FirstNonFinite(const std::vector<double>& values, int64_t n);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -29,12 +30,37 @@ class LevelSummary {
   /// Samples per block at the bottom level, and blocks per block above it.
   static constexpr int64_t kFanout = 16;
 
+  /// The bottom level: the lowest and highest present value of each run of
+  /// kFanout samples, NaN for a run whose samples are all missing. The
+  /// loader makes it a piece at a time while the levelled values it has just
+  /// computed are in the cache.
+  struct Blocks {
+    std::vector<double> low, high;
+    /// Lowest and highest present value of all samples appended so far;
+    /// +inf and -inf while none is present.
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -std::numeric_limits<double>::infinity();
+
+    /// Empties the blocks and makes room for those of `count` samples,
+    /// without touching it; returns whether the room is new storage.
+    bool Reserve(int64_t count);
+    /// Appends the blocks of values[0..count-1]. Every piece but the last
+    /// must hold a whole number of blocks.
+    void Append(const double* values, int64_t count);
+  };
+
   /// Summarises levelled[1..size-1] (entry 0 is not a sample); NaN samples
   /// are missing. Throws std::bad_alloc like any allocation.
   explicit LevelSummary(const SampleArray& levelled);
 
+  /// The same from the bottom level already made from levelled[1..]; with
+  /// `may_miss` false the caller knows that no sample is NaN, and the
+  /// samples are not looked at again.
+  LevelSummary(const SampleArray& levelled, Blocks bottom, bool may_miss);
+
   /// A shared summary of `levelled`, as a slot keeps it.
   static std::shared_ptr<const LevelSummary> Build(const SampleArray& levelled);
+  static std::shared_ptr<const LevelSummary> Build(const SampleArray& levelled, Blocks bottom, bool may_miss);
 
   /// Whether this summary was built from `levelled` as it is now held: the
   /// same buffer and the same count. A new buffer may reuse a freed one's
@@ -66,6 +92,8 @@ class LevelSummary {
   struct Level {
     std::vector<double> low, high;  // NaN where a block holds no present sample
   };
+
+  static Blocks BottomOf(const SampleArray& levelled);
 
   const double* source_;
   int64_t count_;

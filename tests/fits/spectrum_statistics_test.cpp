@@ -113,7 +113,7 @@ TEST(BlockPeakMedianTest, MaximaTakenPieceByPieceAreThoseOfTheWholeSpectrum) {
   const double nan = std::nan("");
   std::mt19937 random(5);
   std::uniform_real_distribution<double> value(-50, 500);
-  for (const int n : {1, 2, 49, 50, 51, 149, 3001}) {
+  for (const int n : {1, 2, 49, 50, 51, 149, 199, 201, 3001, 6451}) {
     std::vector<double> samples(static_cast<std::size_t>(n) + 1, 0.0);
     for (int i = 1; i <= n; ++i) {
       const unsigned kind = random() % 10;
@@ -125,7 +125,7 @@ TEST(BlockPeakMedianTest, MaximaTakenPieceByPieceAreThoseOfTheWholeSpectrum) {
     if (n == 2) samples = {0, -3, -7};  // no positive sample: the maximum is 0
     std::vector<double> whole;
     const double level = BlockPeakMedianOfPresent(samples, n, whole);
-    for (const int piece : {50, 100, 1000}) {
+    for (const int piece : {50, 100, 1000, 2000, 3200, 6400}) {
       SCOPED_TRACE(::testing::Message() << "n " << n << ", piece " << piece);
       std::vector<double> peaks = {0};
       for (int first = 1; first <= n; first += piece)
@@ -169,6 +169,55 @@ TEST(BlockPeakMedianTest, MissingSamplesAreLeftOut) {
   EXPECT_TRUE(std::isnan(levelled[60]));
   EXPECT_EQ(FirstInfinite(levelled, 150), 0);
   EXPECT_EQ(FirstNonFinite(levelled, 150), 51);
+}
+
+// The levelled values are 100 x sample / level exactly as written, however
+// the pieces and vector lanes fall; the range and the summary's bottom
+// level taken on the way are those of the values.
+TEST(LevelSamplesTest, ValuesRangeAndBlocksAreThoseOfTheFormula) {
+  const double nan = std::nan("");
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> value(-1e4, 1e6);
+  for (const int n : {1, 3, 15, 16, 17, 2047, 2048, 2049, 5003}) {
+    for (const double norm : {987.654321, -3.0, 1e-300}) {
+      SCOPED_TRACE(::testing::Message() << "n " << n << ", level " << norm);
+      std::vector<double> samples(static_cast<std::size_t>(n) + 1, 0.0);
+      for (int i = 1; i <= n; ++i) samples[static_cast<std::size_t>(i)] = random() % 13 == 0 ? nan : value(random);
+      std::vector<double> levelled = {1, 2, 3};  // whatever it held before
+      LevelSummary::Blocks blocks;
+      blocks.Append(samples.data() + 1, 1);  // so is the bottom level
+      const LevelledRange range = LevelSamples(samples, n, norm, levelled, blocks);
+      ASSERT_EQ(levelled.size(), static_cast<std::size_t>(n) + 1);
+      EXPECT_EQ(levelled[0], 0);
+      double low = HUGE_VAL, high = -HUGE_VAL;
+      for (int i = 1; i <= n; ++i) {
+        const double want = 100 * samples[static_cast<std::size_t>(i)] / norm;
+        const double got = levelled[static_cast<std::size_t>(i)];
+        ASSERT_TRUE(got == want || (std::isnan(got) && std::isnan(want))) << i;
+        if (!std::isnan(want)) {
+          low = std::min(low, want);
+          high = std::max(high, want);
+        }
+      }
+      EXPECT_EQ(range.min, low);
+      EXPECT_EQ(range.max, high);
+      ASSERT_EQ(blocks.low.size(), static_cast<std::size_t>((n + 15) / 16));
+      for (std::size_t b = 0; b < blocks.low.size(); ++b) {
+        double lo = HUGE_VAL, hi = -HUGE_VAL;
+        for (std::size_t i = b * 16 + 1; i <= std::min<std::size_t>(b * 16 + 16, static_cast<std::size_t>(n)); ++i) {
+          if (std::isnan(levelled[i])) continue;
+          lo = std::min(lo, levelled[i]);
+          hi = std::max(hi, levelled[i]);
+        }
+        if (lo > hi) {
+          EXPECT_TRUE(std::isnan(blocks.low[b]) && std::isnan(blocks.high[b])) << b;
+        } else {
+          EXPECT_EQ(blocks.low[b], lo) << b;
+          EXPECT_EQ(blocks.high[b], hi) << b;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -140,6 +140,50 @@ TEST(LevelSummaryTest, ALoneMissingSampleIsFoundAndInfinitiesAreNotMissing) {
   }
 }
 
+// The loader makes the bottom level a piece at a time while it levels; a
+// summary from those blocks answers every query as one made from the whole
+// array, and the running bounds are the samples' own. Pieces of one block,
+// of a group of four and of odd numbers of blocks; blocks all missing,
+// infinities, a short last block.
+TEST(LevelSummaryTest, BottomLevelMadeInPiecesGivesTheSameSummary) {
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const int64_t n : {1, 2, 16, 17, 64, 65, 1000, 4099, 70001}) {
+    SampleArray v = Samples(n, n > 100 ? 97 : 0, 20, 11);
+    if (n >= 1000) {
+      for (int64_t i = 65; i <= 128; ++i) v[static_cast<std::size_t>(i)] = kMissing;  // a group of four, missing
+      v[300] = inf;
+      v[n] = -inf;
+    }
+    for (const int64_t piece : {16, 64, 80, 2048}) {
+      SCOPED_TRACE(::testing::Message() << "n " << n << ", piece " << piece);
+      LevelSummary::Blocks blocks;
+      EXPECT_TRUE(blocks.Reserve(n) || n < 16384);
+      for (int64_t first = 1; first <= n; first += piece) blocks.Append(v.data() + first, std::min(piece, n - first + 1));
+      const LevelExtent all = BruteExtent(v, 1, n);
+      EXPECT_EQ(blocks.lowest, all.empty ? inf : all.low);
+      EXPECT_EQ(blocks.highest, all.empty ? -inf : all.high);
+      const bool may_miss = std::any_of(v.begin() + 1, v.end(), [](double x) { return std::isnan(x); });
+      const LevelSummary pieces(v, std::move(blocks), may_miss);
+      const LevelSummary whole(v);
+      EXPECT_EQ(pieces.MissingCount(), whole.MissingCount());
+      std::mt19937 random(static_cast<unsigned>(n));
+      std::uniform_int_distribution<int64_t> index(1, n);
+      for (int k = 0; k < 300; ++k) {
+        int64_t a = index(random), b = index(random);
+        if (a > b) std::swap(a, b);
+        const LevelExtent got = pieces.Extent(v, a, b), want = BruteExtent(v, a, b);
+        ASSERT_EQ(got.empty, want.empty) << a << ".." << b;
+        if (!want.empty) {
+          ASSERT_EQ(got.low, want.low) << a << ".." << b;
+          ASSERT_EQ(got.high, want.high) << a << ".." << b;
+        }
+        ASSERT_EQ(pieces.NextMissing(a), whole.NextMissing(a));
+        ASSERT_EQ(pieces.NextPresent(a), whole.NextPresent(a));
+      }
+    }
+  }
+}
+
 TEST(LevelSummaryTest, DescribesOnlyTheArrayItWasBuiltFrom) {
   SampleArray v = Samples(1000, 0, 0, 1);
   const auto summary = LevelSummary::Build(v);
