@@ -28,8 +28,6 @@ constexpr unsigned char kCarriageReturn = 13;
 constexpr int64_t kCardLength = 80;
 // HeaderLineCount is a 16-bit number.
 constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
-// Samples from which the loader builds the level summary itself.
-constexpr int64_t kSummaryAtLoad = 65536;
 // Bytes of the data block read and decoded at a time.
 constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
 // The largest array a load keeps for the next one (4 M samples): a reload of
@@ -190,36 +188,64 @@ class SlotLoader {
           scaling.blank = static_cast<int64_t>(value.value);
       }
     }
-    // The data block is read a piece at a time into one small buffer that
-    // stays in the cache, and each piece decoded straight into the samples:
-    // no second copy of a long file's bytes is ever made.
+    // The data block is read a piece at a time into one buffer that stays
+    // in the cache, and decoded a few thousand samples at a time into a
+    // buffer in the first-level cache, where their block maxima for the
+    // level are taken, before they are appended: the long array is written
+    // once, never zeroed first, and no second copy of a long file's bytes
+    // is ever made.
     // The loader's scratch arrays take the samples and their levels; they
     // replace the slot's only once every check has passed.
     SharedState::LoadScratch& scratch = state_.LoaderScratch;
+    // Whatever way the load ends, the scratch does not keep a very long
+    // spectrum's room (see kScratchKeptBytes).
+    struct ScratchTrim {
+      SharedState::LoadScratch& scratch;
+      ~ScratchTrim() {
+        DropLargerThan(scratch.intensity, kScratchKeptBytes);
+        DropLargerThan(scratch.levelled, kScratchKeptBytes);
+      }
+    } trim{scratch};
     SampleArray& samples = scratch.intensity;
+    SampleArray& levelled = scratch.levelled;
     DropOversized(samples, static_cast<std::size_t>(n) + 1);
-    ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
+    DropOversized(levelled, static_cast<std::size_t>(n) + 1);
+    const bool new_samples = ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
+    const bool new_levelled = ReserveLarge(levelled, static_cast<std::size_t>(n) + 1);
+    LevelSummary::Blocks bottom;
+    bottom.Reserve(n);
+    // New storage is given its pages by the system on a second thread while
+    // this one decodes: the second half of the samples (this thread starts
+    // at the first), the levelled values and the summary's bottom level.
+    BackgroundPrefault prefault;
+    if (new_samples) prefault.Add(samples.data() + (n + 1) / 2, static_cast<std::size_t>(n + 1 - (n + 1) / 2) * sizeof(double));
+    if (new_levelled) prefault.Add(levelled.data(), static_cast<std::size_t>(n + 1) * sizeof(double));
+    prefault.Add(bottom.low.data(), bottom.low.capacity() * sizeof(double));
+    prefault.Add(bottom.high.data(), bottom.high.capacity() * sizeof(double));
+    prefault.Start();
     samples.push_back(0);
-    // Whole 50-sample blocks a piece, so that each piece's block maxima for
-    // the level are taken while it is in the cache.
-    const int64_t piece = std::min(n, kDecodePieceBytes / width / kPeakBlockLength * kPeakBlockLength);
+    // Both buffers hold whole 50-sample blocks, so that no block of the
+    // level straddles two of them.
+    constexpr int64_t kStaged = 40 * kPeakBlockLength;
+    const int64_t piece = std::min(n, kDecodePieceBytes / width / kStaged * kStaged);
     std::vector<double>& peaks = scratch.peaks;
     DropOversized(peaks, static_cast<std::size_t>(n / kPeakBlockLength) + 2);
     peaks.clear();
     peaks.reserve(static_cast<std::size_t>(n / kPeakBlockLength) + 2);
     peaks.push_back(0);
     std::vector<unsigned char> block(static_cast<std::size_t>(piece * width));
-    std::vector<double> decoded(static_cast<std::size_t>(piece));
+    double staged[kStaged];
     int64_t missing = 0;
     for (int64_t done = 0; done < n;) {
       const int64_t count = std::min(piece, n - done);
       if (!source_.Read(details_.data_offset + done * width, count * width, block.data(), error))
         return ReadFailure(error);
-      // Decoded into a buffer that stays in the cache, then appended: the
-      // long array is written once, never zeroed first.
-      missing += DecodeSamplesInto(block.data(), count, static_cast<int64_t>(bitpix), scaling, decoded.data());
-      AppendBlockPeaksOfPresent(decoded.data(), count, peaks);
-      samples.insert(samples.end(), decoded.begin(), decoded.begin() + count);
+      for (int64_t first = 0; first < count; first += kStaged) {
+        const int64_t m = std::min(kStaged, count - first);
+        missing += DecodeSamplesInto(block.data() + first * width, m, static_cast<int64_t>(bitpix), scaling, staged);
+        AppendBlockPeaksOfPresent(staged, m, peaks);
+        samples.insert(samples.end(), staged, staged + m);
+      }
       done += count;
     }
     block = {};
@@ -250,20 +276,18 @@ class SlotLoader {
                   "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
                   ", so the spectrum cannot be scaled to read 100; the file cannot be shown.");
     }
-    SampleArray& levelled = scratch.levelled;
-    DropOversized(levelled, static_cast<std::size_t>(n) + 1);
-    const LevelledRange range = LevelSamples(samples, n, norm, levelled);
+    // The levelled values, and the bottom level of the renderer's min/max
+    // pyramid over them, taken while each piece is in the cache, so that
+    // the first drawing of a long spectrum does not wait for it.
+    const LevelledRange range = LevelSamples(samples, n, norm, levelled, bottom);
     if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
       return Show("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + Quoted(label_) +
                   " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
     const double levelled_max = std::max(range.max, -9999.0);
-    // The renderer's min/max pyramid over the levelled samples, so that the
-    // first drawing of a long spectrum does not wait for it; it follows their
-    // buffer when it changes places with the slot's. A short spectrum's costs the
-    // renderer a few microseconds when it first draws it, less than here.
-    std::shared_ptr<const LevelSummary> summary;
-    if (n >= kSummaryAtLoad) summary = LevelSummary::Build(levelled);
+    // The rest of the pyramid; it follows the levelled buffer when that
+    // changes places with the slot's.
+    std::shared_ptr<const LevelSummary> summary = LevelSummary::Build(levelled, std::move(bottom), missing > 0);
 
     // Every check has passed: publish in the order the rest of the program
     // sees it (wavelengths, data range, statistics, then the row and the plot).
@@ -280,8 +304,6 @@ class SlotLoader {
     state_.SlotIntensity[slot_].swap(samples);
     state_.SlotNorm[slot_] = norm;
     state_.SlotLevelled[slot_].swap(levelled);
-    DropLargerThan(samples, kScratchKeptBytes);
-    DropLargerThan(levelled, kScratchKeptBytes);
     state_.SlotLevelledMax[slot_] = levelled_max;
     state_.SlotSummary[slot_] = std::move(summary);
 

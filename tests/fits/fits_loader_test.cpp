@@ -613,7 +613,8 @@ TEST_F(LoaderTest, ReloadsReuseTheReplacedArraysWithTheValuesOfAFreshLoad) {
 }
 
 // A spectrum beyond the size kept for reuse gives its replaced arrays back,
-// so a reload of a very long spectrum never holds two copies of it.
+// so a reload of a very long spectrum never holds two copies of it, and the
+// program holds no more than the spectra it shows.
 TEST_F(LoaderTest, AVeryLongSpectrumsReplacedArraysAreGivenBack) {
   const int n = 4500000;  // 36 MB a array
   WriteSpectrum("long.fts", 4000, 2, n);
@@ -623,6 +624,15 @@ TEST_F(LoaderTest, AVeryLongSpectrumsReplacedArraysAreGivenBack) {
   EXPECT_EQ(state_.LoaderScratch.levelled.capacity(), std::size_t{0});
   EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(n) + 1);
   EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
+
+  // Nor does a load refused once its samples are decoded (every one of them
+  // missing) keep the room it took for them.
+  WriteImage("masked.fts", Image(-32, std::vector<double>(static_cast<std::size_t>(n), std::nan(""))));
+  EXPECT_FALSE(Load(2, "masked.fts").published);
+  EXPECT_EQ(rec_.messages.size(), 1u);
+  EXPECT_EQ(state_.LoaderScratch.intensity.capacity(), std::size_t{0});
+  EXPECT_EQ(state_.LoaderScratch.levelled.capacity(), std::size_t{0});
+  EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(n) + 1);
 }
 
 // ---- Refusals leave the slot as it was --------------------------------------
