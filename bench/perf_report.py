@@ -148,7 +148,8 @@ def scaling_section(results, found):
     w("")
     w("One spectrum of 10^3 to 10^7 samples, and 16 of 10^6, at a plot area of 1000 × 600 pixels. "
       "Load: `fits_load_bench BM_LoadScaling/n` (the whole loader on a file of n float samples from the page "
-      "cache) beside `BM_PlainRead/n` (the same file opened and its bytes read into a buffer that stays "
+      "cache, loaded again into the same slot as a user reloads it; `BM_FirstLoadScaling/n`, the first load "
+      "into a program that has loaded nothing, is shown beside it) beside `BM_PlainRead/n` (the same file opened and its bytes read into a buffer that stays "
       "allocated, nothing decoded: the limit), and the peer's astropy load of a file of the same size. "
       "Redraw: `render_bench BM_RedrawScaling/n` and `BM_RedrawScalingZoomed/n` (the drawing recorded and "
       "rasterised as the plot window does, the whole range and zoomed to an eighth of it); the peer redraws "
@@ -157,12 +158,13 @@ def scaling_section(results, found):
       "(client area about 1000 × 600 pixels), and of the peer loading and drawing them with matplotlib Agg "
       "at 1000 × 600 pixels.")
     w("")
-    w("| Samples | Quillon load | Plain read | Load limit | astropy load | Ratio | Quillon redraw | zoomed | "
-      "Peer redraw | zoomed | Display list | Quillon memory | Peer memory |")
-    w("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+    w("| Samples | Quillon load | first load | Plain read | Load limit | astropy load | Ratio | Quillon redraw | "
+      "zoomed | Peer redraw | zoomed | Display list | Quillon memory | Peer memory |")
+    w("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for n, k in cases:
         label = f"{n:,}" if k == 1 else f"16 × {n:,}"
         load = bench("fits_load_bench", f"BM_LoadScaling/{n}") if k == 1 else None
+        first_load = bench("fits_load_bench", f"BM_FirstLoadScaling/{n}") if k == 1 else None
         read = bench("fits_load_bench", f"BM_PlainRead/{n}") if k == 1 else None
         limit = READ_FACTOR * read + NS_PER_SAMPLE * n * 1e-6 if read is not None else None
         peer_load = peer_loads.get(n) if k == 1 else None
@@ -178,7 +180,8 @@ def scaling_section(results, found):
         peer = read_json_lines(os.path.join(results, f"peer_redraw_{n}x{k}.json")) or {}
         q_rss = (read_json_lines(os.path.join(results, f"quillon_rss_{n}x{k}.json")) or {}).get("maxrss_kb")
         p_rss = (read_json_lines(os.path.join(results, f"peer_rss_{n}x{k}.json")) or {}).get("maxrss_kb")
-        w(f"| {label} | {fmt_ms(load) if k == 1 else '—'} | {fmt_ms(read) if k == 1 else '—'} | "
+        w(f"| {label} | {fmt_ms(load) if k == 1 else '—'} | {fmt_ms(first_load) if k == 1 else '—'} | "
+          f"{fmt_ms(read) if k == 1 else '—'} | "
           f"{fmt_ms(limit) if k == 1 else '—'} | {fmt_ms(peer_load) if k == 1 else '—'} | "
           f"{'—' if ratio is None else f'{ratio:.1f}×'} | {fmt_ms(redraw)} | {fmt_ms(zoomed)} | "
           f"{fmt_ms(peer.get('ms'))} | {fmt_ms(peer.get('zoomed_ms'))} | "

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -32,24 +33,26 @@ Word LoadBigEndian(const unsigned char* p) {
 }
 
 // Integers without BLANK: the stored value, or BZERO + BSCALE x stored.
-QUILLON_VECTOR_CLONES
-void DecodeInt16(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+// Inlined into each width's kernel below, and so built for each vector unit.
+template <typename Stored, typename Word>
+inline void DecodeIntegers(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale,
+                           double* dst) {
   if (unscaled) {
-    for (int64_t i = 0; i < count; ++i) dst[i] = static_cast<int16_t>(LoadBigEndian<uint16_t>(p + 2 * i));
+    for (int64_t i = 0; i < count; ++i) dst[i] = static_cast<Stored>(LoadBigEndian<Word>(p + sizeof(Word) * i));
   } else {
     for (int64_t i = 0; i < count; ++i)
-      dst[i] = zero + scale * static_cast<double>(static_cast<int16_t>(LoadBigEndian<uint16_t>(p + 2 * i)));
+      dst[i] = zero + scale * static_cast<double>(static_cast<Stored>(LoadBigEndian<Word>(p + sizeof(Word) * i)));
   }
 }
 
 QUILLON_VECTOR_CLONES
+void DecodeInt16(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
+  DecodeIntegers<int16_t, uint16_t>(p, count, unscaled, zero, scale, dst);
+}
+
+QUILLON_VECTOR_CLONES
 void DecodeInt32(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
-  if (unscaled) {
-    for (int64_t i = 0; i < count; ++i) dst[i] = static_cast<int32_t>(LoadBigEndian<uint32_t>(p + 4 * i));
-  } else {
-    for (int64_t i = 0; i < count; ++i)
-      dst[i] = zero + scale * static_cast<double>(static_cast<int32_t>(LoadBigEndian<uint32_t>(p + 4 * i)));
-  }
+  DecodeIntegers<int32_t, uint32_t>(p, count, unscaled, zero, scale, dst);
 }
 
 // Integers with BLANK: a stored value equal to it is a missing sample.
@@ -69,7 +72,8 @@ int64_t DecodeIntegersWithBlank(const unsigned char* p, int64_t count, const Sam
 // Floating point: exponent all ones is an infinity or a NaN, a masked
 // pixel. Setting the quiet bit of such a word makes it a NaN (an infinity
 // has a zero fraction), so every missing sample converts to a NaN; the
-// count comes from the same test, done by carrying into the sign bit.
+// count comes from the same test, done by carrying into the sign bit (in
+// 32 bits, which the caller's pieces never overflow).
 QUILLON_VECTOR_CLONES
 int64_t DecodeFloat32(const unsigned char* p, int64_t count, bool unscaled, double zero, double scale, double* dst) {
   uint32_t missing = 0;
@@ -131,8 +135,13 @@ int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bit
       if (scaling.blank) return DecodeIntegersWithBlank<int32_t, uint32_t>(bytes, count, scaling, dst);
       DecodeInt32(bytes, count, unscaled, zero, scale, dst);
       return 0;
-    case -32:
-      return DecodeFloat32(bytes, count, unscaled, zero, scale, dst);
+    case -32: {
+      constexpr int64_t kPiece = int64_t{1} << 30;
+      int64_t missing = 0;
+      for (int64_t first = 0; first < count; first += kPiece)
+        missing += DecodeFloat32(bytes + 4 * first, std::min(kPiece, count - first), unscaled, zero, scale, dst + first);
+      return missing;
+    }
     case -64:
       return DecodeFloat64(bytes, count, unscaled, zero, scale, dst);
     default:
