@@ -32,6 +32,7 @@
 #include "fits/byte_source.h"
 #include "fits/fits_loader.h"
 #include "fits/sample_decoder.h"
+#include "shell/large_buffer.h"
 #include "shell/shared_state.h"
 #include "shell/window_services.h"
 
@@ -293,6 +294,27 @@ void BM_PlainRead(benchmark::State& bench) {
 }
 BENCHMARK(BM_PlainRead)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What a load of n samples cannot go below once its two arrays (the
+// samples and their levels, 16 bytes a sample) are new memory, as they are
+// for every load above the size the loader keeps for the next one: the
+// system providing and clearing their pages, one write of every element, and
+// giving them back, on one thread. The loader has a second thread provide
+// some of the pages meanwhile.
+void BM_FreshArrays(benchmark::State& bench) {
+  const auto n = static_cast<std::size_t>(bench.range(0));
+  for (auto _ : bench) {
+    SampleArray samples, levelled;
+    ReserveLarge(samples, n + 1);
+    ReserveLarge(levelled, n + 1);
+    samples.resize(n + 1);
+    levelled.resize(n + 1);
+    benchmark::DoNotOptimize(samples.data());
+    benchmark::DoNotOptimize(levelled.data());
+  }
+  bench.counters["samples"] = static_cast<double>(n);
+}
+BENCHMARK(BM_FreshArrays)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 bool WriteFiles() {
   std::string pattern = (std::filesystem::temp_directory_path() / "quillon-load-bench-XXXXXX").string();
