@@ -218,8 +218,9 @@ class SlotLoader {
     // this one decodes: the second half of the samples (this thread starts
     // at the first), the levelled values and the summary's bottom level.
     BackgroundPrefault prefault;
-    if (new_samples) prefault.Add(samples.data() + (n + 1) / 2, static_cast<std::size_t>(n + 1 - (n + 1) / 2) * sizeof(double));
-    if (new_levelled) prefault.Add(levelled.data(), static_cast<std::size_t>(n + 1) * sizeof(double));
+    const auto bytes = static_cast<std::size_t>(n + 1) * sizeof(double);
+    if (new_samples) prefault.Add(samples.data() + (n + 1) / 2, bytes - static_cast<std::size_t>((n + 1) / 2) * sizeof(double));
+    if (new_levelled) prefault.Add(levelled.data(), bytes);
     prefault.Add(bottom.low.data(), bottom.low.capacity() * sizeof(double));
     prefault.Add(bottom.high.data(), bottom.high.capacity() * sizeof(double));
     prefault.Start();

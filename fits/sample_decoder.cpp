@@ -139,7 +139,8 @@ int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bit
       constexpr int64_t kPiece = int64_t{1} << 30;
       int64_t missing = 0;
       for (int64_t first = 0; first < count; first += kPiece)
-        missing += DecodeFloat32(bytes + 4 * first, std::min(kPiece, count - first), unscaled, zero, scale, dst + first);
+        missing +=
+            DecodeFloat32(bytes + 4 * first, std::min(kPiece, count - first), unscaled, zero, scale, dst + first);
       return missing;
     }
     case -64:

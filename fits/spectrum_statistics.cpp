@@ -135,11 +135,14 @@ void WholeBlockMaxima(const double* samples, int64_t blocks, double* maxima) {
       }
       peak[j] = m1 > m0 ? m1 : m0;
     }
-    Quad x = __builtin_shufflevector(peak[0], peak[1], 0, 4, 2, 6), y = __builtin_shufflevector(peak[0], peak[1], 1, 5, 3, 7);
+    Quad x = __builtin_shufflevector(peak[0], peak[1], 0, 4, 2, 6);
+    Quad y = __builtin_shufflevector(peak[0], peak[1], 1, 5, 3, 7);
     const Quad p01 = y > x ? y : x;
-    x = __builtin_shufflevector(peak[2], peak[3], 0, 4, 2, 6), y = __builtin_shufflevector(peak[2], peak[3], 1, 5, 3, 7);
+    x = __builtin_shufflevector(peak[2], peak[3], 0, 4, 2, 6);
+    y = __builtin_shufflevector(peak[2], peak[3], 1, 5, 3, 7);
     const Quad p23 = y > x ? y : x;
-    x = __builtin_shufflevector(p01, p23, 0, 1, 4, 5), y = __builtin_shufflevector(p01, p23, 2, 3, 6, 7);
+    x = __builtin_shufflevector(p01, p23, 0, 1, 4, 5);
+    y = __builtin_shufflevector(p01, p23, 2, 3, 6, 7);
     const Quad peaks = y > x ? y : x;
     for (int j = 0; j < 4; ++j) {
       const double* tail = samples + (b + j) * kPeakBlockLength + 48;

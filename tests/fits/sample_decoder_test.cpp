@@ -127,8 +127,9 @@ TEST(SampleDecoderTest, ScaledAndBlankSamplesEqualTheLiteralRuleInEveryLane) {
       }
       SampleScaling scaling{sc.bscale, sc.bzero, std::nullopt};
       if (sc.blank && bitpix > 0) {
-        scaling.blank = static_cast<int64_t>(DecodeSampleLiteral(&bytes[3 * static_cast<std::size_t>(width)], bitpix, 0.0));
-        for (int i = 11; i < 200; i += 13) std::copy_n(&bytes[3 * static_cast<std::size_t>(width)], width, &bytes[static_cast<std::size_t>(i * width)]);
+        const unsigned char* third = &bytes[3 * static_cast<std::size_t>(width)];
+        scaling.blank = static_cast<int64_t>(DecodeSampleLiteral(third, bitpix, 0.0));
+        for (int i = 11; i < 200; i += 13) std::copy_n(third, width, &bytes[static_cast<std::size_t>(i * width)]);
       }
       for (int offset = 0; offset < 9; ++offset) {
         for (int count = 0; count + offset <= 200; count += 1 + count / 8) {

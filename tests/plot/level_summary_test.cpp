@@ -158,7 +158,8 @@ TEST(LevelSummaryTest, BottomLevelMadeInPiecesGivesTheSameSummary) {
       SCOPED_TRACE(::testing::Message() << "n " << n << ", piece " << piece);
       LevelSummary::Blocks blocks;
       EXPECT_TRUE(blocks.Reserve(n) || n < 16384);
-      for (int64_t first = 1; first <= n; first += piece) blocks.Append(v.data() + first, std::min(piece, n - first + 1));
+      for (int64_t first = 1; first <= n; first += piece)
+        blocks.Append(v.data() + first, std::min(piece, n - first + 1));
       const LevelExtent all = BruteExtent(v, 1, n);
       EXPECT_EQ(blocks.lowest, all.empty ? inf : all.low);
       EXPECT_EQ(blocks.highest, all.empty ? -inf : all.high);
