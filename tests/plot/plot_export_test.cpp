@@ -31,7 +31,6 @@
 #include "plot/plot_window.h"
 #include "plot/plot_window_host.h"
 #include "plot_test_support.h"
-#include "shell/error_text.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -77,17 +76,7 @@ int CountColour(const QImage& image, QRgb colour, int tolerance) {
 class PlotExportTest : public ::testing::Test {
  protected:
   PlotExportTest() : services(state) {
-    FillErrorText(state);
-    FillSlotColors(state);
-    std::vector<double> wave(1500), ramp(1500);
-    for (std::size_t i = 0; i < wave.size(); ++i) {
-      wave[i] = 80 + 30 * std::sin(static_cast<double>(i) / 40);
-      ramp[i] = 40 + static_cast<double>(i % 300) / 4;
-    }
-    testing::PutSpectrum(state, 1, 4000, 1, wave, -100);
-    testing::PutSpectrum(state, 6, 5500, 1, ramp, 0);
-    state.DataLambdaMin = state.PlotLambdaMin = 4000;
-    state.DataLambdaMax = state.PlotLambdaMax = 7000;
+    testing::PutWaveAndRamp(state);
     state.FitsDirectory = dir.path().string();
     services.RenderPlot();
     window = services.host.Window();

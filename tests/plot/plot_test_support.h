@@ -11,6 +11,7 @@
 #include "plot/export_file.h"
 #include "plot/printer_setup.h"
 #include "plot/renderer.h"
+#include "shell/error_text.h"
 #include "shell/shared_state.h"
 
 namespace quillon::testing {
@@ -59,6 +60,24 @@ inline void PutSpectrum(SharedState& state, int slot, double start, double dispe
   state.SlotLevelledMax[slot] = top;
   state.SlotOffset[slot] = offset;
   state.SpectraLoaded = kTrue;
+}
+
+/// The page the printing and export tests draw: error texts and slot
+/// colours as at start-up, a sine wave of 1500 samples in slot 1 from 4000
+/// Angstroms (offset -100) and a saw-tooth ramp in slot 6 from 5500, over a
+/// plotted range of 4000 to 7000 Angstroms.
+inline void PutWaveAndRamp(SharedState& state) {
+  FillErrorText(state);
+  FillSlotColors(state);
+  std::vector<double> wave(1500), ramp(1500);
+  for (std::size_t i = 0; i < wave.size(); ++i) {
+    wave[i] = 80 + 30 * std::sin(static_cast<double>(i) / 40);
+    ramp[i] = 40 + static_cast<double>(i % 300) / 4;
+  }
+  PutSpectrum(state, 1, 4000, 1, wave, -100);
+  PutSpectrum(state, 6, 5500, 1, ramp, 0);
+  state.DataLambdaMin = state.PlotLambdaMin = 4000;
+  state.DataLambdaMax = state.PlotLambdaMax = 7000;
 }
 
 /// A save dialog that answers for the user and notes what it was asked.

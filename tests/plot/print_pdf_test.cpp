@@ -26,7 +26,6 @@
 #include "plot/printer_setup.h"
 #include "plot/qt_printer.h"
 #include "plot_test_support.h"
-#include "shell/error_text.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -167,19 +166,7 @@ QRect InkBox(const QImage& image) {
 class PrintPdfTest : public ::testing::Test {
  protected:
   PrintPdfTest() : services(state) {
-    FillErrorText(state);
-    FillSlotColors(state);
-    std::vector<double> wave(1500), ramp(1500);
-    for (std::size_t i = 0; i < wave.size(); ++i) {
-      wave[i] = 80 + 30 * std::sin(static_cast<double>(i) / 40);
-      ramp[i] = 40 + static_cast<double>(i % 300) / 4;
-    }
-    testing::PutSpectrum(state, 1, 4000, 1, wave, -100);
-    testing::PutSpectrum(state, 6, 5500, 1, ramp, 0);
-    state.DataLambdaMin = 4000;
-    state.DataLambdaMax = 7000;
-    state.PlotLambdaMin = 4000;
-    state.PlotLambdaMax = 7000;
+    testing::PutWaveAndRamp(state);
     saved_ = CurrentQtPrinter().Save();
   }
   ~PrintPdfTest() override { CurrentQtPrinter().Restore(*saved_); }
