@@ -28,7 +28,7 @@ constexpr unsigned char kCarriageReturn = 13;
 constexpr int64_t kCardLength = 80;
 // HeaderLineCount is a 16-bit number.
 constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
-// Bytes of the data block read and decoded at a time.
+// Bytes of the data block read from the file at a time.
 constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
 // The largest array a load keeps for the next one (4 M samples): a reload of
 // a spectrum up to that length finds its memory already touched; a longer

@@ -110,6 +110,13 @@ double BlockPeakMedianOfPresent(const std::vector<double>& samples, int64_t n, s
 
 namespace {
 
+// The largest of block[0..length-1] and 0; NaN is never greater.
+double BlockMaximum(const double* block, int64_t length) {
+  double peak = 0;
+  for (int64_t i = 0; i < length; ++i) peak = block[i] > peak ? block[i] : peak;
+  return peak;
+}
+
 // The maximum of each of `blocks` whole 50-sample blocks, each starting
 // from 0. Four blocks at a time: each block's first 48 samples are folded in
 // vectors of four, the four blocks' vectors are folded across one another,
@@ -152,12 +159,7 @@ void WholeBlockMaxima(const double* samples, int64_t blocks, double* maxima) {
       maxima[b + j] = peak;
     }
   }
-  for (; b < blocks; ++b) {
-    const double* block = samples + b * kPeakBlockLength;
-    double peak = 0;
-    for (int64_t i = 0; i < kPeakBlockLength; ++i) peak = block[i] > peak ? block[i] : peak;
-    maxima[b] = peak;
-  }
+  for (; b < blocks; ++b) maxima[b] = BlockMaximum(samples + b * kPeakBlockLength, kPeakBlockLength);
 }
 
 // levels[i] = 100 x values[i] / norm, each exactly as written (no
@@ -177,13 +179,9 @@ void AppendBlockPeaksOfPresent(const double* samples, int64_t count, std::vector
     const int64_t whole = std::min(kChunk, left / kPeakBlockLength);
     const int64_t blocks = std::min(kChunk, (left + kPeakBlockLength - 1) / kPeakBlockLength);
     WholeBlockMaxima(samples + first, whole, maxima);
-    if (blocks > whole) {
-      // The short last block.
-      const double* block = samples + first + whole * kPeakBlockLength;
-      double peak = 0;
-      for (int64_t i = 0; i < left - whole * kPeakBlockLength; ++i) peak = block[i] > peak ? block[i] : peak;
-      maxima[whole] = peak;
-    }
+    // The short last block.
+    if (blocks > whole)
+      maxima[whole] = BlockMaximum(samples + first + whole * kPeakBlockLength, left - whole * kPeakBlockLength);
     for (int64_t b = 0; b < blocks; ++b) {
       // A positive maximum is a present sample; only a block whose maximum
       // stays 0 is looked at again for one.

@@ -98,9 +98,9 @@ void LevelSummary::Blocks::Append(const double* values, int64_t count) {
   const int64_t blocks = (count + kFanout - 1) / kFanout;
   low.resize(first + static_cast<std::size_t>(blocks));
   high.resize(first + static_cast<std::size_t>(blocks));
-  const double* lo_out = low.data() + first;
-  const double* hi_out = high.data() + first;
-  FoldLevel(values, values, count, low.data() + first, high.data() + first);
+  double* lo_out = low.data() + first;
+  double* hi_out = high.data() + first;
+  FoldLevel(values, values, count, lo_out, hi_out);
   for (int64_t b = 0; b < blocks; ++b) Take(lo_out[b], hi_out[b], lowest, highest);
 }
 
