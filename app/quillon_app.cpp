@@ -3,14 +3,14 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "fits/accept_file.h"
-#include "fits/file_chooser.h"
-#include "plot/plot_window.h"
-#include "plot/plot_window_host.h"
-#include "shell/main_window.h"
-#include "windows/about_window.h"
-#include "windows/header_viewer.h"
-#include "windows/help_window.h"
+#include "session/accept_file.h"
+#include "qt/file_chooser.h"
+#include "qt/plot_window.h"
+#include "qt/plot_window_host.h"
+#include "qt/main_window.h"
+#include "qt/about_window.h"
+#include "qt/header_viewer.h"
+#include "qt/help_window.h"
 
 namespace quillon {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings_file.h"
-#include "shell/shared_state.h"
-#include "shell/window_holder.h"
-#include "shell/window_services.h"
+#include "session/settings_file.h"
+#include "session/shared_state.h"
+#include "qt/window_holder.h"
+#include "session/window_services.h"
 
 namespace quillon {
 

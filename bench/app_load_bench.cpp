@@ -24,9 +24,9 @@
 
 #include "app/quillon_app.h"
 #include "bench/million_samples.h"
-#include "fits/accept_file.h"
-#include "plot/plot_window.h"
-#include "shell/main_window.h"
+#include "session/accept_file.h"
+#include "qt/plot_window.h"
+#include "qt/main_window.h"
 
 namespace quillon {
 namespace {

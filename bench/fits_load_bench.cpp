@@ -30,11 +30,11 @@
 
 #include "bench/before/fits_loader.h"
 #include "fits/byte_source.h"
-#include "fits/fits_loader.h"
+#include "spectrum/spectrum_reader.h"
 #include "fits/sample_decoder.h"
-#include "shell/large_buffer.h"
-#include "shell/shared_state.h"
-#include "shell/window_services.h"
+#include "base/large_buffer.h"
+#include "session/shared_state.h"
+#include "session/window_services.h"
 
 namespace quillon {
 namespace {

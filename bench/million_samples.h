@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <random>
 
-#include "shell/shared_state.h"
+#include "session/shared_state.h"
 
 namespace quillon {
 

@@ -27,11 +27,11 @@
 
 #include "bench/before/renderer.h"
 #include "bench/million_samples.h"
-#include "plot/display_list.h"
-#include "plot/raster_surface.h"
-#include "plot/renderer.h"
-#include "shell/qt_twips.h"
-#include "shell/shared_state.h"
+#include "render/display_list.h"
+#include "qt/raster_surface.h"
+#include "render/renderer.h"
+#include "qt/twips.h"
+#include "session/shared_state.h"
 
 namespace quillon {
 namespace {

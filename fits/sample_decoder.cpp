@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include "shell/large_buffer.h"
-#include "shell/vector_clones.h"
+#include "base/large_buffer.h"
+#include "base/vector_clones.h"
 
 namespace quillon {
 

@@ -16,10 +16,10 @@
 #include <string_view>
 
 #include "fits/byte_source.h"
-#include "fits/fits_loader.h"
+#include "spectrum/spectrum_reader.h"
 #include "fits/header_reader.h"
-#include "shell/shared_state.h"
-#include "shell/window_services.h"
+#include "session/shared_state.h"
+#include "session/window_services.h"
 
 namespace {
 

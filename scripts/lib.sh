@@ -10,7 +10,7 @@ QUILLON_PACKAGES=(
   libcfitsio-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool poppler-utils imagemagick fonts-dejavu-core fonts-liberation2
-  appstream
+  appstream python3
 )
 
 quillon_install_packages() {

@@ -15,7 +15,7 @@
 #include "fits/header_reader.h"
 #include "bench/before/sample_decoder.h"
 #include "bench/before/spectrum_statistics.h"
-#include "shell/int_convert.h"
+#include "base/int_convert.h"
 
 namespace quillon::before {
 

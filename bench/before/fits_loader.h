@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fits/byte_source.h"
-#include "shell/shared_state.h"
-#include "shell/window_services.h"
+#include "session/shared_state.h"
+#include "session/window_services.h"
 
 namespace quillon::before {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plot/number_format.h"
+#include "render/number_format.h"
 
 namespace quillon::before {
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "plot/renderer.h"
-#include "shell/shared_state.h"
+#include "render/renderer.h"
+#include "session/shared_state.h"
 
 namespace quillon::before {
 

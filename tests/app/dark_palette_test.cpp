@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "app/quillon_app.h"
-#include "fits/file_chooser.h"
-#include "plot/plot_window.h"
-#include "shell/main_window.h"
-#include "shell/qt_twips.h"
+#include "qt/file_chooser.h"
+#include "qt/plot_window.h"
+#include "qt/main_window.h"
+#include "qt/twips.h"
 #include "support/fits_writer.h"
 #include "support/temp_dir.h"
-#include "windows/about_window.h"
+#include "qt/about_window.h"
 
 namespace quillon {
 namespace {

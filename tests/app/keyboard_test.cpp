@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "app/quillon_app.h"
-#include "fits/file_chooser.h"
-#include "plot/plot_window.h"
-#include "shell/main_window.h"
-#include "shell/settings_file.h"
+#include "qt/file_chooser.h"
+#include "qt/plot_window.h"
+#include "qt/main_window.h"
+#include "session/settings_file.h"
 #include "support/fits_writer.h"
 #include "support/temp_dir.h"
-#include "windows/about_window.h"
-#include "windows/header_viewer.h"
-#include "windows/help_window.h"
+#include "qt/about_window.h"
+#include "qt/header_viewer.h"
+#include "qt/help_window.h"
 
 namespace quillon {
 namespace {

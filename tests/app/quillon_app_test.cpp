@@ -20,15 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "fits/file_chooser.h"
-#include "plot/plot_window.h"
-#include "shell/main_window.h"
-#include "shell/qt_twips.h"
-#include "shell/settings_file.h"
+#include "qt/file_chooser.h"
+#include "qt/plot_window.h"
+#include "qt/main_window.h"
+#include "qt/twips.h"
+#include "session/settings_file.h"
 #include "support/fits_writer.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
-#include "windows/header_viewer.h"
+#include "qt/header_viewer.h"
 
 namespace quillon {
 namespace {

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "plot/renderer.h"
-#include "shell/shared_state.h"
+#include "render/renderer.h"
+#include "session/shared_state.h"
 
 namespace quillon::legacy {
 

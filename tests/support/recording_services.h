@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/window_services.h"
+#include "session/window_services.h"
 
 namespace quillon::testing {
 

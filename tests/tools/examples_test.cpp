@@ -13,8 +13,8 @@
 #include <set>
 #include <string>
 
-#include "fits/fits_loader.h"
-#include "shell/shared_state.h"
+#include "spectrum/spectrum_reader.h"
+#include "session/shared_state.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 

@@ -24,9 +24,9 @@
 #include <system_error>
 #include <vector>
 
-#include "fits/fits_loader.h"
-#include "shell/shared_state.h"
-#include "shell/window_services.h"
+#include "spectrum/spectrum_reader.h"
+#include "session/shared_state.h"
+#include "session/window_services.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION "unknown"

@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "fits/accept_file.h"
-#include "plot/export_file.h"
-#include "plot/plot_export.h"
-#include "plot/plot_window.h"
-#include "plot/plot_window_host.h"
-#include "shell/shared_state.h"
-#include "shell/window_services.h"
+#include "session/accept_file.h"
+#include "session/export_file.h"
+#include "qt/plot_export.h"
+#include "qt/plot_window.h"
+#include "qt/plot_window_host.h"
+#include "session/shared_state.h"
+#include "session/window_services.h"
 
 namespace quillon {
 namespace {

@@ -1,0 +1,53 @@
+#pragma once
+// frmHelp, "Help": a title and three fixed paragraphs in word-wrapped labels.
+// Its height follows from its width and the length of the text every time
+// the window changes size (HelpWindowLogic); the user sets only the width.
+
+#include <QSize>
+#include <QWidget>
+#include <array>
+
+#include "session/shared_state.h"
+#include "qt/held_position.h"
+#include "session/help_layout.h"
+
+class QLabel;
+
+namespace quillon {
+
+class frmHelp : public QWidget, private HelpView {
+  Q_OBJECT
+
+ public:
+  /// Creates the window (hidden) and runs Form_Load; show it with show() and
+  /// raise(). `state` must outlive it. The window deletes itself when closed,
+  /// after Form_Unload has stored HelpLeft/Top/Width/Height.
+  explicit frmHelp(SharedState& state, QWidget* parent = nullptr);
+
+  /// The title label Label0.
+  QLabel* Label0() const { return Label0_; }
+  /// Paragraph label Label1(k), k = 1..3; null for any other k.
+  QLabel* Label1(int k) const;
+  const HelpWindowLogic& Logic() const { return logic_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ApplyPosition(double left, double top) override;
+  void ApplySize(double width, double height) override;
+  void ApplyTexts(const std::string& title, const std::array<std::string, 17>& paragraphs) override;
+  void ApplyLayout(const HelpLayout& layout) override;
+  QSize FrameExtra() const;
+
+  QLabel* Label0_ = nullptr;
+  std::array<QLabel*, kHelpParagraphs> Label1_{};
+  HelpWindowLogic logic_;
+  HeldPosition position_;
+  QSize handled_client_;
+  bool displayed_ = false;
+};
+
+}  // namespace quillon

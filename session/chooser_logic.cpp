@@ -1,0 +1,284 @@
+#include "session/chooser_logic.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+
+namespace quillon {
+
+namespace fs = std::filesystem;
+
+// ---- Size rules -------------------------------------------------------------
+
+namespace {
+// A NaN or infinite size can only come from a broken caller; lay it out as
+// the minimum rather than hand non-finite geometry to the window.
+double AtLeast(double value, double minimum) {
+  if (!std::isfinite(value) || value < minimum) return minimum;
+  return value;
+}
+}  // namespace
+
+ChooserSize SnapChooserSize(double width, double height) {
+  return ChooserSize{AtLeast(width, kChooserMinWidth), AtLeast(height, kChooserMinHeight)};
+}
+
+ChooserLayout ComputeChooserLayout(double width, double height) {
+  const double W = AtLeast(width, kChooserMinWidth);
+  const double H = AtLeast(height, kChooserMinHeight);
+  ChooserLayout layout;
+  // Left column, vertically: the file list takes the height, the type list follows it.
+  layout.File1Height = H - 2100;
+  layout.Label2Top = layout.File1Height + 990;
+  layout.Combo1Top = layout.File1Height + 1230;
+  // Right column, vertically: the folder list takes the height, the drive list follows it.
+  layout.Dir1Height = H - 1890;
+  layout.Label5Top = layout.Dir1Height + 780;
+  layout.Drive1Top = layout.Dir1Height + 1020;
+  // Widths: whatever lies beyond 7830 twips is shared equally by the two columns.
+  const double w = (W - 7830) / 2;
+  layout.LeftColumnWidth = w + 3015;
+  layout.RightColumnWidth = w + 2655;
+  layout.RightColumnLeft = layout.LeftColumnWidth + 345;
+  layout.ButtonLeft = layout.RightColumnWidth + layout.LeftColumnWidth + 570;
+  return layout;
+}
+
+// ---- Patterns and sorting ---------------------------------------------------
+
+namespace {
+char Lower(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<char>(u - 'A' + 'a') : c;
+}
+}  // namespace
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*") return true;  // as file dialogs have it: every file, dotted or not
+  // Greedy matching with a single backtrack point: the last '*' seen.
+  std::size_t n = 0, p = 0;
+  std::size_t star = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      star_n = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++star_n;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+void SortAsFileList(std::vector<std::string>& names) {
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const bool a_first = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                                      [](char x, char y) { return Lower(x) < Lower(y); });
+    const bool b_first = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
+                                                      [](char x, char y) { return Lower(x) < Lower(y); });
+    if (a_first != b_first) return a_first;
+    return a < b;
+  });
+}
+
+// ---- Folder contents --------------------------------------------------------
+
+namespace {
+
+std::string CannotRead(const std::string& folder, const std::string& reason) {
+  return "The folder \"" + folder + "\" cannot be read: " + reason + ".";
+}
+
+enum class EntryKind { kFile, kFolder };
+
+FolderNames ReadFolder(const std::string& folder, EntryKind kind, const std::string& pattern) {
+  FolderNames result;
+  if (folder.empty()) {
+    result.error = CannotRead(folder, "no folder was given");
+    return result;
+  }
+  std::error_code ec;
+  const fs::file_status status = fs::status(folder, ec);
+  if (ec) {
+    result.error = CannotRead(folder, ec.message());
+    return result;
+  }
+  if (!fs::is_directory(status)) {
+    result.error = CannotRead(folder, "it is not a folder");
+    return result;
+  }
+  fs::directory_iterator it(folder, ec);
+  if (ec) {
+    result.error = CannotRead(folder, ec.message());
+    return result;
+  }
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::string name = it->path().filename().string();
+    if (name.empty() || name.front() == '.') continue;  // hidden, as file lists usually have it
+    std::error_code entry_ec;  // a broken link or an entry that vanished is simply not listed
+    if (kind == EntryKind::kFolder) {
+      if (!it->is_directory(entry_ec)) continue;
+    } else {
+      if (!it->is_regular_file(entry_ec) || !MatchesPattern(name, pattern)) continue;
+    }
+    result.names.push_back(std::move(name));
+  }
+  if (ec) {
+    result.names.clear();
+    result.error = CannotRead(folder, ec.message());
+    return result;
+  }
+  SortAsFileList(result.names);
+  return result;
+}
+
+}  // namespace
+
+FolderNames ListMatchingFiles(const std::string& folder, const std::string& pattern) {
+  return ReadFolder(folder, EntryKind::kFile, pattern);
+}
+
+FolderNames ListSubfolders(const std::string& folder) { return ReadFolder(folder, EntryKind::kFolder, {}); }
+
+std::string NormalizeFolderPath(const std::string& path) {
+  if (path.empty()) return {};
+  fs::path p(path);
+  if (p.is_relative()) {
+    std::error_code ec;
+    p = fs::absolute(p, ec);
+    if (ec) return {};
+  }
+  std::string text = p.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+FolderList BuildFolderList(const std::string& path) {
+  FolderList list;
+  list.path = NormalizeFolderPath(path);
+  if (list.path.empty()) {
+    list.error = CannotRead(path, "the path cannot be resolved");
+    return list;
+  }
+  FolderNames subfolders = ListSubfolders(list.path);
+  if (!subfolders.ok()) {
+    list.error = std::move(subfolders.error);
+    return list;
+  }
+  // Ancestors from the root down to the path itself.
+  std::string so_far;
+  int depth = 0;
+  for (const fs::path& part : fs::path(list.path)) {
+    const std::string name = part.string();
+    if (name.empty()) continue;
+    if (so_far.empty()) {
+      so_far = name;  // the root, "/"
+    } else {
+      so_far += (so_far.back() == '/' ? "" : "/") + name;
+    }
+    list.entries.push_back(FolderEntry{name, so_far, depth++, true});
+  }
+  list.current = list.entries.empty() ? 0 : list.entries.size() - 1;
+  const std::string prefix = list.path == "/" ? "/" : list.path + "/";
+  for (const std::string& name : subfolders.names) {
+    list.entries.push_back(FolderEntry{name, prefix + name, depth, false});
+  }
+  return list;
+}
+
+// ---- Drives -----------------------------------------------------------------
+
+namespace {
+
+// Mount-table fields escape blanks, tabs, newlines and backslashes as \ooo.
+std::string UnescapeMountField(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const std::string_view digits = field.substr(i + 1, 3);
+      if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+        out.push_back(static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0')));
+        i += 3;
+        continue;
+      }
+    }
+    out.push_back(field[i]);
+  }
+  return out;
+}
+
+bool IsPseudoFileSystem(std::string_view type) {
+  static constexpr std::array<std::string_view, 26> kPseudo = {
+      "proc",      "sysfs",      "cgroup",    "cgroup2",   "devpts",          "devtmpfs",   "tmpfs",
+      "ramfs",     "mqueue",     "debugfs",   "tracefs",   "securityfs",      "pstore",     "bpf",
+      "configfs",  "fusectl",    "hugetlbfs", "autofs",    "binfmt_misc",     "efivarfs",   "rpc_pipefs",
+      "nsfs",      "selinuxfs",  "squashfs",  "fuse.portal", "fuse.gvfsd-fuse"};
+  return std::find(kPseudo.begin(), kPseudo.end(), type) != kPseudo.end();
+}
+
+bool IsUnder(std::string_view path, std::string_view folder) {
+  if (folder == "/") return !path.empty() && path.front() == '/';
+  return path == folder || (path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+                            path[folder.size()] == '/');
+}
+
+}  // namespace
+
+std::vector<std::string> ParseMountPoints(std::string_view mounts_text) {
+  std::vector<std::string> points;
+  std::istringstream lines{std::string(mounts_text)};
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string device, mount_point, type;
+    if (!(fields >> device >> mount_point >> type)) continue;
+    std::string point = UnescapeMountField(mount_point);
+    if (point.empty() || point.front() != '/' || IsPseudoFileSystem(type)) continue;
+    if (IsUnder(point, "/proc") || IsUnder(point, "/sys") || IsUnder(point, "/dev")) continue;
+    while (point.size() > 1 && point.back() == '/') point.pop_back();
+    if (point != "/") points.push_back(std::move(point));
+  }
+  std::sort(points.begin(), points.end());
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  points.insert(points.begin(), "/");
+  return points;
+}
+
+std::vector<std::string> ListDrives() {
+  std::ifstream in("/proc/self/mounts");
+  if (!in) return {"/"};
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> drives = ParseMountPoints(text);
+  // Bind-mounted files (common in containers) are no drives.
+  std::erase_if(drives, [](const std::string& point) {
+    std::error_code ec;
+    return point != "/" && !fs::is_directory(point, ec);
+  });
+  return drives;
+}
+
+std::size_t DriveIndexOfPath(const std::vector<std::string>& drives, const std::string& path) {
+  std::size_t best = 0, best_length = 0;
+  for (std::size_t i = 0; i < drives.size(); ++i) {
+    if (IsUnder(path, drives[i]) && drives[i].size() > best_length) {
+      best = i;
+      best_length = drives[i].size();
+    }
+  }
+  return best;
+}
+
+}  // namespace quillon

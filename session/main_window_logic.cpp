@@ -1,0 +1,187 @@
+#include "session/main_window_logic.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "session/error_text.h"
+#include "base/int_convert.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr double kRowPitch = 600;
+constexpr double kCellHeight = 255;
+
+double CellTop(int16_t row) { return 480 + kRowPitch * row; }
+bool IsOdd(int16_t row) { return row % 2 != 0; }
+
+}  // namespace
+
+bool IsRowDetail(RowControl control) {
+  switch (control) {
+    case RowControl::Command1:
+    case RowControl::Label4:
+    case RowControl::Label3:
+      return false;
+    default:
+      return true;
+  }
+}
+
+TwipsBox RowControlBox(RowControl control, int16_t row) {
+  const double top = CellTop(row);
+  switch (control) {
+    case RowControl::Command1:
+      return {120, 360 + kRowPitch * row, 855, 495};
+    case RowControl::Label4:
+      return {1080, top, 255, kCellHeight};
+    case RowControl::Label3:
+      return {1440, top, 255, kCellHeight};
+    case RowControl::Command4:
+      return {1800, top, 495, kCellHeight};
+    case RowControl::Label7:
+      return {2400, top, 2295, kCellHeight};
+    case RowControl::Label8:
+      return {4800, top, 1455, kCellHeight};
+    case RowControl::Label13:
+      return {6360, top, 855, kCellHeight};
+    case RowControl::VScroll1:
+      return {IsOdd(row) ? 7320.0 : 8520.0, 120 + kRowPitch * row, 255, 975};
+    case RowControl::Label10:
+      return {IsOdd(row) ? 7680.0 : 8880.0, top, 495, kCellHeight};
+    case RowControl::Line10: {
+      const RowLine line = RowLineOf(row);
+      return {std::min(line.x1, line.x2), line.y, std::abs(line.x1 - line.x2), 0};
+    }
+    case RowControl::HScroll1:
+      return {9480, top, 975, kCellHeight};
+    case RowControl::Label12:
+      return {10560, top, 495, kCellHeight};
+    case RowControl::Command2:
+      return {11160, top, 735, kCellHeight};
+  }
+  return {};
+}
+
+RowLine RowLineOf(int16_t row) {
+  const double y = 600 + kRowPitch * row;
+  return IsOdd(row) ? RowLine{9360, 8280, y} : RowLine{8400, 7320, y};
+}
+
+int16_t RowAtClientY(double y) {
+  if (!std::isfinite(y)) return 0;
+  const double band = std::floor((y - 360) / kRowPitch);
+  if (band < 1 || band > kSlotCount) return 0;
+  return static_cast<int16_t>(band);
+}
+
+std::string OffsetText(int16_t offset) { return std::to_string(offset); }
+
+std::string LevelText(double norm) {
+  if (!std::isfinite(norm)) return "0";
+  // Whole digits of any size, not only those that fit an integer type.
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::floor(norm), std::chars_format::fixed, 0);
+  std::string text(buffer, result.ptr);
+  return text == "-0" ? "0" : text;
+}
+
+MainWindowLogic::MainWindowLogic(SharedState& state, WindowServices& services, MainView& view)
+    : state_(state), services_(services), view_(view) {}
+
+bool MainWindowLogic::IsRow(int16_t row) const { return row >= 1 && row <= state_.SlotCount && row <= kSlotCount; }
+
+void MainWindowLogic::Form_Load(const std::filesystem::path& settings_file) {
+  state_.SlotCount = kSlotCount;
+  ReadSettingsFile(state_, settings_file);  // any failure: every setting takes its default, silently
+  view_.PlaceWindow(state_.MainLeft, state_.MainTop);
+  for (int16_t r = 1; r <= state_.SlotCount; ++r) {
+    state_.SlotLoaded[r] = kFalse;
+    view_.SetRowDetailsVisible(r, false);
+  }
+  FillSlotColors(state_);
+  state_.DataLambdaMin = 99999;
+  state_.DataLambdaMax = -99999;
+  state_.PlotWindowOpen = kFalse;
+  for (int16_t r = 1; r <= state_.SlotCount; ++r) state_.SlotOffset[r] = DefaultSlotOffset(r);
+  // Setting a value that differs from the bar's runs VScroll1_Change(r), which
+  // writes the offset cell; the bar that already stands at its offset does not.
+  for (int16_t r = 1; r <= state_.SlotCount; ++r) {
+    view_.SetOffsetBarMaximum(r, kOffsetBarMaximum);
+    view_.SetOffsetBarMinimum(r, kOffsetBarMinimum);
+    view_.SetOffsetBarValue(r, state_.SlotOffset[r]);
+    view_.SetOffsetBarSteps(r, kOffsetBarSmallStep, kOffsetBarLargeStep);
+  }
+  state_.SpectraLoaded = kFalse;
+  FillErrorText(state_);
+}
+
+void MainWindowLogic::Form_Unload(const std::filesystem::path& settings_file) {
+  state_.MainLeft = RoundToInt16(view_.WindowLeft());
+  state_.MainTop = RoundToInt16(view_.WindowTop());
+  const std::string reason = WriteSettingsFile(state_, settings_file);
+  if (!reason.empty()) services_.ShowMessage(SettingsWriteFailureMessage(settings_file, reason));
+}
+
+void MainWindowLogic::Command1_Click(int16_t row) {
+  if (!IsRow(row)) return;
+  state_.CurrentSlot = row;
+  services_.OpenFileChooser();
+}
+
+void MainWindowLogic::Command2_Click(int16_t row) {
+  if (!IsRow(row)) return;
+  state_.CurrentSlot = row;
+  state_.SlotLoaded[row] = kFalse;
+  view_.SetRowDetailsVisible(row, false);  // the cells keep their texts, hidden
+  if (CountLoadedSlots(state_) == 0) state_.SpectraLoaded = kFalse;
+  if (state_.PlotWindowOpen == kTrue) {
+    UpdateDataRange(state_);
+    if (CountLoadedSlots(state_) > 0) {
+      services_.ClearPlotWindow();
+      services_.RenderPlot();
+    } else {
+      // Hidden, not unloaded: PlotWindowOpen stays set, so the next load shows it again.
+      services_.HidePlotWindow();
+      state_.DataLambdaMin = 9999;
+      state_.DataLambdaMax = -9999;
+    }
+  }
+}
+
+void MainWindowLogic::Command3_Click() { services_.RenderPlot(); }
+
+void MainWindowLogic::Command4_Click(int16_t row) {
+  if (!IsRow(row)) return;
+  state_.CurrentSlot = row;
+  if (state_.SlotLoaded[row] == kTrue) services_.ShowHeaderCards(row);
+}
+
+void MainWindowLogic::VScroll1_Change(int16_t row) {
+  if (!IsRow(row)) return;
+  state_.SlotOffset[row] = ClampToInt16(view_.OffsetBarValue(row));
+  if (IsSet(state_.SpectraLoaded)) services_.RenderPlot();
+  view_.SetCellText(row, RowCell::Offset, OffsetText(state_.SlotOffset[row]));
+}
+
+void MainWindowLogic::mHelpIntro_Click() { services_.ShowHelpWindow(); }
+
+void MainWindowLogic::mAbout_Click() { services_.ShowAboutWindow(); }
+
+void MainWindowLogic::ShowLoadedRow(int16_t slot) {
+  if (!IsRow(slot)) return;
+  view_.SetRowDetailsVisible(slot, true);
+  view_.SetCellText(slot, RowCell::FileName, state_.SlotFileName[slot]);
+  view_.SetCellText(slot, RowCell::Object, state_.SlotObject[slot]);
+  view_.SetCellText(slot, RowCell::Level, LevelText(state_.SlotNorm[slot]));
+  view_.SetCellText(slot, RowCell::Offset, OffsetText(state_.SlotOffset[slot]));
+  view_.SetCellText(slot, RowCell::Velocity, "0");
+}
+
+void MainWindowLogic::SetOffsetText(int16_t slot, const std::string& text) {
+  if (IsRow(slot)) view_.SetCellText(slot, RowCell::Offset, text);
+}
+
+}  // namespace quillon

@@ -1,0 +1,109 @@
+#pragma once
+// The plot window's view arithmetic, free of Qt: zoom in and out, full range,
+// the scroll bar that carries the view's centre, the cursor read-out and the
+// window geometry the window records. Wavelengths in Angstroms, positions in
+// twips of the plot window's client area.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "session/shared_state.h"
+
+namespace quillon {
+
+/// The five properties of the scroll bar HScroll1 (whole Angstroms).
+struct ScrollBarSettings {
+  int32_t min = 0;
+  int32_t max = 0;
+  int32_t value = 0;
+  int32_t small_change = 1;
+  int32_t large_change = 1;
+  bool operator==(const ScrollBarSettings&) const = default;
+};
+
+/// The scroll bar as the view arithmetic drives it. Setting a property may run
+/// the scroll bar's change handler at once, inside the setter.
+class ScrollBarControl {
+ public:
+  virtual ~ScrollBarControl() = default;
+  virtual void SetMin(int32_t value) = 0;
+  virtual void SetMax(int32_t value) = 0;
+  virtual void SetValue(int32_t value) = 0;
+  virtual void SetSmallChange(int32_t value) = 0;
+  virtual void SetLargeChange(int32_t value) = 0;
+};
+
+/// The scroll-bar values for the present view: Min and Max are the centres
+/// that keep a view of PlotLambdaSpan inside the data range, Value the view's
+/// centre, the steps a tenth and the whole of the span. Each is the nearest
+/// 32-bit integer (halves to even); both steps are at least 1, so views under
+/// 5 Angstroms and wavelengths beyond 32767 Angstroms still scroll.
+ScrollBarSettings ComputeScrollBar(const SharedState& state);
+
+/// The scroll-bar update: sets Min, Max, Value, SmallChange and LargeChange in
+/// that order, each from the state at the moment it is set (a change of
+/// position it causes runs the scroll handler nested).
+void UpdateScrollBar(const SharedState& state, ScrollBarControl& bar);
+
+/// "In": narrows the view to its middle half. Returns false, changing nothing,
+/// when the result would be narrower than a tenth of the data range or the
+/// data range is empty or not finite.
+[[nodiscard]] bool ZoomIn(SharedState& state);
+
+/// "Out": widens the view by half its width on each side, each end held at the
+/// data range's (an end within 1e-5 of it, relative, snaps to it; absolute for
+/// an end at 0 Angstroms). Always changes the view.
+void ZoomOut(SharedState& state);
+
+/// "Full Range": the view becomes the data range.
+void ShowFullRange(SharedState& state);
+
+/// Scrolling: re-centres the view on `centre` (Angstroms) keeping its width.
+void CentreView(SharedState& state, int32_t centre);
+
+/// The cursor read-out at (x, y), twips.
+struct CursorReadOut {
+  bool inside = false;     ///< strictly inside the last drawing's frame
+  std::string wavelength;  ///< FormatValue(wavelength, 8, 2) when inside
+  std::string intensity;   ///< FormatValue(intensity, 8, 0) when inside
+};
+
+/// Inverts the last drawing's mapping. Points on the frame's edges are
+/// outside, and so is everything when the frame has no width or height.
+CursorReadOut ReadOutAt(const SharedState& state, float x, float y);
+
+/// The controls of the plot window's bottom row, in the order their tops are
+/// set after a resize.
+enum class BottomControl { Label5, Label7, Label9, Label10, Label11, HScroll1, Command1, Command2, Command3 };
+
+/// Fixed place of a bottom-row control; its top is the window height minus
+/// `rise`. Twips.
+struct BottomPlace {
+  BottomControl control;
+  int32_t left, width, height, rise;
+};
+
+inline constexpr std::array<BottomPlace, 9> kBottomRow = {{
+    {BottomControl::Label5, 120, 1095, 255, 1300},
+    {BottomControl::Label7, 1320, 855, 255, 1300},
+    {BottomControl::Label9, 2400, 735, 255, 1300},
+    {BottomControl::Label10, 3240, 975, 255, 1300},
+    {BottomControl::Label11, 4560, 615, 255, 1320},
+    {BottomControl::HScroll1, 5280, 1935, 255, 1660},
+    {BottomControl::Command1, 4440, 735, 375, 1420},
+    {BottomControl::Command2, 5280, 615, 255, 1300},
+    {BottomControl::Command3, 6000, 1215, 255, 1300},
+}};
+
+/// Top of a bottom-row control for a window of outer height `plot_height`, twips.
+int32_t BottomTop(const BottomPlace& place, int16_t plot_height);
+
+/// Window geometry as stored in the shared state: each value the nearest
+/// 16-bit integer, clamped (a minimised window may report anything).
+struct RecordedGeometry {
+  int16_t left, top, width, height;
+};
+RecordedGeometry RecordGeometry(double left, double top, double width, double height);
+
+}  // namespace quillon

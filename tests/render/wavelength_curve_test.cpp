@@ -1,0 +1,220 @@
+// The renderer places each slot's samples by its wavelength scale: linear
+// spectra exactly as before, spectra stored red to blue and logarithmic
+// scales at their true wavelengths, missing samples as breaks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "render/display_list.h"
+#include "render/renderer.h"
+#include "support/plot_test_support.h"
+#include "support/legacy_curves.h"
+
+namespace quillon {
+namespace {
+
+using testing::PutSpectrum;
+using testing::RecordingHost;
+
+constexpr int32_t kRed = 0x000000FF;  // slot 1
+
+SharedState StandardState() {
+  SharedState state;
+  state.PlotWidth = 10000;
+  state.PlotHeight = 5000;
+  return state;
+}
+
+std::vector<RecordedLine> CurveLines(const DisplayList& list, int32_t color) {
+  std::vector<RecordedLine> out;
+  for (const RecordedLine& l : list.Lines())
+    if (l.color == color) out.push_back(l);
+  if (!out.empty()) out.pop_back();  // the zero-level marker
+  return out;
+}
+
+// ---- The scale itself ---------------------------------------------------------
+
+TEST(WavelengthScaleTest, AtAndPixelAtAreInverseForEveryKindOfScale) {
+  const WavelengthScale scales[] = {
+      {4000, 2, false}, {5000, -1.5, false}, {std::log10(3800.0), 1e-4, true}, {std::log10(9000.0), -2e-5, true}};
+  for (const WavelengthScale& s : scales) {
+    for (double p : {0.0, 1.0, 17.5, 2999.0}) {
+      EXPECT_NEAR(s.PixelAt(s.At(p)), p, 1e-7) << s.origin << " " << s.step;
+    }
+  }
+  EXPECT_EQ((WavelengthScale{4000, 2, false}).At(3), 4006);
+  EXPECT_DOUBLE_EQ((WavelengthScale{3.6, 0.001, true}).At(100), std::pow(10.0, 3.7));
+  EXPECT_TRUE((WavelengthScale{5000, -1, false}).Descending());
+  // Reversed: position k of the result is pixel n - k of the original.
+  const WavelengthScale down{5000, -2, false};
+  const WavelengthScale up = down.Reversed(100);
+  EXPECT_FALSE(up.Descending());
+  for (double k : {0.0, 1.0, 40.0, 100.0}) EXPECT_EQ(up.At(k), down.At(100 - k));
+  const WavelengthScale log_down{3.8, -1e-4, true};
+  EXPECT_NEAR(log_down.Reversed(50).At(10), log_down.At(40), 1e-9);
+}
+
+TEST(WavelengthScaleTest, ALinearSlotIsDescribedByItsSharedFields) {
+  SharedState state;
+  PutSpectrum(state, 3, 4000, 2, std::vector<double>(10, 1.0));
+  EXPECT_EQ(SlotWavelengthScale(state, 3), (WavelengthScale{4000, 2, false}));
+  // Stored red to blue: pixel 0 is the long-wavelength end.
+  state.SlotDispersion[3] = -2;
+  state.SlotLambdaStart[3] = 3980;
+  state.SlotLambdaEnd[3] = 4000;
+  EXPECT_EQ(SlotWavelengthScale(state, 3), (WavelengthScale{4000, -2, false}));
+  state.SlotScale[3] = {3.5, 1e-4, true};
+  EXPECT_EQ(SlotWavelengthScale(state, 3), (WavelengthScale{3.5, 1e-4, true}));
+}
+
+// ---- Linear spectra: the picture of today -----------------------------------
+
+// Random linear ascending spectra in random views: the curves and markers are
+// line for line what the renderer drew before it had wavelength scales, so
+// the picture is the same pixel for pixel on every surface.
+TEST(WavelengthCurveTest, LinearSpectraAreDrawnExactlyAsBefore) {
+  std::mt19937_64 random(14);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int trial = 0; trial < 60; ++trial) {
+    SCOPED_TRACE(trial);
+    SharedState state = StandardState();
+    const int slots = 1 + static_cast<int>(random() % 4);
+    double lo = 1e300, hi = -1e300;
+    for (int s = 1; s <= slots; ++s) {
+      const auto n = static_cast<std::size_t>(1 + random() % 700);
+      std::vector<double> levelled(n);
+      for (double& v : levelled) v = 150 * unit(random) - 20;
+      if (trial % 5 == 0) levelled[n / 2] = std::nan("");  // a missing sample
+      const double start = 3000 + 4000 * unit(random);
+      const double step = trial % 7 == 0 ? 0.0 : 0.01 + 3 * unit(random);
+      PutSpectrum(state, s * 3, start, step, levelled, static_cast<int16_t>(20 * (s * 3 - 15)));
+      lo = std::min(lo, start);
+      hi = std::max(hi, start + step * static_cast<double>(n));
+    }
+    // Whole range, or a random zoom and pan across it.
+    const double a = trial % 3 == 0 ? 0 : unit(random), b = trial % 3 == 0 ? 1 : unit(random);
+    state.PlotLambdaMin = lo + (hi - lo) * std::min(a, b) - 50;
+    state.PlotLambdaMax = lo + (hi - lo) * std::max(a, b) + 1;
+    RecordingHost host(state, 10000);
+    RenderPlot(state, host);
+    DisplayList legacy;
+    legacy::DrawCurvesAndMarkers(state, legacy);
+    const std::vector<RecordedLine> now = host.list.Lines();
+    const std::vector<RecordedLine> before = legacy.Lines();
+    ASSERT_GE(now.size(), before.size());
+    const std::vector<RecordedLine> tail(now.end() - static_cast<std::ptrdiff_t>(before.size()), now.end());
+    ASSERT_EQ(tail, before);
+  }
+}
+
+// ---- Spectra stored red to blue -----------------------------------------------
+
+// A spectrum stored red to blue is drawn exactly as the same samples stored
+// blue to red, inside the frame.
+TEST(WavelengthCurveTest, ADescendingSpectrumIsDrawnAsItsAscendingTwin) {
+  const std::vector<double> samples = {10, 80, 30, 55, std::nan(""), 60, 20, 95};
+  std::vector<double> reversed(samples.rbegin(), samples.rend());
+  const double n = static_cast<double>(samples.size());
+  for (const auto& [min, max] : {std::pair{4990.0, 5020.0}, std::pair{4995.0, 5005.0}, std::pair{5003.0, 5030.0}}) {
+    SCOPED_TRACE(min);
+    SharedState down = StandardState();
+    PutSpectrum(down, 1, 5016, -2, samples);  // pixel 0 at 5016, sample 8 at 5000
+    down.SlotLambdaStart[1] = 5016 - 2 * n;
+    down.SlotLambdaEnd[1] = 5016;
+    SharedState up = StandardState();
+    PutSpectrum(up, 1, 5000, 2, reversed);
+    for (SharedState* s : {&down, &up}) {
+      s->PlotLambdaMin = min;
+      s->PlotLambdaMax = max;
+    }
+    RecordingHost down_host(down), up_host(up);
+    RenderPlot(down, down_host);
+    RenderPlot(up, up_host);
+    EXPECT_EQ(down_host.list.Lines(), up_host.list.Lines());
+    for (const RecordedLine& l : CurveLines(down_host.list, kRed)) {
+      EXPECT_GE(std::min(l.x1, l.x2), 800);
+      EXPECT_LE(std::max(l.x1, l.x2), 9585 + 0.5 * 8786 * 2 / (max - min) + 1) << "within half a step of the frame";
+    }
+  }
+}
+
+// ---- Logarithmic scales -------------------------------------------------------
+
+TEST(WavelengthCurveTest, ALogarithmicSpectrumStepsWhereItsSamplesLie) {
+  for (double sign : {1.0, -1.0}) {
+    SCOPED_TRACE(sign);
+    SharedState state = StandardState();
+    const int n = 200;
+    std::vector<double> levelled(n);
+    for (int i = 0; i < n; ++i) levelled[static_cast<std::size_t>(i)] = 50 + 40 * std::sin(i / 7.0);
+    PutSpectrum(state, 1, 0, 0, levelled);
+    const WavelengthScale scale = sign > 0 ? WavelengthScale{3.6, 0.002, true}
+                                           : WavelengthScale{3.6 + 0.002 * n, -0.002, true};
+    state.SlotScale[1] = scale;
+    state.SlotDispersion[1] = (scale.At(n) - scale.At(0)) / n;
+    state.SlotLambdaStart[1] = std::min(scale.At(0), scale.At(n));
+    state.SlotLambdaEnd[1] = std::max(scale.At(0), scale.At(n));
+    state.PlotLambdaMin = state.SlotLambdaStart[1];
+    state.PlotLambdaMax = state.SlotLambdaEnd[1];
+    RecordingHost host(state);
+    RenderPlot(state, host);
+    const std::vector<RecordedLine> lines = CurveLines(host.list, kRed);
+    ASSERT_EQ(lines.size(), 2u * n - 1);
+    const double span = state.PlotLambdaMax - state.PlotLambdaMin;
+    const auto xc = [&](double v) { return (v - state.PlotLambdaMin) / span * 8786 + 800; };
+    // Step k runs to the wavelength of its sample; positions rise with wavelength.
+    for (int k = 1; k <= n; ++k) {
+      const double lambda = std::pow(10.0, 3.6 + 0.002 * k);
+      const RecordedLine& step = lines[static_cast<std::size_t>(2 * (k - 1))];
+      EXPECT_NEAR(step.x2, xc(lambda), 0.01) << k;
+      const double y = step.y1;
+      const int sample = sign > 0 ? k : n + 1 - k;
+      EXPECT_NEAR(y, 2950 - (levelled[static_cast<std::size_t>(sample - 1)] + 40) / (state.PlotIntensityMax + 40) * 2650,
+                  0.01);
+    }
+    EXPECT_NEAR(lines.front().x1, 800, 0.01);
+    EXPECT_NEAR(lines.back().x2, 9586, 0.01);
+
+    // Zoomed into the middle: the first step starts at the frame's edge and
+    // ends at the first sample inside the view.
+    state.PlotLambdaMin = std::pow(10.0, 3.6 + 0.002 * 50.3);
+    state.PlotLambdaMax = std::pow(10.0, 3.6 + 0.002 * 120.3);
+    RenderPlot(state, host);
+    const SlotPixelRange range = VisibleSamples(state, 1);
+    EXPECT_EQ(range.first, 51);
+    EXPECT_EQ(range.last, 120);
+    const std::vector<RecordedLine> zoomed = CurveLines(host.list, kRed);
+    EXPECT_NEAR(zoomed.front().x1, 800, 0.01);
+    const double span2 = state.PlotLambdaMax - state.PlotLambdaMin;
+    EXPECT_NEAR(zoomed.front().x2, (std::pow(10.0, 3.6 + 0.002 * 51) - state.PlotLambdaMin) / span2 * 8786 + 800,
+                0.01);
+  }
+}
+
+// ---- Missing samples ------------------------------------------------------------
+
+TEST(WavelengthCurveTest, AMissingSampleBreaksTheStaircase) {
+  SharedState state = StandardState();
+  const double nan = std::nan("");
+  PutSpectrum(state, 1, 6500, 20, {10, 20, nan, nan, 50});
+  state.SlotLevelledMax[1] = 50;
+  state.PlotLambdaMin = 6500;
+  state.PlotLambdaMax = 6600;
+  RecordingHost host(state);
+  RenderPlot(state, host);
+  const std::vector<RecordedLine> lines = CurveLines(host.list, kRed);
+  // Sample 1's step, the riser to 2, sample 2's step; then sample 5's step alone.
+  ASSERT_EQ(lines.size(), 4u);
+  const auto xc = [](double v) { return static_cast<float>((v - 6500) / 100 * 8786 + 800); };
+  EXPECT_EQ(lines[0].x2, xc(6520));
+  EXPECT_EQ(lines[2].x2, xc(6540));
+  EXPECT_EQ(lines[3].x1, xc(6580));
+  EXPECT_EQ(lines[3].x2, xc(6600));
+  EXPECT_EQ(lines[3].y1, lines[3].y2);
+}
+
+}  // namespace
+}  // namespace quillon

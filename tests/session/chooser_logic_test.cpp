@@ -1,0 +1,311 @@
+#include "session/chooser_logic.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScopedCurrentDir;
+using testing::TempDir;
+
+void Touch(const fs::path& path) { std::ofstream(path) << "x"; }
+
+// ---- Size rules ------------------------------------------------------------
+
+struct LayoutCase {
+  const char* name;
+  double width, height;
+  ChooserLayout expected;
+};
+
+const LayoutCase kLayoutCases[] = {
+    // At the minimum the columns shrink by half of 7830 - 6525 each.
+    {"Minimum", 6525, 3540, {2362.5, 1440, 2430, 2670, 2707.5, 2002.5, 1650, 2430, 2670, 4935}},
+    // At 7830 wide the columns have their design widths.
+    {"Width7830", 7830, 5445, {3015, 3345, 4335, 4575, 3360, 2655, 3555, 4335, 4575, 6240}},
+    // 2000 twips beyond 7830: 1000 more for each column.
+    {"Wide", 9830, 6000, {4015, 3900, 4890, 5130, 4360, 3655, 4110, 4890, 5130, 8240}},
+    {"OddWidth", 7831, 3541, {3015.5, 1441, 2431, 2671, 3360.5, 2655.5, 1651, 2431, 2671, 6241}},
+};
+
+class ChooserLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(ChooserLayoutTest, ControlsFollowTheWindow) {
+  const LayoutCase& c = GetParam();
+  const ChooserLayout got = ComputeChooserLayout(c.width, c.height);
+  const ChooserLayout& want = c.expected;
+  EXPECT_DOUBLE_EQ(got.LeftColumnWidth, want.LeftColumnWidth);
+  EXPECT_DOUBLE_EQ(got.File1Height, want.File1Height);
+  EXPECT_DOUBLE_EQ(got.Label2Top, want.Label2Top);
+  EXPECT_DOUBLE_EQ(got.Combo1Top, want.Combo1Top);
+  EXPECT_DOUBLE_EQ(got.RightColumnLeft, want.RightColumnLeft);
+  EXPECT_DOUBLE_EQ(got.RightColumnWidth, want.RightColumnWidth);
+  EXPECT_DOUBLE_EQ(got.Dir1Height, want.Dir1Height);
+  EXPECT_DOUBLE_EQ(got.Label5Top, want.Label5Top);
+  EXPECT_DOUBLE_EQ(got.Drive1Top, want.Drive1Top);
+  EXPECT_DOUBLE_EQ(got.ButtonLeft, want.ButtonLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ChooserLayoutTest, ::testing::ValuesIn(kLayoutCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ChooserSizeTest, SnapsEachDimensionToItsMinimum) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double width, height, want_width, want_height;
+  };
+  const Case cases[] = {
+      {6000, 3000, 6525, 3540}, {7000, 3000, 7000, 3540}, {6000, 4000, 6525, 4000},
+      {7000, 4000, 7000, 4000}, {6525, 3540, 6525, 3540}, {6524.9, 3539.9, 6525, 3540},
+      {-100, 0, 6525, 3540},    {nan, nan, 6525, 3540},   {inf, -inf, 6525, 3540},
+  };
+  for (const Case& c : cases) {
+    const ChooserSize got = SnapChooserSize(c.width, c.height);
+    EXPECT_EQ(got.width, c.want_width) << c.width << " x " << c.height;
+    EXPECT_EQ(got.height, c.want_height) << c.width << " x " << c.height;
+  }
+}
+
+TEST(ChooserSizeTest, SizesBelowTheMinimumAreLaidOutAsTheMinimum) {
+  const ChooserLayout minimum = ComputeChooserLayout(kChooserMinWidth, kChooserMinHeight);
+  for (const double width : {0.0, -5000.0, std::numeric_limits<double>::quiet_NaN()}) {
+    const ChooserLayout got = ComputeChooserLayout(width, width);
+    EXPECT_EQ(got.LeftColumnWidth, minimum.LeftColumnWidth);
+    EXPECT_EQ(got.File1Height, minimum.File1Height);
+    EXPECT_EQ(got.ButtonLeft, minimum.ButtonLeft);
+    EXPECT_GT(got.RightColumnWidth, 0);
+    EXPECT_GT(got.Dir1Height, 0);
+  }
+}
+
+// ---- Patterns and sorting ------------------------------------------------------
+
+TEST(MatchesPatternTest, Table) {
+  struct Case {
+    const char* name;
+    const char* pattern;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"star.fts", "*.fts", true},    {"STAR.FTS", "*.fts", true},     {"Star.Fts", "*.FTS", true},
+      {"star.fits", "*.fts", false},  {"star.fts", "*.fits", false},   {"star.fit", "*.fit", true},
+      {"star.fits", "*.fit", false},  {"star.fts.gz", "*.fts", false}, {"fts", "*.fts", false},
+      {".fts", "*.fts", true},        {"README", "*.*", true},         {"a.b.c", "*.*", true},
+      {"", "*.*", true},              {"ab.fts", "?b.fts", true},      {"b.fts", "?b.fts", false},
+      {"banana.fts", "*an*.fts", true}, {"bnn.fts", "*an*.fts", false}, {"abc", "a*c*", true},
+      {"", "*", true},                {"", "?", false},                {"x", "", false},
+      {"aaab", "*a*b", true},         {"aaac", "*a*b", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches) << '"' << c.name << "\" against \"" << c.pattern << '"';
+  }
+}
+
+TEST(SortAsFileListTest, IgnoresCaseAndKeepsCaseTwinsInByteOrder) {
+  std::vector<std::string> names = {"b.fts", "C.fts", "a.fts", "B.fts", "A.FTS", "a.FTS", "_x", "10", "9"};
+  SortAsFileList(names);
+  // Compared in lower case, so '_' (0x5F) comes before every letter.
+  const std::vector<std::string> want = {"10", "9", "_x", "A.FTS", "a.FTS", "a.fts", "B.fts", "b.fts", "C.fts"};
+  EXPECT_EQ(names, want);
+}
+
+// ---- Folder contents -------------------------------------------------------------
+
+TEST(ListMatchingFilesTest, ListsMatchingFilesSortedWithoutFoldersOrHiddenFiles) {
+  TempDir dir;
+  for (const char* name : {"b.fts", "A.FTS", "c.fit", "d.fits", "notes.txt", ".hidden.fts"}) Touch(dir / name);
+  fs::create_directory(dir / "folder.fts");
+  fs::create_symlink(dir / "b.fts", dir / "link.fts");
+  fs::create_symlink(dir / "missing", dir / "broken.fts");
+
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"*.fts", {"A.FTS", "b.fts", "link.fts"}},
+      {"*.fit", {"c.fit"}},
+      {"*.fits", {"d.fits"}},
+      {"*.*", {"A.FTS", "b.fts", "c.fit", "d.fits", "link.fts", "notes.txt"}},
+      {"*.gz", {}},
+  };
+  for (const Case& c : cases) {
+    const FolderNames got = ListMatchingFiles(dir.path().string(), c.pattern);
+    ASSERT_TRUE(got.ok()) << got.error;
+    EXPECT_EQ(got.names, c.want) << c.pattern;
+  }
+}
+
+TEST(ListSubfoldersTest, ListsFoldersAndLinksToFoldersSorted) {
+  TempDir dir;
+  for (const char* name : {"Zeta", "alpha", "beta", ".git"}) fs::create_directory(dir / name);
+  Touch(dir / "file");
+  fs::create_directory_symlink(dir / "beta", dir / "Gamma");
+  const FolderNames got = ListSubfolders(dir.path().string());
+  ASSERT_TRUE(got.ok()) << got.error;
+  EXPECT_EQ(got.names, (std::vector<std::string>{"alpha", "beta", "Gamma", "Zeta"}));
+}
+
+TEST(FolderReadErrorTest, UnreadableFoldersAreReportedByNameWithTheReason) {
+  TempDir dir;
+  Touch(dir / "plain.fts");
+  const std::string missing = (dir / "gone").string();
+  const std::string file = (dir / "plain.fts").string();
+
+  struct Case {
+    std::string folder;
+    std::string reason;
+  };
+  std::vector<Case> cases = {{missing, "No such file or directory"}, {file, "not a folder"}, {"", "no folder"}};
+  const fs::path locked = dir / "locked";
+  fs::create_directory(locked);
+  fs::permissions(locked, fs::perms::none);
+  if (geteuid() != 0) cases.push_back({locked.string(), "Permission denied"});  // root reads everything
+
+  for (const Case& c : cases) {
+    for (const FolderNames& got : {ListMatchingFiles(c.folder, "*.*"), ListSubfolders(c.folder)}) {
+      EXPECT_FALSE(got.ok()) << c.folder;
+      EXPECT_TRUE(got.names.empty());
+      EXPECT_NE(got.error.find("\"" + c.folder + "\""), std::string::npos) << got.error;
+      EXPECT_NE(got.error.find(c.reason), std::string::npos) << got.error;
+    }
+    const FolderList list = BuildFolderList(c.folder);
+    EXPECT_FALSE(list.ok()) << c.folder;
+    EXPECT_TRUE(list.entries.empty());
+  }
+}
+
+// ---- Folder list -------------------------------------------------------------------
+
+TEST(NormalizeFolderPathTest, Table) {
+  TempDir dir;
+  ScopedCurrentDir here(dir.path());
+  const std::string cwd = fs::current_path().string();
+  struct Case {
+    std::string path, want;
+  };
+  const Case cases[] = {
+      {"/", "/"},          {"/a/b/", "/a/b"}, {"/a/./b/../c", "/a/c"}, {"/a//b", "/a/b"},
+      {"sub", cwd + "/sub"}, {".", cwd},      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NormalizeFolderPath(c.path), c.want) << '"' << c.path << '"';
+}
+
+TEST(BuildFolderListTest, AncestorsThenSubfoldersOneLevelDeeper) {
+  TempDir dir;
+  const fs::path here = dir / "obs" / "night1";
+  fs::create_directories(here / "red");
+  fs::create_directories(here / "Blue");
+  Touch(here / "star.fts");
+
+  const FolderList list = BuildFolderList(here.string() + "/");
+  ASSERT_TRUE(list.ok()) << list.error;
+  EXPECT_EQ(list.path, here.string());
+
+  // Root first, then each component of the path, each one level deeper.
+  ASSERT_GE(list.entries.size(), 3u);
+  EXPECT_EQ(list.entries[0].name, "/");
+  EXPECT_EQ(list.entries[0].path, "/");
+  EXPECT_EQ(list.entries[0].depth, 0);
+  const FolderEntry& current = list.entries.at(list.current);
+  EXPECT_EQ(current.name, "night1");
+  EXPECT_EQ(current.path, here.string());
+  EXPECT_TRUE(current.open);
+  const FolderEntry& parent = list.entries.at(list.current - 1);
+  EXPECT_EQ(parent.name, "obs");
+  EXPECT_EQ(parent.path, (dir / "obs").string());
+  EXPECT_EQ(parent.depth + 1, current.depth);
+  for (std::size_t i = 0; i <= list.current; ++i) {
+    EXPECT_TRUE(list.entries[i].open);
+    EXPECT_EQ(list.entries[i].depth, static_cast<int>(i));
+  }
+
+  ASSERT_EQ(list.entries.size(), list.current + 3);
+  const FolderEntry& blue = list.entries[list.current + 1];
+  const FolderEntry& red = list.entries[list.current + 2];
+  EXPECT_EQ(blue.name, "Blue");
+  EXPECT_EQ(red.name, "red");
+  EXPECT_EQ(red.path, (here / "red").string());
+  EXPECT_EQ(red.depth, current.depth + 1);
+  EXPECT_FALSE(red.open);
+}
+
+TEST(BuildFolderListTest, RootHasOneAncestorLine) {
+  const FolderList list = BuildFolderList("/");
+  ASSERT_TRUE(list.ok()) << list.error;
+  EXPECT_EQ(list.current, 0u);
+  ASSERT_FALSE(list.entries.empty());
+  EXPECT_EQ(list.entries[0].name, "/");
+  for (std::size_t i = 1; i < list.entries.size(); ++i) {
+    EXPECT_EQ(list.entries[i].depth, 1);
+    EXPECT_EQ(list.entries[i].path, "/" + list.entries[i].name);
+  }
+}
+
+// ---- Drives ----------------------------------------------------------------------------
+
+TEST(ParseMountPointsTest, KeepsRealVolumesRootFirst) {
+  const char* kMounts =
+      "proc /proc proc rw,relatime 0 0\n"
+      "sysfs /sys sysfs rw 0 0\n"
+      "cgroup /sys/fs/cgroup/cpu cgroup rw,cpu 0 0\n"
+      "devtmpfs /dev devtmpfs rw 0 0\n"
+      "tmpfs /dev/shm tmpfs rw 0 0\n"
+      "/dev/sda2 /home ext4 rw 0 0\n"
+      "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
+      "/dev/vda / ext4 rw 0 0\n"
+      "tmpfs /run tmpfs rw 0 0\n"
+      "/dev/loop3 /snap/core/123 squashfs ro 0 0\n"
+      "/dev/vda /dev/termination-log ext4 rw 0 0\n"
+      "/dev/sda2 /home ext4 rw 0 0\n"
+      "server:/export /data nfs4 rw 0 0\n"
+      "broken line\n"
+      "\n";
+  EXPECT_EQ(ParseMountPoints(kMounts), (std::vector<std::string>{"/", "/data", "/home", "/media/usb stick"}));
+}
+
+TEST(ParseMountPointsTest, RootIsAlwaysThere) {
+  EXPECT_EQ(ParseMountPoints(""), std::vector<std::string>{"/"});
+  EXPECT_EQ(ParseMountPoints("proc /proc proc rw 0 0\n/dev/sdc1 /mnt/disk/ ext4 rw 0 0\n"),
+            (std::vector<std::string>{"/", "/mnt/disk"}));
+}
+
+TEST(ListDrivesTest, ThisMachineOffersTheRootFirstAndEachVolumeOnce) {
+  const std::vector<std::string> drives = ListDrives();
+  ASSERT_FALSE(drives.empty());
+  EXPECT_EQ(drives.front(), "/");
+  std::vector<std::string> sorted = drives;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+  for (const std::string& drive : drives) {
+    EXPECT_NE(drive.rfind("/proc", 0), 0u) << drive;
+    EXPECT_TRUE(fs::is_directory(drive)) << drive;
+  }
+}
+
+TEST(DriveIndexOfPathTest, LongestWholeComponentPrefixWins) {
+  const std::vector<std::string> drives = {"/", "/home", "/home/user/data", "/media"};
+  struct Case {
+    const char* path;
+    std::size_t want;
+  };
+  const Case cases[] = {{"/", 0},           {"/usr/share", 0},           {"/home", 1},
+                        {"/home/user/x", 1}, {"/home/user/data/obs", 2}, {"/homework", 0},
+                        {"/media", 3},      {"", 0}};
+  for (const Case& c : cases) EXPECT_EQ(DriveIndexOfPath(drives, c.path), c.want) << c.path;
+  EXPECT_EQ(DriveIndexOfPath({}, "/home"), 0u);
+}
+
+}  // namespace
+}  // namespace quillon
