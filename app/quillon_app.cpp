@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "session/accept_file.h"
+#include "session/slot_loading.h"
 #include "qt/file_chooser.h"
 #include "qt/plot_window.h"
 #include "qt/plot_window_host.h"

@@ -24,7 +24,7 @@
 
 #include "app/quillon_app.h"
 #include "bench/million_samples.h"
-#include "session/accept_file.h"
+#include "session/slot_loading.h"
 #include "qt/plot_window.h"
 #include "qt/main_window.h"
 

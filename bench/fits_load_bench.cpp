@@ -122,14 +122,14 @@ void LoadFromFile(benchmark::State& bench) {
   const int bitpix = static_cast<int>(bench.range(0));
   SharedState state;
   state.FitsDirectory = Folder().string();
-  state.SlotFileName[kSlot] = FileName(bitpix);
+  state.Slots[kSlot].file_name = FileName(bitpix);
   NullServices services;
   for (auto _ : bench) {
     kLoad(state, kSlot, services, services, services);
-    benchmark::DoNotOptimize(state.SlotLevelledMax[kSlot]);
+    benchmark::DoNotOptimize(SlotSpectrum(state, kSlot).levelled_max);
   }
-  if (services.messages != 0 || !IsSet(state.SlotLoaded[kSlot]) ||
-      state.SlotLevelled[kSlot].size() != static_cast<std::size_t>(kSamples) + 1)
+  if (services.messages != 0 || !state.Slots[kSlot].loaded ||
+      SlotSpectrum(state, kSlot).levelled.size() != static_cast<std::size_t>(kSamples) + 1)
     bench.SkipWithError("the benchmark file did not load cleanly");
   bench.counters["samples"] = kSamples;
 }
@@ -153,7 +153,7 @@ void LoadFromMemory(benchmark::State& bench) {
     const auto details = kLoad(state, kSlot, source, "bench.fts", services, services, services);
     benchmark::DoNotOptimize(details.published);
   }
-  if (services.messages != 0 || !IsSet(state.SlotLoaded[kSlot]))
+  if (services.messages != 0 || !state.Slots[kSlot].loaded)
     bench.SkipWithError("the benchmark bytes did not load cleanly");
 }
 
@@ -237,14 +237,14 @@ void BM_LoadScaling(benchmark::State& bench) {
   const int64_t n = bench.range(0);
   SharedState state;
   state.FitsDirectory = Folder().string();
-  state.SlotFileName[kSlot] = ScalingName(n);
+  state.Slots[kSlot].file_name = ScalingName(n);
   NullServices services;
   LoadFitsSpectrum(state, kSlot, services, services, services);
   for (auto _ : bench) {
     LoadFitsSpectrum(state, kSlot, services, services, services);
-    benchmark::DoNotOptimize(state.SlotLevelledMax[kSlot]);
+    benchmark::DoNotOptimize(SlotSpectrum(state, kSlot).levelled_max);
   }
-  if (services.messages != 0 || state.SlotLevelled[kSlot].size() != static_cast<std::size_t>(n) + 1)
+  if (services.messages != 0 || SlotSpectrum(state, kSlot).levelled.size() != static_cast<std::size_t>(n) + 1)
     bench.SkipWithError("the scaling file did not load cleanly");
   bench.counters["samples"] = static_cast<double>(n);
 }
@@ -262,12 +262,12 @@ void BM_FirstLoadScaling(benchmark::State& bench) {
     bench.PauseTiming();
     auto state = std::make_unique<SharedState>();
     state->FitsDirectory = Folder().string();
-    state->SlotFileName[kSlot] = ScalingName(n);
+    state->Slots[kSlot].file_name = ScalingName(n);
     bench.ResumeTiming();
     LoadFitsSpectrum(*state, kSlot, services, services, services);
-    benchmark::DoNotOptimize(state->SlotLevelledMax[kSlot]);
+    benchmark::DoNotOptimize(SlotSpectrum(*state, kSlot).levelled_max);
     bench.PauseTiming();
-    loaded = loaded && state->SlotLevelled[kSlot].size() == static_cast<std::size_t>(n) + 1;
+    loaded = loaded && SlotSpectrum(*state, kSlot).levelled.size() == static_cast<std::size_t>(n) + 1;
     state.reset();
     bench.ResumeTiming();
   }

@@ -25,18 +25,18 @@ inline void PutMillionSamples(SharedState& state) {
     top = std::max(top, v);
   }
   const int slot = 1;
-  state.SlotLoaded[slot] = kTrue;
-  state.SlotLambda0[slot] = 4000;
-  state.SlotLambdaStart[slot] = 4000;
-  state.SlotDispersion[slot] = 0.01;
-  state.SlotNaxis1[slot] = n;
-  state.SlotLambdaEnd[slot] = 4000 + 0.01 * n;
-  state.SlotIntensity[slot] = levelled;
-  state.SlotNorm[slot] = 100;
-  state.SlotLevelled[slot] = std::move(levelled);
-  state.SlotSummary[slot] = nullptr;
-  state.SlotLevelledMax[slot] = top;
-  state.SpectraLoaded = kTrue;
+  state.Slots[slot].loaded = true;
+  EditSpectrum(state, slot).header.lambda0 = 4000;
+  EditSpectrum(state, slot).lambda_start = 4000;
+  EditSpectrum(state, slot).header.dispersion = 0.01;
+  EditSpectrum(state, slot).header.naxis1 = n;
+  EditSpectrum(state, slot).lambda_end = 4000 + 0.01 * n;
+  EditSpectrum(state, slot).intensity = levelled;
+  EditSpectrum(state, slot).norm = 100;
+  EditSpectrum(state, slot).levelled = std::move(levelled);
+  EditSpectrum(state, slot).summary = nullptr;
+  EditSpectrum(state, slot).levelled_max = top;
+  state.SpectraLoaded = true;
   state.DataLambdaMin = state.PlotLambdaMin = 4000;
   state.DataLambdaMax = state.PlotLambdaMax = 4000 + 0.01 * n;
 }

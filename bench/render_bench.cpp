@@ -48,21 +48,21 @@ SharedState SixteenSpectra() {
   std::normal_distribution<double> noise(0, 10);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     const int n = 3000;
-    state.SlotLoaded[slot] = kTrue;
-    state.SlotLambdaStart[slot] = 4000 + 7.0 * slot;
-    state.SlotDispersion[slot] = 1.0;
-    state.SlotNaxis1[slot] = n;
-    state.SlotLambdaEnd[slot] = state.SlotLambdaStart[slot] + n;
+    state.Slots[slot].loaded = true;
+    EditSpectrum(state, slot).lambda_start = 4000 + 7.0 * slot;
+    EditSpectrum(state, slot).header.dispersion = 1.0;
+    EditSpectrum(state, slot).header.naxis1 = n;
+    EditSpectrum(state, slot).lambda_end = SlotSpectrum(state, slot).lambda_start + n;
     SampleArray levelled(n + 1, 0.0);
     double top = 0;
     for (int j = 1; j <= n; ++j) {
       levelled[static_cast<std::size_t>(j)] = 90 + noise(random) + (j % 400 < 8 ? 80 : 0);
       top = std::max(top, levelled[static_cast<std::size_t>(j)]);
     }
-    state.SlotLevelled[slot] = std::move(levelled);
-    state.SlotLevelledMax[slot] = top;
+    EditSpectrum(state, slot).levelled = std::move(levelled);
+    EditSpectrum(state, slot).levelled_max = top;
   }
-  state.SpectraLoaded = kTrue;
+  state.SpectraLoaded = true;
   state.DataLambdaMin = 4000;
   state.DataLambdaMax = 7200;
   state.PlotLambdaMin = 4000;
@@ -228,17 +228,17 @@ SharedState LongSpectra(int64_t n, int spectra) {
       levelled[static_cast<std::size_t>(j)] = v;
       top = std::max(top, v);
     }
-    state.SlotLoaded[slot] = kTrue;
-    state.SlotLambda0[slot] = state.SlotLambdaStart[slot] = 4000;
-    state.SlotDispersion[slot] = dispersion;
-    state.SlotNaxis1[slot] = static_cast<double>(n);
-    state.SlotLambdaEnd[slot] = 4000 + dispersion * static_cast<double>(n);
-    state.SlotLevelled[slot] = std::move(levelled);
-    state.SlotSummary[slot] = nullptr;
-    state.SlotLevelledMax[slot] = top;
-    state.SlotOffset[slot] = spectra == 1 ? 0 : DefaultSlotOffset(slot);
+    state.Slots[slot].loaded = true;
+    EditSpectrum(state, slot).header.lambda0 = EditSpectrum(state, slot).lambda_start = 4000;
+    EditSpectrum(state, slot).header.dispersion = dispersion;
+    EditSpectrum(state, slot).header.naxis1 = static_cast<double>(n);
+    EditSpectrum(state, slot).lambda_end = 4000 + dispersion * static_cast<double>(n);
+    EditSpectrum(state, slot).levelled = std::move(levelled);
+    EditSpectrum(state, slot).summary = nullptr;
+    EditSpectrum(state, slot).levelled_max = top;
+    state.Slots[slot].offset = spectra == 1 ? 0 : DefaultSlotOffset(slot);
   }
-  state.SpectraLoaded = kTrue;
+  state.SpectraLoaded = true;
   state.DataLambdaMin = state.PlotLambdaMin = 4000;
   state.DataLambdaMax = state.PlotLambdaMax = 7000;
   return state;

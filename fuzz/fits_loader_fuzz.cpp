@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@
 #include "spectrum/spectrum_reader.h"
 #include "fits/header_reader.h"
 #include "session/shared_state.h"
+#include "session/slot_loading.h"
 #include "session/window_services.h"
 
 namespace {
@@ -56,36 +58,43 @@ void FuzzLoader(const uint8_t* data, size_t size) {
   // The last byte picks the situation, so the corpus can reach both.
   const bool reload = size > 0 && (data[size - 1] & 1) != 0;
   const int16_t slot = 3;
+  quillon::SpectrumPtr before;
   if (reload) {
-    state.SlotLoaded[slot] = quillon::kTrue;
-    state.SlotLambdaStart[slot] = 5000;
-    state.SlotLambdaEnd[slot] = 6000;
-    state.SlotNaxis1[slot] = 2;
-    state.SlotLevelled[slot] = {0, 100, 50};
+    auto spectrum = std::make_shared<quillon::Spectrum>();
+    spectrum->header.naxis1 = 2;
+    spectrum->header.dispersion = 500;
+    spectrum->lambda_start = 5000;
+    spectrum->lambda_end = 6000;
+    spectrum->levelled = {0, 100, 50};
+    before = spectrum;
+    state.Slots[slot].spectrum = before;
+    state.Slots[slot].loaded = true;
     state.DataLambdaMin = 5000;
     state.DataLambdaMax = 6000;
-    state.PlotWindowOpen = quillon::kTrue;
+    state.PlotWindowOpen = true;
   }
   const double min_before = state.DataLambdaMin;
   const double max_before = state.DataLambdaMax;
 
   quillon::MemorySource source(data, size);
-  const quillon::FitsLoadDetails details =
-      quillon::LoadFitsSpectrumFromSource(state, slot, source, "fuzz.fts", services, services, services);
+  quillon::ReadResult read = quillon::ReadSpectrum(source, "fuzz.fts", quillon::KeywordsOf(state), &state.LoaderScratch);
+  const bool accepted = read.spectrum != nullptr;
+  quillon::PublishReadResult(state, slot, std::move(read), services, services, services);
 
-  if (!details.published) {
+  if (!accepted) {
+    // A refusal leaves the slot drawing what it drew.
     Check(services.rows == 0 && services.redraws == 0);
     Check(state.DataLambdaMin == min_before && state.DataLambdaMax == max_before);
-    Check(state.SlotLoaded[slot] == (reload ? quillon::kTrue : 0));
+    Check(state.Slots[slot].loaded == reload && state.Slots[slot].spectrum == before);
     return;
   }
   Check(services.rows == 1 && services.redraws == (reload ? 1 : 0));
-  Check(state.SlotLoaded[slot] == quillon::kTrue);
-  Check(std::isfinite(state.SlotLambdaStart[slot]) && std::isfinite(state.SlotLambdaEnd[slot]));
-  Check(std::isfinite(state.SlotNorm[slot]) && state.SlotNorm[slot] != 0);
-  Check(std::isfinite(state.SlotLevelledMax[slot]));
-  const quillon::SampleArray& levelled = state.SlotLevelled[slot];
-  Check(static_cast<double>(levelled.size()) == std::nearbyint(state.SlotNaxis1[slot]) + 1);
+  Check(state.Slots[slot].loaded);
+  Check(std::isfinite(SlotSpectrum(state, slot).lambda_start) && std::isfinite(SlotSpectrum(state, slot).lambda_end));
+  Check(std::isfinite(SlotSpectrum(state, slot).norm) && SlotSpectrum(state, slot).norm != 0);
+  Check(std::isfinite(SlotSpectrum(state, slot).levelled_max));
+  const quillon::SampleArray& levelled = SlotSpectrum(state, slot).levelled;
+  Check(static_cast<double>(levelled.size()) == std::nearbyint(SlotHeader(state, slot).naxis1) + 1);
   // A missing sample is NaN; nothing is infinite, and some sample is present.
   std::size_t present = 0;
   for (std::size_t i = 1; i < levelled.size(); ++i) {
@@ -93,9 +102,9 @@ void FuzzLoader(const uint8_t* data, size_t size) {
     if (!std::isnan(levelled[i])) ++present;
   }
   Check(present > 0);
-  const quillon::WavelengthScale scale = quillon::SlotWavelengthScale(state, slot);
-  Check(std::isfinite(scale.At(0)) && std::isfinite(scale.At(state.SlotNaxis1[slot])));
-  Check(state.DataLambdaMin <= state.SlotLambdaStart[slot] && state.DataLambdaMax >= state.SlotLambdaEnd[slot]);
+  const quillon::WavelengthScale scale = quillon::SlotSpectrum(state, slot).DrawnScale();
+  Check(std::isfinite(scale.At(0)) && std::isfinite(scale.At(SlotHeader(state, slot).naxis1)));
+  Check(state.DataLambdaMin <= SlotSpectrum(state, slot).lambda_start && state.DataLambdaMax >= SlotSpectrum(state, slot).lambda_end);
   Check(state.PlotLambdaMin == state.DataLambdaMin && state.PlotLambdaMax == state.DataLambdaMax);
 }
 #else

@@ -21,7 +21,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "session/accept_file.h"
+#include "session/slot_loading.h"
 #include "base/int_convert.h"
 #include "qt/file_names.h"
 #include "qt/twips.h"

@@ -416,7 +416,7 @@ void frmPlot_Spectra::ShowModeless() {
   if (frame_checked_) return;
   frame_checked_ = true;
   if (frameGeometry().size() != geometry().size() && size() == applied_size_) {
-    const bool busy = IsSet(state_.RenderBusy);
+    const bool busy = state_.RenderBusy;
     ApplyGeometry();
     if (!busy) Form_Resize();
   }
@@ -440,15 +440,15 @@ void frmPlot_Spectra::Form_Load() {
   Form_Resize();
   PlaceBottomRow();
   for (int slot = 1; slot <= state_.SlotCount; ++slot) {
-    if (!IsSet(state_.SlotLoaded[slot])) continue;
-    std::string text = PlainDecimal(static_cast<double>(state_.SlotOffset[slot]));
+    if (!state_.Slots[slot].loaded) continue;
+    std::string text = PlainDecimal(static_cast<double>(state_.Slots[slot].offset));
     if (!text.empty() && text.front() == ' ') text.erase(0, 1);
     services_.SetOffsetText(static_cast<int16_t>(slot), text);
   }
 }
 
 void frmPlot_Spectra::Form_Resize() {
-  if (IsSet(state_.RenderBusy) || state_.SpectraLoaded != kTrue) return;
+  if (state_.RenderBusy || !state_.SpectraLoaded) return;
   state_.PlotWidth = RoundToInt16(RecordedWidth());
   state_.PlotHeight = RoundToInt16(RecordedHeight());
   ClearDrawing();
@@ -462,11 +462,11 @@ void frmPlot_Spectra::Form_Unload() {
   state_.PlotTop = g.top;
   state_.PlotWidth = g.width;
   state_.PlotHeight = g.height;
-  state_.PlotWindowOpen = kFalse;
+  state_.PlotWindowOpen = false;
 }
 
 void frmPlot_Spectra::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
-  const CursorReadOut r = ReadOutAt(state_, x, y);
+  const CursorReadOut r = ReadOutAt(state_, frame_, x, y);
   if (!r.inside) {
     canvas_->setCursor(Qt::ArrowCursor);
     return;
@@ -502,7 +502,7 @@ void frmPlot_Spectra::Command3_Click() {
 }
 
 void frmPlot_Spectra::HScroll1_Scroll() {
-  if (IsSet(state_.RenderBusy)) return;
+  if (state_.RenderBusy) return;
   CentreView(state_, HScroll1->value());
   services_.RenderPlot();
 }
@@ -537,7 +537,7 @@ PlotPicture frmPlot_Spectra::Picture() const {
   picture.background = canvas_->Background();
   // The picture ends below the frame and the axis labels: the band of the
   // bottom row's controls is not part of the plot.
-  double bottom = state_.FrameBottom * picture.pixels_per_twip;
+  double bottom = frame_.bottom * picture.pixels_per_twip;
   for (const QLabel* label : {Label1, Label2, Label3, Label4, Label6, Label8}) {
     if (!label->isVisibleTo(canvas_) || label->text().isEmpty()) continue;
     // The family the screen draws with, so that another reader of the file

@@ -66,6 +66,9 @@ class frmPlot_Spectra : public QMainWindow {
   /// The drawing surface RenderPlot draws on; it records the drawing for
   /// repainting and places the axis labels.
   DrawingSurface& Surface();
+  /// The frame of the drawing being shown; the cursor read-out inverts it.
+  void SetFrame(const PlotFrame& frame) { frame_ = frame; }
+  const PlotFrame& Frame() const { return frame_; }
   /// The last drawing, as recorded.
   const DisplayList& Drawing() const { return drawing_; }
   /// The window's clear operation: erases the drawing (labels stay).
@@ -133,6 +136,7 @@ class frmPlot_Spectra : public QMainWindow {
   SharedState& state_;
   WindowServices& services_;
   DisplayList drawing_;
+  PlotFrame frame_;
   std::unique_ptr<WindowSurface> surface_;
   PlotCanvas* canvas_ = nullptr;
   // The client size whose Form_Resize has run: a later resizeEvent for the

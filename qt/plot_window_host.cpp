@@ -9,9 +9,10 @@ class PlotWindowHost::Host : public PlotHost {
  public:
   explicit Host(WindowHolder<frmPlot_Spectra>& holder) : holder_(holder) {}
   void Show() override {
-    frmPlot_Spectra& window = holder_.Get();  // a first touch creates it and runs Form_Load
+    frmPlot_Spectra& window = holder_.Get();  // a first touch creates it and runs its load handler
     window.ShowModeless();
   }
+  void SetFrame(const PlotFrame& frame) override { holder_.Get().SetFrame(frame); }
   DrawingSurface& Surface() override { return holder_.Get().Surface(); }
   double OuterWidth() override { return quillon::OuterWidth(&holder_.Get()); }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "render/renderer.h"
+#include "session/plot_view.h"
 #include "session/shared_state.h"
 #include "qt/window_holder.h"
 #include "session/window_services.h"
@@ -34,9 +35,9 @@ class PlotWindowHost : public PlotRedraw {
   frmPlot_Spectra* Window();
 
  private:
-  class Host;
   SharedState& state_;
   WindowServices& services_;
+  class Host;
   WindowHolder<frmPlot_Spectra> holder_;
   std::unique_ptr<Host> host_;
 };

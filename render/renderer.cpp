@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/int_convert.h"
 #include "spectrum/level_summary.h"
 #include "render/number_format.h"
 #include "render/pixel_grid.h"
@@ -20,20 +21,6 @@ constexpr int16_t kTickLength = 100;
 constexpr double kDecadeDivisor = 2.302585;
 
 bool IsUsableSpan(double span) { return std::isfinite(span) && span > 0; }
-
-// Sets RenderBusy for the showing and clearing of the window and clears it
-// again on every way out, so a throwing Show() cannot leave the plot window's
-// handlers switched off.
-class RenderBusyScope {
- public:
-  explicit RenderBusyScope(int16_t& flag) : flag_(flag) { flag_ = kTrue; }
-  ~RenderBusyScope() { flag_ = kFalse; }
-  RenderBusyScope(const RenderBusyScope&) = delete;
-  RenderBusyScope& operator=(const RenderBusyScope&) = delete;
-
- private:
-  int16_t& flag_;
-};
 
 // Pulls a coordinate into +-kSafeCoordinate; NaN stays NaN for the caller to
 // drop. Written as max then min so that it compiles without branches.
@@ -138,12 +125,11 @@ int32_t LastInColumn(int32_t first, int32_t last, int column, const ColumnOf& co
   return static_cast<int32_t>(good);
 }
 
-// The summary of a slot's levelled samples, built again when the samples
-// it describes have been replaced.
-const LevelSummary& SummaryOf(SharedState& state, int slot) {
-  std::shared_ptr<const LevelSummary>& summary = state.SlotSummary[slot];
-  if (!summary || !summary->Describes(state.SlotLevelled[slot])) summary = LevelSummary::Build(state.SlotLevelled[slot]);
-  return *summary;
+// The summary of a spectrum's levelled samples: its own, or one built for
+// this drawing when the spectrum was made without one.
+std::shared_ptr<const LevelSummary> SummaryOf(const Spectrum& spectrum) {
+  if (spectrum.summary && spectrum.summary->Describes(spectrum.levelled)) return spectrum.summary;
+  return LevelSummary::Build(spectrum.levelled);
 }
 
 // Draws at x the pixel column where samples lo..hi (sample numbers) meet:
@@ -217,16 +203,18 @@ void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double
   }
 }
 
-void DrawCurve(SharedState& state, int slot, const Mapping& m, DrawingSurface& surface) {
-  const SlotPixelRange range = VisibleSamples(state, slot);
+void DrawCurve(const PlotCurve& curve, const PlotScene& scene, const Mapping& m, DrawingSurface& surface) {
+  const Spectrum& spectrum = *curve.spectrum;
+  const SlotPixelRange range = VisibleSamples(spectrum, scene.lambda_min, scene.lambda_max);
   if (range.empty()) return;
-  const AscendingSamples view = AscendingView(state, slot);
-  const SampleArray& levelled = state.SlotLevelled[slot];
-  const double offset = state.SlotOffset[slot];
+  const AscendingSamples view = AscendingView(spectrum);
+  const SampleArray& levelled = spectrum.levelled;
+  const double offset = curve.offset;
   const double pixels_per_twip = surface.PixelsPerTwip();
   const bool by_columns = pixels_per_twip > 0 && std::isfinite(pixels_per_twip);
-  const LevelSummary* summary = by_columns ? &SummaryOf(state, slot) : nullptr;
-  CurveLines lines(surface, state.SlotColor[slot]);
+  const std::shared_ptr<const LevelSummary> kept = by_columns ? SummaryOf(spectrum) : nullptr;
+  const LevelSummary* summary = kept.get();
+  CurveLines lines(surface, curve.color);
   // VisibleSamples keeps last <= view.count, so position j + 1 is read only
   // while j is below it.
   if (view.scale.logarithmic) {
@@ -284,102 +272,102 @@ AxisTicks ComputeTicks(double span, double minimum, double maximum) {
   return ticks;
 }
 
-AscendingSamples AscendingView(const SharedState& state, int slot) {
+AscendingSamples AscendingView(const Spectrum& spectrum) {
   AscendingSamples view;
-  view.count = std::min(RoundToInt32(state.SlotNaxis1[slot]), static_cast<int32_t>(state.SlotLevelled[slot].size()) - 1);
-  view.scale = SlotWavelengthScale(state, slot);
+  view.count = std::min(RoundToInt32(spectrum.SampleCount()), static_cast<int32_t>(spectrum.levelled.size()) - 1);
+  view.scale = spectrum.DrawnScale();
   if (view.scale.Descending()) {
     view.reversed = true;
-    view.scale = view.scale.Reversed(state.SlotNaxis1[slot]);
+    view.scale = view.scale.Reversed(spectrum.SampleCount());
   }
   return view;
 }
 
-SlotPixelRange VisibleSamples(const SharedState& state, int slot) {
+SlotPixelRange VisibleSamples(const Spectrum& spectrum, double lambda_min, double lambda_max) {
   SlotPixelRange range;
-  const double n = state.SlotNaxis1[slot];
-  const double start = state.SlotLambdaStart[slot];
-  const double end = state.SlotLambdaEnd[slot];
+  const double n = spectrum.SampleCount();
+  const double start = spectrum.lambda_start;
+  const double end = spectrum.lambda_end;
   // Positions are proportional to the scale's own axis: the wavelength, or
   // its logarithm for a logarithmic scale.
-  const bool log = state.SlotScale[slot].logarithmic;
+  const bool log = spectrum.scale.logarithmic;
   const auto axis = [log](double lambda) { return log ? std::log10(lambda) : lambda; };
-  if (state.PlotLambdaMin > start) {
-    range.first = RoundToInt32(1 + n * (axis(state.PlotLambdaMin) - axis(start)) / (axis(end) - axis(start)));
-    range.start_lambda = state.PlotLambdaMin;
+  if (lambda_min > start) {
+    range.first = RoundToInt32(1 + n * (axis(lambda_min) - axis(start)) / (axis(end) - axis(start)));
+    range.start_lambda = lambda_min;
   } else {
     range.first = 1;
     range.start_lambda = start;
   }
-  if (state.PlotLambdaMax < end) {
-    range.last = RoundToInt32(n * (axis(state.PlotLambdaMax) - axis(start)) / (axis(end) - axis(start)));
+  if (lambda_max < end) {
+    range.last = RoundToInt32(n * (axis(lambda_max) - axis(start)) / (axis(end) - axis(start)));
   } else {
     range.last = RoundToInt32(n);
   }
-  // Clamped to the samples the slot really holds: a spectrum far outside the
-  // view (or a dispersion of 0) comes out empty instead of reading past them.
-  const auto held = static_cast<int32_t>(state.SlotLevelled[slot].size()) - 1;
+  // Clamped to the samples the spectrum really holds: a spectrum far outside
+  // the view (or a dispersion of 0) comes out empty instead of reading past
+  // them.
+  const auto held = static_cast<int32_t>(spectrum.levelled.size()) - 1;
   const int32_t count = std::min(RoundToInt32(n), held);
   range.first = std::max<int32_t>(range.first, 1);
   range.last = std::min(range.last, count);
   return range;
 }
 
-double MaxPlottedIntensity(const SharedState& state) {
+double MaxPlottedIntensity(const std::vector<PlotCurve>& curves) {
   double top = -9999;
-  for (int slot = 1; slot <= state.SlotCount; ++slot) {
-    if (!IsSet(state.SlotLoaded[slot])) continue;
-    const double value = state.SlotLevelledMax[slot] - state.SlotOffset[slot];
+  for (const PlotCurve& curve : curves) {
+    const double value = curve.spectrum->levelled_max - curve.offset;
     if (value > top) top = value;
   }
   return top;
 }
 
-void RenderPlot(SharedState& state, PlotHost& host) {
-  if (state.SpectraLoaded != kTrue) return;
+PlotFrame LayOutPlot(const PlotScene& scene) {
+  PlotFrame frame;
+  frame.lambda_min = scene.lambda_min;
+  frame.lambda_span = scene.lambda_max - scene.lambda_min;
+  frame.intensity_max = MaxPlottedIntensity(scene.curves);
+  frame.intensity_min = kIntensityAxisBottom;
+  frame.left = 800;
+  frame.right = ClampToInt16(int32_t{scene.width} - 415);
+  frame.top = 300;
+  frame.bottom = ClampToInt16(int32_t{scene.height} - 850 - kBottomReserve);
+  return frame;
+}
 
-  state.PlotLambdaSpan = state.PlotLambdaMax - state.PlotLambdaMin;
-  state.PlotIntensityMax = MaxPlottedIntensity(state);
-  state.PlotIntensityMin = kIntensityAxisBottom;
-  const double span_x = state.PlotLambdaSpan;
-  const double span_y = state.PlotIntensityMax - state.PlotIntensityMin;
+PlotFrame RenderScene(const PlotScene& scene, DrawingSurface& surface) {
+  const PlotFrame frame = LayOutPlot(scene);
+  surface.Clear();
+  DrawPlot(scene, frame, surface);
+  return frame;
+}
 
+void DrawPlot(const PlotScene& scene, const PlotFrame& f, DrawingSurface& surface_ref) {
+  DrawingSurface* const surface = &surface_ref;
+  const double span_x = f.lambda_span;
+  const double span_y = f.intensity_max - f.intensity_min;
   const int16_t bottom_reserve = kBottomReserve;
-  state.FrameLeft = 800;
-  state.FrameRight = ClampToInt16(int32_t{state.PlotWidth} - 415);
-  state.FrameTop = 300;
-  DrawingSurface* surface = nullptr;
-  {
-    // The window's own load, resize and scroll handlers run inside Show()
-    // and must not start a second drawing.
-    RenderBusyScope busy(state.RenderBusy);
-    state.FrameBottom = ClampToInt16(int32_t{state.PlotHeight} - 850 - bottom_reserve);
-    host.Show();
-    surface = &host.Surface();
-    surface->Clear();
-    state.PlotWindowOpen = kTrue;
-  }
-
-  const Mapping m{state.PlotLambdaMin,
+  const Mapping m{f.lambda_min,
                   span_x,
-                  state.PlotIntensityMin,
+                  f.intensity_min,
                   span_y,
-                  static_cast<double>(state.FrameLeft),
-                  static_cast<double>(state.FrameBottom),
-                  static_cast<double>(state.FrameRight - state.FrameLeft),
-                  static_cast<double>(state.FrameRight - state.FrameLeft + 1),
-                  static_cast<double>(state.FrameBottom - state.FrameTop)};
-  const double frame_left = state.FrameLeft;
-  const double frame_right = state.FrameRight;
-  const double frame_top = state.FrameTop;
-  const double frame_bottom = state.FrameBottom;
+                  static_cast<double>(f.left),
+                  static_cast<double>(f.bottom),
+                  static_cast<double>(f.right - f.left),
+                  static_cast<double>(f.right - f.left + 1),
+                  static_cast<double>(f.bottom - f.top)};
+  const double frame_left = f.left;
+  const double frame_right = f.right;
+  const double frame_top = f.top;
+  const double frame_bottom = f.bottom;
   // A span of zero or less, or not finite, has no picture: the frame alone is
   // drawn, and the number labels are blanked rather than left from an
   // earlier drawing.
   const bool drawable = IsUsableSpan(span_x) && IsUsableSpan(span_y);
 
   // Wavelength axis.
-  const AxisTicks xt = drawable ? ComputeTicks(span_x, state.PlotLambdaMin, state.PlotLambdaMax) : AxisTicks{};
+  const AxisTicks xt = drawable ? ComputeTicks(span_x, scene.lambda_min, scene.lambda_max) : AxisTicks{};
   if (xt.valid) {
     for (int32_t k = xt.first; k <= xt.last; ++k) {
       const double xg = m.Xg(TickValue(xt, k));
@@ -391,7 +379,7 @@ void RenderPlot(SharedState& state, PlotHost& host) {
       EmitLine(*surface, xg, frame_bottom - kTickLength, xg, frame_bottom);
     }
   }
-  const double x_label_top = int32_t{state.PlotHeight} - bottom_reserve - 800;
+  const double x_label_top = int32_t{scene.height} - bottom_reserve - 800;
   if (xt.valid) {
     const float first = TickValue(xt, xt.first);
     const float last = TickValue(xt, xt.last);
@@ -402,12 +390,12 @@ void RenderPlot(SharedState& state, PlotHost& host) {
     EmitLabel(*surface, PlotLabel::Label1, frame_left - 200, x_label_top, "");
     EmitLabel(*surface, PlotLabel::Label2, frame_right - 200, x_label_top, "");
   }
-  EmitLabel(*surface, PlotLabel::Label3, 0.7 * host.OuterWidth(), int32_t{state.PlotHeight} - bottom_reserve - 600,
+  EmitLabel(*surface, PlotLabel::Label3, 0.7 * scene.outer_width, int32_t{scene.height} - bottom_reserve - 600,
             "Wavelength /Angstroms");
 
   // Intensity axis.
   const AxisTicks yt =
-      drawable ? ComputeTicks(span_y, state.PlotIntensityMin, state.PlotIntensityMax) : AxisTicks{};
+      drawable ? ComputeTicks(span_y, f.intensity_min, f.intensity_max) : AxisTicks{};
   if (yt.valid) {
     for (int32_t k = yt.first; k <= yt.last; ++k) {
       const double y = m.Y(TickValue(yt, k));
@@ -439,12 +427,11 @@ void RenderPlot(SharedState& state, PlotHost& host) {
   EmitLine(*surface, frame_left, frame_bottom, frame_left, frame_top);
 
   if (!drawable) return;
-  for (int slot = 1; slot <= state.SlotCount; ++slot) {
-    if (!IsSet(state.SlotLoaded[slot])) continue;
-    surface->SetForeColor(state.SlotColor[slot]);
-    DrawCurve(state, slot, m, *surface);
-    const double y0 = m.Y(0.0 - state.SlotOffset[slot]);
-    EmitLine(*surface, frame_right, y0, state.PlotWidth, y0);
+  for (const PlotCurve& curve : scene.curves) {
+    surface->SetForeColor(curve.color);
+    DrawCurve(curve, scene, m, *surface);
+    const double y0 = m.Y(0.0 - curve.offset);
+    EmitLine(*surface, frame_right, y0, scene.width, y0);
   }
 }
 

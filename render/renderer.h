@@ -1,14 +1,18 @@
 #pragma once
-// RenderPlot: draws every loaded spectrum from the shared state onto the plot
-// window's drawing surface — frame, grey grid with black ticks, the end labels
-// of both axes, one staircase curve per loaded slot and its zero-level marker.
-// Plain C++: the window is reached only through PlotHost and DrawingSurface.
+// The plot renderer: draws a scene (the spectra to show, each with its colour and
+// offset, the plotted wavelength range and the window's size) onto any
+// drawing surface: frame, grey grid with black ticks, the end labels of both
+// axes, one staircase curve per spectrum and its zero-level marker. It reads
+// the spectra and the view and returns the frame it drew; it writes nothing
+// else. Plain C++: a window is reached only through DrawingSurface.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "session/shared_state.h"
+#include <vector>
+
+#include "spectrum/spectrum.h"
 
 namespace quillon {
 
@@ -60,19 +64,6 @@ class DrawingSurface {
   virtual double PixelsPerTwip() const { return 0; }
 };
 
-/// The plot window as the renderer sees it.
-class PlotHost {
- public:
-  virtual ~PlotHost() = default;
-  /// Shows the plot window modeless, loading it first if needed (its Form_Load
-  /// runs nested, inside this call).
-  virtual void Show() = 0;
-  /// The window's drawing surface; owned by the host, valid after Show().
-  virtual DrawingSurface& Surface() = 0;
-  /// The window's current outer Width, twips.
-  virtual double OuterWidth() = 0;
-};
-
 /// Largest magnitude of a coordinate handed to a DrawingSurface, twips (about
 /// 700 inches). Anything further out is pulled in to it, so huge sample values
 /// draw as lines running off the frame instead of overflowing the platform.
@@ -102,26 +93,54 @@ inline constexpr int32_t kMaxTicks = 64;
 /// a span that is not positive and finite.
 AxisTicks ComputeTicks(double span, double minimum, double maximum);
 
-/// A slot's samples in the order the curve is drawn, by rising wavelength:
+/// One curve of a scene: a spectrum in its slot's colour, moved down by
+/// its slot's offset.
+struct PlotCurve {
+  const Spectrum* spectrum = nullptr;
+  int32_t color = 0;    ///< 0x00BBGGRR
+  int16_t offset = 0;   ///< levelled units
+};
+
+/// What one drawing shows.
+struct PlotScene {
+  std::vector<PlotCurve> curves;  ///< the loaded slots, in slot order
+  double lambda_min = 0;          ///< left end of the plotted range, Angstroms
+  double lambda_max = 0;          ///< right end of the plotted range, Angstroms
+  int16_t width = 0;              ///< the plot window's stored outer width, twips
+  int16_t height = 0;             ///< the plot window's stored outer height, twips
+  double outer_width = 0;         ///< the window's outer width as it stands, twips (places the axis title)
+};
+
+/// The frame and axes of one drawing: what the cursor read-out inverts.
+struct PlotFrame {
+  double lambda_min = 0;
+  double lambda_span = 0;     ///< lambda_max - lambda_min of the scene
+  double intensity_min = 0;   ///< bottom of the intensity axis: always -40
+  double intensity_max = 0;   ///< top: MaxPlottedIntensity of the scene
+  int16_t left = 0, right = 0, top = 0, bottom = 0;  ///< twips of the window's client area
+  bool operator==(const PlotFrame&) const = default;
+};
+
+/// A spectrum's samples in the order the curve is drawn, by rising wavelength:
 /// position k (1..count) is sample k, or sample count + 1 - k of a spectrum
 /// stored red to blue. `scale` gives the wavelength of each position (At(k)
 /// is where position k's step ends) and never descends.
 struct AscendingSamples {
   WavelengthScale scale;
   bool reversed = false;
-  int32_t count = 0;  ///< samples the slot holds
-  /// The sample (index into SlotLevelled) at position k.
+  int32_t count = 0;  ///< samples the spectrum holds
+  /// The sample (index into the levelled values) at position k.
   int32_t SampleAt(int32_t k) const { return reversed ? count + 1 - k : k; }
 };
 
-/// The drawing order of `slot`'s samples: its SlotWavelengthScale, reversed
-/// when it descends, over min(NAXIS1, samples held) samples.
-AscendingSamples AscendingView(const SharedState& state, int slot);
+/// The drawing order of a spectrum's samples: its drawn scale, reversed when
+/// it descends, over min(NAXIS1, samples held) samples.
+AscendingSamples AscendingView(const Spectrum& spectrum);
 
-/// The visible samples of one slot: the first and last position (of
+/// The visible samples of one spectrum: the first and last position (of
 /// AscendingView) inside the plotted range and the wavelength at which the
-/// curve starts. Empty when the slot has no sample inside the range. For an
-/// ascending spectrum positions are sample numbers.
+/// curve starts. Empty when the spectrum has no sample inside the range. For
+/// an ascending spectrum positions are sample numbers.
 struct SlotPixelRange {
   int32_t first = 1;
   int32_t last = 0;
@@ -129,23 +148,26 @@ struct SlotPixelRange {
   bool empty() const { return first > last; }
 };
 
-/// SlotFirstPixel / SlotLastPixel of `slot` for the current plotted range, in
-/// 32 bits and clamped to the slot's samples. The range ends are found on the
-/// scale's own axis (log10 of the wavelength for a logarithmic scale) between
-/// SlotLambdaStart and SlotLambdaEnd.
-SlotPixelRange VisibleSamples(const SharedState& state, int slot);
+/// The first and last visible position of `spectrum` for the plotted range
+/// lambda_min..lambda_max, in 32 bits and clamped to its samples. The range
+/// ends are found on the scale's own axis (log10 of the wavelength for a
+/// logarithmic scale) between the spectrum's start and end wavelengths.
+SlotPixelRange VisibleSamples(const Spectrum& spectrum, double lambda_min, double lambda_max);
 
-/// Top of the intensity axis: the largest SlotLevelledMax - SlotOffset over
-/// the loaded slots, starting from -9999; the whole spectrum counts, not only
+/// Top of the intensity axis: the largest levelled maximum less the offset
+/// over the curves, starting from -9999; the whole spectrum counts, not only
 /// the part inside the plotted range.
-double MaxPlottedIntensity(const SharedState& state);
+double MaxPlottedIntensity(const std::vector<PlotCurve>& curves);
 
-/// Clears the plot window and draws the whole plot from `state`, showing the
-/// window first (RenderBusy is set while it is shown and cleared). Does
-/// nothing at all unless SpectraLoaded is set. Writes PlotLambdaSpan,
-/// PlotIntensityMax/Min, the Frame edges and PlotWindowOpen. A plotted span
-/// that is zero, negative or not finite draws the frame alone (grid, numbers
-/// and curves left out); it reports nothing.
-void RenderPlot(SharedState& state, PlotHost& host);
+/// The frame and axes a drawing of `scene` has, before anything is drawn.
+PlotFrame LayOutPlot(const PlotScene& scene);
+
+/// Draws `scene` in `frame` (LayOutPlot of it) onto `surface`, which the
+/// caller has cleared. A plotted span that is zero, negative or not finite
+/// draws the frame alone (grid, numbers and curves left out).
+void DrawPlot(const PlotScene& scene, const PlotFrame& frame, DrawingSurface& surface);
+
+/// Clears `surface` and draws `scene` on it; returns the frame drawn.
+PlotFrame RenderScene(const PlotScene& scene, DrawingSurface& surface);
 
 }  // namespace quillon

@@ -36,7 +36,7 @@ int16_t HeaderLinesRounded(double height) {
 HeaderViewerLogic::HeaderViewerLogic(SharedState& state, HeaderViewerView& view) : state_(state), view_(view) {}
 
 int16_t HeaderViewerLogic::CurrentLineCount() const {
-  return std::max<int16_t>(0, state_.HeaderLineCount[state_.CurrentSlot]);
+  return std::max<int16_t>(0, SlotHeader(state_, state_.CurrentSlot).line_count);
 }
 
 void HeaderViewerLogic::Form_Load() {
@@ -140,7 +140,7 @@ void HeaderViewerLogic::ScrolledByUser(int value) {
 void HeaderViewerLogic::PrintCardsFromTop(int16_t slot) {
   if (slot < 1 || slot > kSlotCount) return;
   ClearSurface();
-  PrintCards(slot, 1, state_.HeaderLineCount[slot]);
+  PrintCards(slot, 1, SlotHeader(state_, slot).line_count);
 }
 
 void HeaderViewerLogic::SetSize(double width, double height) {
@@ -186,7 +186,7 @@ void HeaderViewerLogic::ClearSurface() {
 
 void HeaderViewerLogic::PrintCards(int16_t slot, int first, int last) {
   printed_slot_ = slot;
-  const CardArray& cards = state_.HeaderCard[slot];
+  const CardArray& cards = SlotHeader(state_, slot).cards;
   for (int k = std::max(first, 1); k <= last; ++k) {
     // A count beyond the stored cards prints empty lines rather than reading past them.
     lines_.push_back(static_cast<std::size_t>(k) < cards.size() ? cards[static_cast<std::size_t>(k)] : std::string());
@@ -197,8 +197,8 @@ void HeaderViewerLogic::PrintCards(int16_t slot, int first, int last) {
 std::string HeaderText(const SharedState& state, int16_t slot) {
   std::string text;
   if (slot < 1 || slot > kSlotCount) return text;
-  const CardArray& cards = state.HeaderCard[slot];
-  const int count = state.HeaderLineCount[slot];
+  const CardArray& cards = SlotHeader(state, slot).cards;
+  const int count = SlotHeader(state, slot).line_count;
   for (int k = 1; k <= count && static_cast<std::size_t>(k) < cards.size(); ++k) {
     text += cards[static_cast<std::size_t>(k)];
     text += '\n';

@@ -98,23 +98,23 @@ void MainWindowLogic::Form_Load(const std::filesystem::path& settings_file) {
   ReadSettingsFile(state_, settings_file);  // any failure: every setting takes its default, silently
   view_.PlaceWindow(state_.MainLeft, state_.MainTop);
   for (int16_t r = 1; r <= state_.SlotCount; ++r) {
-    state_.SlotLoaded[r] = kFalse;
+    state_.Slots[r].loaded = false;
     view_.SetRowDetailsVisible(r, false);
   }
   FillSlotColors(state_);
   state_.DataLambdaMin = 99999;
   state_.DataLambdaMax = -99999;
-  state_.PlotWindowOpen = kFalse;
-  for (int16_t r = 1; r <= state_.SlotCount; ++r) state_.SlotOffset[r] = DefaultSlotOffset(r);
+  state_.PlotWindowOpen = false;
+  for (int16_t r = 1; r <= state_.SlotCount; ++r) state_.Slots[r].offset = DefaultSlotOffset(r);
   // Setting a value that differs from the bar's runs VScroll1_Change(r), which
   // writes the offset cell; the bar that already stands at its offset does not.
   for (int16_t r = 1; r <= state_.SlotCount; ++r) {
     view_.SetOffsetBarMaximum(r, kOffsetBarMaximum);
     view_.SetOffsetBarMinimum(r, kOffsetBarMinimum);
-    view_.SetOffsetBarValue(r, state_.SlotOffset[r]);
+    view_.SetOffsetBarValue(r, state_.Slots[r].offset);
     view_.SetOffsetBarSteps(r, kOffsetBarSmallStep, kOffsetBarLargeStep);
   }
-  state_.SpectraLoaded = kFalse;
+  state_.SpectraLoaded = false;
   FillErrorText(state_);
 }
 
@@ -134,10 +134,10 @@ void MainWindowLogic::Command1_Click(int16_t row) {
 void MainWindowLogic::Command2_Click(int16_t row) {
   if (!IsRow(row)) return;
   state_.CurrentSlot = row;
-  state_.SlotLoaded[row] = kFalse;
+  state_.Slots[row].loaded = false;
   view_.SetRowDetailsVisible(row, false);  // the cells keep their texts, hidden
-  if (CountLoadedSlots(state_) == 0) state_.SpectraLoaded = kFalse;
-  if (state_.PlotWindowOpen == kTrue) {
+  if (CountLoadedSlots(state_) == 0) state_.SpectraLoaded = false;
+  if (state_.PlotWindowOpen) {
     UpdateDataRange(state_);
     if (CountLoadedSlots(state_) > 0) {
       services_.ClearPlotWindow();
@@ -156,14 +156,14 @@ void MainWindowLogic::Command3_Click() { services_.RenderPlot(); }
 void MainWindowLogic::Command4_Click(int16_t row) {
   if (!IsRow(row)) return;
   state_.CurrentSlot = row;
-  if (state_.SlotLoaded[row] == kTrue) services_.ShowHeaderCards(row);
+  if (state_.Slots[row].loaded) services_.ShowHeaderCards(row);
 }
 
 void MainWindowLogic::VScroll1_Change(int16_t row) {
   if (!IsRow(row)) return;
-  state_.SlotOffset[row] = ClampToInt16(view_.OffsetBarValue(row));
-  if (IsSet(state_.SpectraLoaded)) services_.RenderPlot();
-  view_.SetCellText(row, RowCell::Offset, OffsetText(state_.SlotOffset[row]));
+  state_.Slots[row].offset = ClampToInt16(view_.OffsetBarValue(row));
+  if (state_.SpectraLoaded) services_.RenderPlot();
+  view_.SetCellText(row, RowCell::Offset, OffsetText(state_.Slots[row].offset));
 }
 
 void MainWindowLogic::mHelpIntro_Click() { services_.ShowHelpWindow(); }
@@ -173,10 +173,10 @@ void MainWindowLogic::mAbout_Click() { services_.ShowAboutWindow(); }
 void MainWindowLogic::ShowLoadedRow(int16_t slot) {
   if (!IsRow(slot)) return;
   view_.SetRowDetailsVisible(slot, true);
-  view_.SetCellText(slot, RowCell::FileName, state_.SlotFileName[slot]);
-  view_.SetCellText(slot, RowCell::Object, state_.SlotObject[slot]);
-  view_.SetCellText(slot, RowCell::Level, LevelText(state_.SlotNorm[slot]));
-  view_.SetCellText(slot, RowCell::Offset, OffsetText(state_.SlotOffset[slot]));
+  view_.SetCellText(slot, RowCell::FileName, state_.Slots[slot].file_name);
+  view_.SetCellText(slot, RowCell::Object, SlotSpectrum(state_, slot).header.object);
+  view_.SetCellText(slot, RowCell::Level, LevelText(SlotSpectrum(state_, slot).norm));
+  view_.SetCellText(slot, RowCell::Offset, OffsetText(state_.Slots[slot].offset));
   view_.SetCellText(slot, RowCell::Velocity, "0");
 }
 

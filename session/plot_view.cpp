@@ -79,21 +79,76 @@ void CentreView(SharedState& state, int32_t centre) {
   state.PlotLambdaMax = centre + state.PlotLambdaSpan / 2;
 }
 
-CursorReadOut ReadOutAt(const SharedState& state, float x, float y) {
+PlotScene SceneOf(const SharedState& state) {
+  PlotScene scene;
+  for (int slot = 1; slot <= state.SlotCount && slot <= kSlotCount; ++slot) {
+    const Slot& s = state.Slots[slot];
+    if (s.loaded && s.spectrum) scene.curves.push_back({s.spectrum.get(), s.color, s.offset});
+  }
+  scene.lambda_min = state.PlotLambdaMin;
+  scene.lambda_max = state.PlotLambdaMax;
+  scene.width = state.PlotWidth;
+  scene.height = state.PlotHeight;
+  scene.outer_width = state.PlotWidth;
+  return scene;
+}
+
+namespace {
+
+// Sets RenderBusy for the showing and clearing of the window and clears it
+// again on every way out, so a throwing showing cannot leave the plot
+// window's handlers switched off.
+class RenderBusyScope {
+ public:
+  explicit RenderBusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RenderBusyScope() { flag_ = false; }
+  RenderBusyScope(const RenderBusyScope&) = delete;
+  RenderBusyScope& operator=(const RenderBusyScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+void RenderPlot(SharedState& state, PlotHost& host) {
+  if (!state.SpectraLoaded) return;
+  PlotScene scene = SceneOf(state);
+  const PlotFrame frame = LayOutPlot(scene);
+  state.PlotLambdaSpan = frame.lambda_span;
+  DrawingSurface* surface = nullptr;
+  {
+    // The window's own load, resize and scroll handlers run inside Show()
+    // and must not start a second drawing.
+    RenderBusyScope busy(state.RenderBusy);
+    host.SetFrame(frame);
+    host.Show();
+    surface = &host.Surface();
+    surface->Clear();
+    state.PlotWindowOpen = true;
+  }
+  // The labels below the frame go where the window's size puts them once shown.
+  scene.width = state.PlotWidth;
+  scene.height = state.PlotHeight;
+  scene.outer_width = host.OuterWidth();
+  DrawPlot(scene, frame, *surface);
+}
+
+CursorReadOut ReadOutAt(const SharedState& state, const PlotFrame& frame, float x, float y) {
   CursorReadOut out;
-  const int32_t width = int32_t{state.FrameRight} - state.FrameLeft;
-  const int32_t height = int32_t{state.FrameBottom} - state.FrameTop;
+  const int32_t width = int32_t{frame.right} - frame.left;
+  const int32_t height = int32_t{frame.bottom} - frame.top;
   // The strict comparisons already leave a frame without width or height
   // empty; the explicit test keeps the divisions below visibly safe.
   if (width <= 0 || height <= 0) return out;
-  if (!(state.FrameLeft < x && x < state.FrameRight && state.FrameTop < y && y < state.FrameBottom)) return out;
+  if (!(frame.left < x && x < frame.right && frame.top < y && y < frame.bottom)) return out;
   out.inside = true;
-  const float fx = (x - static_cast<float>(state.FrameLeft)) / static_cast<float>(width);
+  const float fx = (x - static_cast<float>(frame.left)) / static_cast<float>(width);
   const auto wavelength =
       static_cast<float>(state.PlotLambdaMin + (state.PlotLambdaMax - state.PlotLambdaMin) * fx);
-  const float fy = (static_cast<float>(state.FrameBottom) - y) / static_cast<float>(height);
+  const float fy = (static_cast<float>(frame.bottom) - y) / static_cast<float>(height);
   const auto intensity =
-      static_cast<float>(state.PlotIntensityMin + (state.PlotIntensityMax - state.PlotIntensityMin) * fy);
+      static_cast<float>(frame.intensity_min + (frame.intensity_max - frame.intensity_min) * fy);
   // A view without finite ends has no values to show: the boxes go blank.
   if (std::isfinite(wavelength)) out.wavelength = FormatValue(wavelength, 8, 2);
   if (std::isfinite(intensity)) out.intensity = FormatValue(intensity, 8, 0);

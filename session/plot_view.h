@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "render/renderer.h"
 #include "session/shared_state.h"
 
 namespace quillon {
@@ -46,6 +47,34 @@ ScrollBarSettings ComputeScrollBar(const SharedState& state);
 /// position it causes runs the scroll handler nested).
 void UpdateScrollBar(const SharedState& state, ScrollBarControl& bar);
 
+/// The plot window as a drawing sees it.
+class PlotHost {
+ public:
+  virtual ~PlotHost() = default;
+  /// Shows the plot window modeless, loading it first if needed (its load
+  /// handler runs nested, inside this call).
+  virtual void Show() = 0;
+  /// Tells the window the frame of the drawing about to be made; called
+  /// before Show, so the window's handlers see the new frame.
+  virtual void SetFrame(const PlotFrame& frame) = 0;
+  /// The window's drawing surface; owned by the host, valid after Show().
+  virtual DrawingSurface& Surface() = 0;
+  /// The window's current outer width, twips.
+  virtual double OuterWidth() = 0;
+};
+
+/// Draws the plot from `state` in the plot window: nothing at all unless
+/// SpectraLoaded is set. The frame is laid out and PlotLambdaSpan set, the
+/// window learns the frame, is shown and cleared with RenderBusy set (its
+/// own handlers then draw nothing), PlotWindowOpen is set, and the scene is
+/// drawn with the window's size as it stands once shown.
+void RenderPlot(SharedState& state, PlotHost& host);
+
+/// What the plot shows now: every loaded slot's spectrum in slot order with
+/// its colour and offset, the plotted range and the plot window's stored
+/// size (its outer width as it stands is the window's to add).
+PlotScene SceneOf(const SharedState& state);
+
 /// "In": narrows the view to its middle half. Returns false, changing nothing,
 /// when the result would be narrower than a tenth of the data range or the
 /// data range is empty or not finite.
@@ -69,9 +98,11 @@ struct CursorReadOut {
   std::string intensity;   ///< FormatValue(intensity, 8, 0) when inside
 };
 
-/// Inverts the last drawing's mapping. Points on the frame's edges are
-/// outside, and so is everything when the frame has no width or height.
-CursorReadOut ReadOutAt(const SharedState& state, float x, float y);
+/// Inverts the mapping of the last drawing, whose frame is `frame`: the
+/// wavelength across the plotted range as it stands, the intensity across
+/// the frame's axis. Points on the frame's edges are outside, and so is
+/// everything when the frame has no width or height.
+CursorReadOut ReadOutAt(const SharedState& state, const PlotFrame& frame, float x, float y);
 
 /// The controls of the plot window's bottom row, in the order their tops are
 /// set after a resize.

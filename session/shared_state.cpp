@@ -3,32 +3,9 @@
 namespace quillon {
 
 SharedState::SharedState() {
-  SlotLoaded.Fill(kFalse);
-  SlotColor.Fill(0);
-  SlotOffset.Fill(0);
-  SlotLambda0.Fill(0);
-  SlotDispersion.Fill(0);
-  SlotLambdaStart.Fill(0);
-  SlotLambdaEnd.Fill(0);
-  SlotBitpix.Fill(0);
-  SlotNaxis.Fill(0);
-  SlotNaxis1.Fill(0);
-  SlotNaxis2.Fill(0);
-  SlotNaxis3.Fill(0);
-  SlotBscale.Fill(0);
-  SlotBzero.Fill(0);
-  SlotNorm.Fill(0);
-  SlotLevelledMax.Fill(0);
-  HeaderLineCount.Fill(0);
-  // Index 0 of every growable table belongs to no sample or card.
-  SlotIntensity.Fill(SampleArray(1, 0.0));
-  SlotLevelled.Fill(SampleArray(1, 0.0));
-  HeaderCard.Fill(CardArray(1));
-  HeaderKeyword.Fill(CardArray(1));
-  HeaderValue.Fill(CardArray(1));
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    SlotColor[slot] = DefaultSlotColor(slot);
-    SlotOffset[slot] = DefaultSlotOffset(slot);
+    Slots[slot].color = DefaultSlotColor(slot);
+    Slots[slot].offset = DefaultSlotOffset(slot);
   }
 }
 
@@ -43,7 +20,7 @@ int32_t DefaultSlotColor(int slot) {
 }
 
 void FillSlotColors(SharedState& state) {
-  for (int slot = 1; slot <= kSlotCount; ++slot) state.SlotColor[slot] = DefaultSlotColor(slot);
+  for (int slot = 1; slot <= kSlotCount; ++slot) state.Slots[slot].color = DefaultSlotColor(slot);
 }
 
 void UpdateDataRange(SharedState& state) {
@@ -52,27 +29,37 @@ void UpdateDataRange(SharedState& state) {
   state.DataLambdaMin = 9999;
   state.DataLambdaMax = -9999;
   for (int slot = 1; slot <= state.SlotCount; ++slot) {
-    if (!IsSet(state.SlotLoaded[slot])) continue;
-    if (state.SlotLambdaStart[slot] < state.DataLambdaMin) state.DataLambdaMin = state.SlotLambdaStart[slot];
-    if (state.SlotLambdaEnd[slot] > state.DataLambdaMax) state.DataLambdaMax = state.SlotLambdaEnd[slot];
+    if (!state.Slots[slot].loaded) continue;
+    const Spectrum& spectrum = *state.Slots[slot].spectrum;
+    if (spectrum.lambda_start < state.DataLambdaMin) state.DataLambdaMin = spectrum.lambda_start;
+    if (spectrum.lambda_end > state.DataLambdaMax) state.DataLambdaMax = spectrum.lambda_end;
   }
   state.PlotLambdaMin = state.DataLambdaMin;
   state.PlotLambdaMax = state.DataLambdaMax;
 }
 
-WavelengthScale SlotWavelengthScale(const SharedState& state, int slot) {
-  const WavelengthScale& scale = state.SlotScale[slot];
-  if (scale.logarithmic) return scale;
-  const double step = state.SlotDispersion[slot];
-  return {step < 0 ? state.SlotLambdaEnd[slot] : state.SlotLambdaStart[slot], step, false};
-}
-
 int16_t CountLoadedSlots(const SharedState& state) {
   int16_t count = 0;
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    if (IsSet(state.SlotLoaded[slot])) ++count;
+    if (state.Slots[slot].loaded) ++count;
   }
   return count;
+}
+
+const Spectrum& SlotSpectrum(const SharedState& state, int slot) {
+  const SpectrumPtr& spectrum = state.Slots[slot].spectrum;
+  if (!spectrum) throw std::logic_error("slot " + std::to_string(slot) + " holds no spectrum");
+  return *spectrum;
+}
+
+const SpectrumHeader& SlotHeader(const SharedState& state, int slot) {
+  static const SpectrumHeader kNone;
+  const auto& header = state.Slots[slot].header;
+  return header ? *header : kNone;
+}
+
+CalibrationKeywords KeywordsOf(const SharedState& state) {
+  return {state.KeywordLambda0, state.KeywordDispersion};
 }
 
 }  // namespace quillon

@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "session/shared_state.h"
 
 namespace quillon {
+
+/// Samples 1..n of a spectrum; entry 0 belongs to no sample.
+using SampleArray = std::vector<double>;
 
 /// Lowest and highest present level of a run of samples; empty when every
 /// sample of the run is missing.
@@ -58,14 +60,14 @@ class LevelSummary {
   /// samples are not looked at again.
   LevelSummary(const SampleArray& levelled, Blocks bottom, bool may_miss);
 
-  /// A shared summary of `levelled`, as a slot keeps it.
+  /// A shared summary of `levelled`, as a spectrum keeps it.
   static std::shared_ptr<const LevelSummary> Build(const SampleArray& levelled);
   static std::shared_ptr<const LevelSummary> Build(const SampleArray& levelled, Blocks bottom, bool may_miss);
 
   /// Whether this summary was built from `levelled` as it is now held: the
   /// same buffer and the same count. A new buffer may reuse a freed one's
-  /// address, so whoever replaces or changes a slot's levelled samples also
-  /// resets its SlotSummary (the loader always does).
+  /// address, so a spectrum's summary is built with its levelled samples
+  /// and never outlives them.
   bool Describes(const SampleArray& levelled) const {
     return levelled.data() == source_ && static_cast<int64_t>(levelled.size()) - 1 == count_;
   }

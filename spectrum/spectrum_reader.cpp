@@ -16,7 +16,6 @@
 #include "fits/sample_decoder.h"
 #include "spectrum/spectrum_statistics.h"
 #include "spectrum/wavelength_calibration.h"
-#include "spectrum/level_summary.h"
 #include "base/large_buffer.h"
 #include "base/int_convert.h"
 
@@ -46,118 +45,95 @@ std::string NumberText(double value) {
   return std::string(buffer, result.ptr);
 }
 
-bool ValidSlot(const SharedState& state, int16_t slot) {
-  return slot >= 1 && slot <= state.SlotCount && slot <= kSlotCount;
-}
-
-// One load of one slot; the specified refusals and warnings keep their order,
-// and the reader's own checks come where the data they need is known.
-class SlotLoader {
+// One read of one file; the refusals and warnings keep their order, and the
+// reader's own checks come where the data they need is known.
+class Reader {
  public:
-  SlotLoader(SharedState& state, int16_t slot, ByteSource& source, const std::string& label,
-             MessageSink& messages, RowDisplay& rows, PlotRedraw& plot)
-      : state_(state), slot_(slot), source_(source), label_(label), messages_(messages), rows_(rows),
-        plot_(plot) {}
+  Reader(ByteSource& source, const std::string& label, const CalibrationKeywords& keywords, ReaderScratch& scratch)
+      : source_(source), label_(label), keywords_(keywords), scratch_(scratch) {}
 
-  FitsLoadDetails Run() {
-    // The renderer places a loaded slot's samples by these header values, so
-    // a refused file must not leave its own in a slot that still draws the
-    // previous spectrum.
-    const bool was_loaded = IsSet(state_.SlotLoaded[slot_]);
-    const double lambda0 = state_.SlotLambda0[slot_];
-    const double lambda_start = state_.SlotLambdaStart[slot_];
-    const double dispersion = state_.SlotDispersion[slot_];
-    const double naxis1 = state_.SlotNaxis1[slot_];
+  ReadResult Run() {
     try {
-      Load();
+      Read();
     } catch (const std::bad_alloc&) {
-      // Nothing is published before every sample has been computed, so the
-      // slot is as it was.
-      messages_.ShowMessage("There is not enough memory to load the file " + Quoted(label_) + ".");
+      // Nothing is accepted before every sample has been computed.
+      result_.spectrum = nullptr;
+      Show("There is not enough memory to load the file " + Quoted(label_) + ".");
     }
-    if (was_loaded && !details_.published) {
-      state_.SlotLambda0[slot_] = lambda0;
-      state_.SlotLambdaStart[slot_] = lambda_start;
-      state_.SlotDispersion[slot_] = dispersion;
-      state_.SlotNaxis1[slot_] = naxis1;
-    }
-    return details_;
+    result_.header = std::move(header_);
+    return std::move(result_);
   }
 
  private:
-  void Load() {
+  void Read() {
     // The header text runs up to the first byte 13, or to the end of the file.
     int64_t text_length = 0;
     std::string error;
     if (!source_.Find(kCarriageReturn, 0, text_length, error)) return ReadFailure(error);
-    details_.file_read = true;
-    details_.text_card_count = TextCardCount(text_length);
+    result_.file_read = true;
+    result_.text_card_count = TextCardCount(text_length);
 
     // The signature: the first keyword must be SIMPLE.
     std::string first;
     if (!ReadText(0, std::min<int64_t>(text_length, 8), first)) return;
-    const std::string first_keyword = CardKeyword(first);
-    CardArray& keywords = state_.HeaderKeyword[slot_];
-    if (keywords.size() < 2) keywords.resize(2);
-    keywords[1] = first_keyword;
-    if (first_keyword != "SIMPLE") return Show(kNotFitsMessage);
+    result_.first_keyword = CardKeyword(first);
+    result_.reached = ReadResult::Reached::kFirstKeyword;
+    if (result_.first_keyword != "SIMPLE") return Show(kNotFitsMessage);
 
     // The card table.
     std::optional<HeaderCards> header = ReadCards(text_length);
     if (!header) return;
-    state_.HeaderCard[slot_] = header->cards;
-    state_.HeaderKeyword[slot_] = header->keywords;
-    state_.HeaderValue[slot_] = header->values;
-    state_.HeaderLineCount[slot_] = static_cast<int16_t>(header->header_line_count);
-    details_.data_offset = DataOffsetFor(header->header_line_count);
-    header_ = std::move(*header);
+    header_.cards = header->cards;
+    header_.keywords = header->keywords;
+    header_.values = header->values;
+    header_.line_count = static_cast<int16_t>(header->header_line_count);
+    result_.reached = ReadResult::Reached::kHeader;
+    result_.data_offset = DataOffsetFor(header->header_line_count);
+    cards_ = std::move(*header);
 
     // The sample type. A primary array without data is told as such, before the
     // 8-bit advice (an empty primary header usually says BITPIX = 8).
-    if (!LookUpNumber("BITPIX", state_.SlotBitpix[slot_])) return;
+    if (!LookUpNumber("BITPIX", header_.bitpix)) return;
     if (RefuseEmptyPrimary()) return;
-    if (state_.SlotBitpix[slot_] == 8) return Show(kEightBitMessage);
+    if (header_.bitpix == 8) return Show(kEightBitMessage);
 
     // The axes and the scaling of the samples.
     double naxis3 = 0;
-    if (!LookUpNumber("NAXIS", state_.SlotNaxis[slot_]) || !LookUpNumber("NAXIS1", state_.SlotNaxis1[slot_]) ||
-        !LookUpNumber("NAXIS2", state_.SlotNaxis2[slot_]) || !LookUpNumber("NAXIS3", naxis3))
+    if (!LookUpNumber("NAXIS", header_.naxis) || !LookUpNumber("NAXIS1", header_.naxis1) ||
+        !LookUpNumber("NAXIS2", header_.naxis2) || !LookUpNumber("NAXIS3", naxis3))
       return;
-    state_.SlotNaxis3[slot_] = RoundToInt16(naxis3);
-    if (!LookUpNumber("BSCALE", state_.SlotBscale[slot_]) || !LookUpNumber("BZERO", state_.SlotBzero[slot_]))
-      return;
-    const bool has_bscale = header_.LastValue("BSCALE").has_value();
-    if (has_bscale && state_.SlotBscale[slot_] == 0) {
-      return Show("The header of " + Quoted(label_) + " gives BSCALE = " + *header_.LastValue("BSCALE") +
+    header_.naxis3 = RoundToInt16(naxis3);
+    if (!LookUpNumber("BSCALE", header_.bscale) || !LookUpNumber("BZERO", header_.bzero)) return;
+    const bool has_bscale = cards_.LastValue("BSCALE").has_value();
+    if (has_bscale && header_.bscale == 0) {
+      return Show("The header of " + Quoted(label_) + " gives BSCALE = " + *cards_.LastValue("BSCALE") +
                   ", which would make every sample the same value; the file cannot be shown.");
     }
-    if (state_.SlotBitpix[slot_] == 16 && state_.SlotBzero[slot_] == 0) Show(kSignedSixteenMessage);
+    if (header_.bitpix == 16 && header_.bzero == 0) Show(kSignedSixteenMessage);
 
     // OBJECT alone takes its first card; its value loses the quotes,
     // and a value too short to have two quotes gives an empty name.
-    const std::optional<std::string> object = header_.FirstValue("OBJECT");
-    state_.SlotObject[slot_] = (object && object->size() >= 2) ? object->substr(1, object->size() - 2) : "";
-    if (!LookUpNumber(state_.KeywordLambda0, state_.SlotLambda0[slot_]) ||
-        !LookUpNumber(state_.KeywordDispersion, state_.SlotDispersion[slot_]))
+    const std::optional<std::string> object = cards_.FirstValue("OBJECT");
+    header_.object = (object && object->size() >= 2) ? object->substr(1, object->size() - 2) : "";
+    if (!LookUpNumber(keywords_.lambda0, header_.lambda0) || !LookUpNumber(keywords_.dispersion, header_.dispersion))
       return;
 
     // The wavelength scale and the calibration checks. The "Lambda
     // 0" check tests the keyword's own value; the dispersion check the span
     // from pixel 0 to the last sample but one.
-    const double naxis1 = state_.SlotNaxis1[slot_];
-    const Calibration calibration =
-        CalibrateWavelengths(header_, state_.KeywordLambda0, state_.KeywordDispersion, state_.SlotLambda0[slot_],
-                             state_.SlotDispersion[slot_], naxis1, Quoted(label_));
+    const double naxis1 = header_.naxis1;
+    const Calibration calibration = CalibrateWavelengths(cards_, keywords_.lambda0, keywords_.dispersion,
+                                                         header_.lambda0, header_.dispersion, naxis1, Quoted(label_));
     const WavelengthScale scale = calibration.scale;
     const double lambda0 = scale.At(0);
-    state_.SlotLambda0[slot_] = lambda0;
-    state_.SlotDispersion[slot_] = calibration.dispersion;
+    header_.lambda0 = lambda0;
+    header_.dispersion = calibration.dispersion;
     // The ends of the spectrum, short wavelength first: pixel 0 and the last
     // sample, in either order.
     const double last_lambda = scale.logarithmic ? scale.At(naxis1) : lambda0 + scale.step * naxis1;
     const double lambda_low = std::min(lambda0, last_lambda);
     const double lambda_high = std::max(lambda0, last_lambda);
-    state_.SlotLambdaStart[slot_] = lambda_low;
+    header_.lambda_start = lambda_low;
     const double provisional_end = scale.logarithmic ? scale.At(naxis1 - 1) : lambda0 + scale.step * (naxis1 - 1);
     if (std::fabs(calibration.keyword_lambda0) < 0.001) Show(kNoLambda0Message);
     if (std::fabs(provisional_end - lambda0) < 0.001) Show(kNoDispersionMessage);
@@ -165,7 +141,7 @@ class SlotLoader {
     WarnOfImageOrMultispec();
 
     // The samples.
-    const double bitpix = state_.SlotBitpix[slot_];
+    const double bitpix = header_.bitpix;
     const int width = (std::fabs(bitpix) <= 64 && bitpix == std::trunc(bitpix))
                           ? BytesPerSample(static_cast<int64_t>(bitpix))
                           : 0;
@@ -179,10 +155,10 @@ class SlotLoader {
     // The physical values BZERO + BSCALE x stored; NaN, infinities and
     // BLANK are missing samples.
     SampleScaling scaling;
-    if (has_bscale) scaling.bscale = state_.SlotBscale[slot_];
-    scaling.bzero = state_.SlotBzero[slot_];
+    if (has_bscale) scaling.bscale = header_.bscale;
+    scaling.bzero = header_.bzero;
     if (bitpix > 0) {
-      if (const auto blank = header_.LastValue("BLANK")) {
+      if (const auto blank = cards_.LastValue("BLANK")) {
         const LenientNumber value = ParseLenientNumber(*blank);
         if (value.finite && value.value == std::trunc(value.value) && std::fabs(value.value) < 9.2e18)
           scaling.blank = static_cast<int64_t>(value.value);
@@ -194,20 +170,19 @@ class SlotLoader {
     // level are taken, before they are appended: the long array is written
     // once, never zeroed first, and no second copy of a long file's bytes
     // is ever made.
-    // The loader's scratch arrays take the samples and their levels; they
-    // replace the slot's only once every check has passed.
-    SharedState::LoadScratch& scratch = state_.LoaderScratch;
-    // Whatever way the load ends, the scratch does not keep a very long
+    // The scratch arrays take the samples and their levels; the spectrum
+    // takes them once every check has passed.
+    // Whatever way the read ends, the scratch does not keep a very long
     // spectrum's room (see kScratchKeptBytes).
     struct ScratchTrim {
-      SharedState::LoadScratch& scratch;
+      ReaderScratch& scratch;
       ~ScratchTrim() {
         DropLargerThan(scratch.intensity, kScratchKeptBytes);
         DropLargerThan(scratch.levelled, kScratchKeptBytes);
       }
-    } trim{scratch};
-    SampleArray& samples = scratch.intensity;
-    SampleArray& levelled = scratch.levelled;
+    } trim{scratch_};
+    SampleArray& samples = scratch_.intensity;
+    SampleArray& levelled = scratch_.levelled;
     DropOversized(samples, static_cast<std::size_t>(n) + 1);
     DropOversized(levelled, static_cast<std::size_t>(n) + 1);
     const bool new_samples = ReserveLarge(samples, static_cast<std::size_t>(n) + 1);
@@ -229,7 +204,7 @@ class SlotLoader {
     // level straddles two of them.
     constexpr int64_t kStaged = 40 * kPeakBlockLength;
     const int64_t piece = std::min(n, kDecodePieceBytes / width / kStaged * kStaged);
-    std::vector<double>& peaks = scratch.peaks;
+    std::vector<double>& peaks = scratch_.peaks;
     DropOversized(peaks, static_cast<std::size_t>(n / kPeakBlockLength) + 2);
     peaks.clear();
     peaks.reserve(static_cast<std::size_t>(n / kPeakBlockLength) + 2);
@@ -239,7 +214,7 @@ class SlotLoader {
     int64_t missing = 0;
     for (int64_t done = 0; done < n;) {
       const int64_t count = std::min(piece, n - done);
-      if (!source_.Read(details_.data_offset + done * width, count * width, block.data(), error))
+      if (!source_.Read(result_.data_offset + done * width, count * width, block.data(), error))
         return ReadFailure(error);
       for (int64_t first = 0; first < count; first += kStaged) {
         const int64_t m = std::min(kStaged, count - first);
@@ -250,7 +225,7 @@ class SlotLoader {
       done += count;
     }
     block = {};
-    details_.missing = missing;
+    result_.missing = missing;
     if (missing == n) {
       return Show("Every sample of " + Quoted(label_) +
                   " is missing (not a number, infinite or equal to BLANK), so there is nothing to draw; the "
@@ -263,7 +238,7 @@ class SlotLoader {
       }
     }
 
-    // Wavelength range of the slot.
+    // Wavelength range of the spectrum.
     if (!std::isfinite(lambda_low) || !std::isfinite(lambda_high) || (scale.logarithmic && !(lambda_low > 0))) {
       return Show("The wavelength scale of " + Quoted(label_) +
                   " reaches beyond the range of numbers; the file cannot be shown.");
@@ -285,43 +260,33 @@ class SlotLoader {
       return Show("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + Quoted(label_) +
                   " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
     }
-    const double levelled_max = std::max(range.max, -9999.0);
-    // The rest of the pyramid; it follows the levelled buffer when that
-    // changes places with the slot's.
-    std::shared_ptr<const LevelSummary> summary = LevelSummary::Build(levelled, std::move(bottom), missing > 0);
 
-    // Every check has passed: publish in the order the rest of the program
-    // sees it (wavelengths, data range, statistics, then the row and the plot).
-    state_.SlotLambdaStart[slot_] = lambda_low;
-    state_.SlotLambdaEnd[slot_] = lambda_high;
-    state_.SlotScale[slot_] = scale;
-    if (state_.DataLambdaMin > state_.SlotLambdaStart[slot_]) state_.DataLambdaMin = state_.SlotLambdaStart[slot_];
-    if (state_.DataLambdaMax < state_.SlotLambdaEnd[slot_]) state_.DataLambdaMax = state_.SlotLambdaEnd[slot_];
-    state_.PlotLambdaMin = state_.DataLambdaMin;
-    state_.PlotLambdaMax = state_.DataLambdaMax;
-    // The slot's previous arrays become the scratch of the next load, as
-    // long as they are modest: keeping a very long spectrum's would hold
-    // twice its memory for the sake of a faster reload.
-    state_.SlotIntensity[slot_].swap(samples);
-    state_.SlotNorm[slot_] = norm;
-    state_.SlotLevelled[slot_].swap(levelled);
-    state_.SlotLevelledMax[slot_] = levelled_max;
-    state_.SlotSummary[slot_] = std::move(summary);
-
-    state_.SlotLoaded[slot_] = kTrue;
-    rows_.ShowLoadedRow(slot_);
-    state_.SpectraLoaded = kTrue;
-    details_.published = true;
-    if (IsSet(state_.PlotWindowOpen)) plot_.RenderPlot();
+    // Every check has passed: the spectrum takes the arrays.
+    auto spectrum = std::make_shared<Spectrum>();
+    spectrum->file_name = label_;
+    spectrum->header = header_;
+    spectrum->scale = scale;
+    spectrum->lambda_start = lambda_low;
+    spectrum->lambda_end = lambda_high;
+    spectrum->missing = missing;
+    spectrum->norm = norm;
+    spectrum->levelled_max = std::max(range.max, -9999.0);
+    spectrum->intensity = std::move(samples);
+    spectrum->levelled = std::move(levelled);
+    samples.clear();
+    levelled.clear();
+    // The rest of the pyramid, over the levelled values where they now live.
+    spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
+    result_.spectrum = std::move(spectrum);
   }
 
-  void Show(const std::string& text) { messages_.ShowMessage(text); }
+  void Show(const std::string& text) { result_.messages.push_back(text); }
 
   // A primary array that holds no samples (NAXIS = 0, no NAXIS1 card, or a
   // NAXIS1 of 0 or less) gets one message and ends the load.
   bool RefuseEmptyPrimary() {
-    const std::optional<std::string> naxis = header_.LastValue("NAXIS");
-    const std::optional<std::string> naxis1 = header_.LastValue("NAXIS1");
+    const std::optional<std::string> naxis = cards_.LastValue("NAXIS");
+    const std::optional<std::string> naxis1 = cards_.LastValue("NAXIS1");
     const char* const elsewhere =
         " Its spectrum, if it has one, lies in an extension or a table after the primary header, which Quillon "
         "does not read; Quillon shows spectra stored as the primary array.";
@@ -345,7 +310,7 @@ class SlotLoader {
     const int64_t axes = naxis ? RoundToInt64(ParseLenientNumber(*naxis).value) : 0;
     for (int64_t k = 2; k <= axes && k <= 999; ++k) {
       const std::string name = "NAXIS" + std::to_string(k);
-      const std::optional<std::string> size = header_.LastValue(name);
+      const std::optional<std::string> size = cards_.LastValue(name);
       if (size && RoundToInt64(ParseLenientNumber(*size).value) == 0) {
         Show("The header of " + Quoted(label_) + " gives " + name +
              " = 0, so its primary array holds no samples." + elsewhere);
@@ -359,20 +324,20 @@ class SlotLoader {
   // and for an IRAF multispec file, whose wavelengths are not CRVAL1 and CD1_1.
   void WarnOfImageOrMultispec() {
     std::string text;
-    const int64_t axes = RoundToInt64(state_.SlotNaxis[slot_]);
+    const int64_t axes = RoundToInt64(header_.naxis);
     if (axes >= 2 && axes <= 999) {
       std::string dims;
       double rows = 1;
       for (int64_t k = 1; k <= axes; ++k) {
-        const std::optional<std::string> value = header_.LastValue("NAXIS" + std::to_string(k));
+        const std::optional<std::string> value = cards_.LastValue("NAXIS" + std::to_string(k));
         const double size = value ? ParseLenientNumber(*value).value : 0;
         if (k >= 2) rows *= size;
         dims += (k == 1 ? "" : " x ") + NumberText(size);
       }
       if (rows != 1) text = "The file " + Quoted(label_) + " holds a " + dims + " image; only its first row is drawn.";
     }
-    const std::string ctype = UnquotedValue(header_.LastValue("CTYPE1").value_or(""));
-    std::string system = header_.LastValue("WAT0_001").value_or("");
+    const std::string ctype = UnquotedValue(cards_.LastValue("CTYPE1").value_or(""));
+    std::string system = cards_.LastValue("WAT0_001").value_or("");
     for (char& c : system) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
@@ -400,7 +365,7 @@ class SlotLoader {
   // The cards up to END. More than 32767 cards before END (or, without END,
   // in the header text) do not fit HeaderLineCount and refuse the file.
   std::optional<HeaderCards> ReadCards(int64_t text_length) {
-    const int64_t card_count = details_.text_card_count;
+    const int64_t card_count = result_.text_card_count;
     const int64_t allowed = std::min(card_count, kMaxCards + 1);
     const int64_t probe = std::min(allowed, kProbeCards);
     std::string text;
@@ -421,7 +386,7 @@ class SlotLoader {
   // Sets `field` from the last card named `name` (0 when there is none); a
   // number beyond the double range refuses the file.
   bool LookUpNumber(const std::string& name, double& field) {
-    const std::optional<std::string> value = header_.LastValue(name);
+    const std::optional<std::string> value = cards_.LastValue(name);
     if (!value) {
       field = 0;
       return true;
@@ -439,7 +404,7 @@ class SlotLoader {
   // Checked before anything is allocated, so an absurd NAXIS1 costs nothing.
   bool CheckDataSize(int64_t n, int width) {
     const int64_t size = source_.Size();
-    const int64_t offset = details_.data_offset;
+    const int64_t offset = result_.data_offset;
     if (size < offset) {
       Show("The file " + Quoted(label_) + " ends inside its header: the header needs " + std::to_string(offset) +
            " bytes, but the file holds " + std::to_string(size) + " bytes.");
@@ -455,62 +420,44 @@ class SlotLoader {
     return false;
   }
 
-  SharedState& state_;
-  const int16_t slot_;
   ByteSource& source_;
   const std::string& label_;
-  MessageSink& messages_;
-  RowDisplay& rows_;
-  PlotRedraw& plot_;
-  HeaderCards header_;
-  FitsLoadDetails details_;
+  const CalibrationKeywords& keywords_;
+  ReaderScratch& scratch_;
+  HeaderCards cards_;
+  SpectrumHeader header_;
+  ReadResult result_;
 };
 
 }  // namespace
 
-std::string JoinFitsPath(const std::string& folder, const std::string& name) {
-  const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
-  if (!folder.empty() && folder.back() == separator) return folder + name;
-  return folder + separator + name;
+ReadResult ReadSpectrum(ByteSource& source, const std::string& file_label, const CalibrationKeywords& keywords,
+                        ReaderScratch* scratch) {
+  ReaderScratch own;
+  return Reader(source, file_label, keywords, scratch != nullptr ? *scratch : own).Run();
 }
 
-FitsLoadDetails LoadFitsSpectrumFromSource(SharedState& state, int16_t slot, ByteSource& source,
-                                           const std::string& file_label, MessageSink& messages,
-                                           RowDisplay& rows, PlotRedraw& plot) {
-  if (!ValidSlot(state, slot)) return {};
-  return SlotLoader(state, slot, source, file_label, messages, rows, plot).Run();
-}
-
-FitsLoadDetails LoadFitsSpectrumDetailed(SharedState& state, int16_t slot, MessageSink& messages,
-                                         RowDisplay& rows, PlotRedraw& plot) {
-  if (!ValidSlot(state, slot)) return {};
-  const std::string folder = state.FitsDirectory;
-  const std::string name = state.SlotFileName[slot];
-  if (folder.empty() || name.empty()) return {};
-
-  // The path is fixed before the folder becomes current, so a relative
-  // folder still names the same file afterwards.
-  std::error_code ec;
-  std::filesystem::path absolute_folder = std::filesystem::absolute(folder, ec);
-  if (ec) absolute_folder = folder;
-  std::filesystem::current_path(absolute_folder, ec);
-  if (ec) {
-    messages.ShowMessage("The folder " + Quoted(folder) + " cannot be opened: " + ec.message() + ".");
-    return {};
-  }
-  const std::string path = JoinFitsPath(absolute_folder.string(), name);
+ReadResult ReadSpectrumFile(const std::string& path, const std::string& file_label,
+                            const CalibrationKeywords& keywords, ReaderScratch* scratch) {
   std::string reason;
   std::unique_ptr<FileSource> source = FileSource::Open(path, reason);
   if (!source) {
-    messages.ShowMessage("The file " + Quoted(path) + " cannot be read: " + reason + ".");
-    return {};
+    ReadResult refused;
+    refused.messages.push_back("The file " + Quoted(path) + " cannot be read: " + reason + ".");
+    return refused;
   }
-  return LoadFitsSpectrumFromSource(state, slot, *source, name, messages, rows, plot);
+  return ReadSpectrum(*source, file_label, keywords, scratch);
 }
 
-void LoadFitsSpectrum(SharedState& state, int16_t slot, MessageSink& messages, RowDisplay& rows,
-                      PlotRedraw& plot) {
-  (void)LoadFitsSpectrumDetailed(state, slot, messages, rows, plot);
+void RecycleSpectrum(SpectrumPtr&& spectrum, ReaderScratch& scratch) {
+  SpectrumPtr old = std::move(spectrum);
+  if (old == nullptr || old.use_count() != 1) return;
+  // Nobody else can see it any more: its arrays, their pages already
+  // touched, take the next read, as long as they are modest. The spectrum
+  // was made by make_shared<Spectrum> and is not const itself.
+  const auto owned = std::const_pointer_cast<Spectrum>(old);
+  if (owned->intensity.capacity() * sizeof(double) <= kScratchKeptBytes) scratch.intensity.swap(owned->intensity);
+  if (owned->levelled.capacity() * sizeof(double) <= kScratchKeptBytes) scratch.levelled.swap(owned->levelled);
 }
 
 }  // namespace quillon

@@ -1,51 +1,72 @@
 #pragma once
-// LoadFitsSpectrum: reads one FITS file into one spectrum slot.
+// ReadSpectrum: turns the bytes of one FITS file into a Spectrum, or into a
+// refusal, each with the messages a user is to see, in order. It knows no
+// slot, window, redraw or working folder: whoever calls it decides what a
+// spectrum or a refusal changes.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fits/byte_source.h"
-#include "session/shared_state.h"
-#include "session/window_services.h"
+#include "spectrum/spectrum.h"
 
 namespace quillon {
 
-/// Loads FitsDirectory / SlotFileName(slot) into `slot`: reads and checks the
-/// header, decodes and calibrates the samples, computes the level, and
-/// publishes the slot (row display, flags, a redraw when PlotWindowOpen is
-/// set). Refusals and warnings go to `messages` in order; a refused file
-/// leaves SlotLoaded, the samples, the row and the data range as they were,
-/// and a slot that stays loaded keeps the wavelength scale and sample count
-/// (SlotLambda0, SlotLambdaStart, SlotDispersion, SlotNaxis1) it is drawn by.
-/// A slot outside 1..SlotCount loads nothing.
-void LoadFitsSpectrum(SharedState& state, int16_t slot, MessageSink& messages, RowDisplay& rows,
-                      PlotRedraw& plot);
-
-/// Working values of one load that the shared state does not keep, for the
-/// diagnostics of tools/quillon-inspect.
-struct FitsLoadDetails {
-  bool file_read = false;       ///< the file was opened and its header text read
-  bool published = false;       ///< the slot was filled and published
-  int64_t text_card_count = 0;  ///< length of the header text / 80, halves to even
-  int64_t data_offset = 0;      ///< 0-based offset of the first sample (bytes)
-  int64_t missing = 0;          ///< samples that are missing (NaN in the slot's arrays)
+/// The names of the header keywords that hold the wavelength of pixel 0 and
+/// the step per pixel, compared with the cards exactly as given.
+struct CalibrationKeywords {
+  std::string lambda0 = "CRVAL1";
+  std::string dispersion = "CD1_1";
 };
 
-/// LoadFitsSpectrum, returning the working values as well.
-FitsLoadDetails LoadFitsSpectrumDetailed(SharedState& state, int16_t slot, MessageSink& messages,
-                                         RowDisplay& rows, PlotRedraw& plot);
+/// Arrays a read fills instead of taking new memory, so that reading a
+/// spectrum again finds its pages already touched. Only ever modest: a read
+/// leaves nothing longer than 4 M samples in it, however it ends.
+struct ReaderScratch {
+  SampleArray intensity;
+  SampleArray levelled;
+  std::vector<double> peaks;  ///< block maxima of the level
+};
 
-/// Everything after the file is open: loads the bytes of `source` into
-/// `slot` exactly as LoadFitsSpectrum loads a file (steps 2 to 12), naming
-/// the file `file_label` in messages. Does not touch the current directory.
-/// Used by LoadFitsSpectrum and by the fuzz target over bytes in memory.
-FitsLoadDetails LoadFitsSpectrumFromSource(SharedState& state, int16_t slot, ByteSource& source,
-                                           const std::string& file_label, MessageSink& messages,
-                                           RowDisplay& rows, PlotRedraw& plot);
+/// What one read made of a file.
+struct ReadResult {
+  /// The spectrum; null when the file was refused.
+  SpectrumPtr spectrum;
+  /// Refusals and warnings in the order they arose; a refusal is the last.
+  std::vector<std::string> messages;
 
-/// FitsDirectory and a file name joined with the platform's separator (none
-/// added when the folder already ends with one).
-std::string JoinFitsPath(const std::string& folder, const std::string& name);
+  /// How far the reader came with the header. A refused file leaves what
+  /// had been read: its first keyword, or the whole header table up to the
+  /// refusal (`header`).
+  enum class Reached { kNothing, kFirstKeyword, kHeader };
+  Reached reached = Reached::kNothing;
+  std::string first_keyword;
+  /// The header as read so far; the spectrum's own once accepted.
+  SpectrumHeader header;
+
+  bool file_read = false;       ///< the file was opened and its header text read
+  int64_t text_card_count = 0;  ///< length of the header text / 80, halves to even
+  int64_t data_offset = 0;      ///< 0-based offset of the first sample (bytes)
+  int64_t missing = 0;          ///< samples that are missing (NaN in the arrays)
+};
+
+/// Reads the bytes of `source`, naming the file `file_label` in messages.
+/// `scratch`, when given, lends its arrays to the spectrum and takes back
+/// nothing; see RecycleSpectrum. Throws nothing for bad input; a lack of
+/// memory is a refusal with its own message.
+ReadResult ReadSpectrum(ByteSource& source, const std::string& file_label, const CalibrationKeywords& keywords,
+                        ReaderScratch* scratch = nullptr);
+
+/// Opens `path` and reads it as ReadSpectrum does, naming it `file_label`.
+/// A file that cannot be opened is one message naming `path`.
+ReadResult ReadSpectrumFile(const std::string& path, const std::string& file_label,
+                            const CalibrationKeywords& keywords, ReaderScratch* scratch = nullptr);
+
+/// Hands the arrays of `spectrum` to `scratch` when nobody else holds the
+/// spectrum any more and they are modest (4 M samples at most); otherwise
+/// just lets go of it.
+void RecycleSpectrum(SpectrumPtr&& spectrum, ReaderScratch& scratch);
 
 /// The texts of the reader's fixed messages.
 inline constexpr const char* kNotFitsMessage = "This is not a fits file!  Please try again.";

@@ -137,11 +137,11 @@ TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
   app->MainWindow().Command3->click();
   frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
-  const SharedState& s = app->State();
+  const PlotFrame& frame = plot->Frame();
   // The mouse in the middle of the frame, as the window system reports it.
   QWidget* area = plot->ClientArea();
-  const QPointF at(TwipsToPixels((s.FrameLeft + s.FrameRight) / 2.0, area),
-                   TwipsToPixels((s.FrameTop + s.FrameBottom) / 2.0, area));
+  const QPointF at(TwipsToPixels((frame.left + frame.right) / 2.0, area),
+                   TwipsToPixels((frame.top + frame.bottom) / 2.0, area));
   QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(area, &move);
   ASSERT_FALSE(plot->Label7->text().trimmed().isEmpty());

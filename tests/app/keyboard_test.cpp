@@ -191,7 +191,7 @@ TEST_F(KeyboardTest, TheChooserSelectsItsProposedNameSoTypingReplacesIt) {
   QTest::keyClicks(chooser.Text1, "vega.fts");
   EXPECT_EQ(chooser.Text1->text(), "vega.fts");
   QTest::keyClick(chooser.Text1, Qt::Key_Return);
-  EXPECT_EQ(app->State().SlotObject[2], "Alpha Lyr");
+  EXPECT_EQ(SlotHeader(app->State(), 2).object, "Alpha Lyr");
 
   // The next Load selects the name again, also while the chooser is open.
   Main().Command1[3]->click();
@@ -241,8 +241,8 @@ TEST_F(KeyboardTest, TheHeaderViewerCopiesTheWholeHeaderOneCardALine) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
 
   std::string expected;
-  for (int k = 1; k <= s.HeaderLineCount[2]; ++k) expected += s.HeaderCard[2][static_cast<std::size_t>(k)] + "\n";
-  ASSERT_GT(s.HeaderLineCount[2], 5);
+  for (int k = 1; k <= SlotHeader(s, 2).line_count; ++k) expected += SlotHeader(s, 2).cards[static_cast<std::size_t>(k)] + "\n";
+  ASSERT_GT(SlotHeader(s, 2).line_count, 5);
   ASSERT_NE(expected.find("OBJECT  = 'Sun"), std::string::npos);
 
   QClipboard* clipboard = QGuiApplication::clipboard();

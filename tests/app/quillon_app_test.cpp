@@ -143,9 +143,9 @@ TEST_F(QuillonAppTest, LoadIntoRowThreeThroughTheChooser) {
   EXPECT_EQ(Main().Label8[3]->text(), "Alpha Lyr");
   EXPECT_EQ(Main().Label10[3]->text(), "-240");
   EXPECT_EQ(Main().Label12[3]->text(), "0");
-  EXPECT_EQ(Main().Label13[3]->text().toStdString(), std::to_string(static_cast<long>(std::floor(State().SlotNorm[3]))));
-  EXPECT_EQ(State().SlotLoaded[3], kTrue);
-  EXPECT_EQ(State().SpectraLoaded, kTrue);
+  EXPECT_EQ(Main().Label13[3]->text().toStdString(), std::to_string(static_cast<long>(std::floor(SlotSpectrum(State(), 3).norm))));
+  EXPECT_TRUE(State().Slots[3].loaded);
+  EXPECT_TRUE(State().SpectraLoaded);
   EXPECT_EQ(Plot(), nullptr);  // the plot opens with "Plot Spectra", not with a first load
 
   // The chooser's "*.fts" pattern lists upper-case names too.
@@ -159,7 +159,7 @@ TEST_F(QuillonAppTest, LoadingIntoALoadedRowReplacesTheSpectrumAndKeepsTheOffset
   Main().VScroll1[2]->setValue(-50);
   LoadThroughChooser(2, "sun.fts");
   EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
-  EXPECT_EQ(State().SlotOffset[2], -50);
+  EXPECT_EQ(State().Slots[2].offset, -50);
   EXPECT_EQ(Main().Label10[2]->text(), "-50");
   EXPECT_EQ(State().DataLambdaMin, 4000);  // the range keeps the old extent until an Unload
 }
@@ -168,7 +168,7 @@ TEST_F(QuillonAppTest, PlotSpectraWithNothingLoadedDoesNothing) {
   Start();
   Main().Command3->click();
   EXPECT_EQ(Plot(), nullptr);
-  EXPECT_EQ(State().PlotWindowOpen, kFalse);
+  EXPECT_FALSE(State().PlotWindowOpen);
 }
 
 TEST_F(QuillonAppTest, OffsetBarRedrawsAndStaysWithinItsRange) {
@@ -182,14 +182,14 @@ TEST_F(QuillonAppTest, OffsetBarRedrawsAndStaysWithinItsRange) {
 
   QScrollBar* bar = Main().VScroll1[1];
   bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-  EXPECT_EQ(State().SlotOffset[1], -279);
+  EXPECT_EQ(State().Slots[1].offset, -279);
   EXPECT_EQ(Main().Label10[1]->text(), "-279");
   bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-  EXPECT_EQ(State().SlotOffset[1], -284);
+  EXPECT_EQ(State().Slots[1].offset, -284);
   for (int i = 0; i < 100; ++i) bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(State().SlotOffset[1], 100);
+  EXPECT_EQ(State().Slots[1].offset, 100);
   bar->triggerAction(QAbstractSlider::SliderToMinimum);
-  EXPECT_EQ(State().SlotOffset[1], -300);
+  EXPECT_EQ(State().Slots[1].offset, -300);
   EXPECT_EQ(Main().Label10[1]->text(), "-300");
 
   // With the plot window closed, moving the bar opens it again.
@@ -210,10 +210,10 @@ TEST_F(QuillonAppTest, UnloadingTheLastSpectrumHidesThePlotAndTheNextLoadShowsIt
   EXPECT_FALSE(RowShowsDetails(1));
   ASSERT_NE(Plot(), nullptr);  // hidden, not unloaded
   EXPECT_FALSE(Plot()->isVisible());
-  EXPECT_EQ(State().PlotWindowOpen, kTrue);
+  EXPECT_TRUE(State().PlotWindowOpen);
   EXPECT_EQ(State().DataLambdaMin, 9999);
   EXPECT_EQ(State().DataLambdaMax, -9999);
-  EXPECT_EQ(State().SpectraLoaded, kFalse);
+  EXPECT_FALSE(State().SpectraLoaded);
 
   LoadThroughChooser(5, "sun.fts");
   EXPECT_TRUE(Plot()->isVisible());
@@ -252,8 +252,8 @@ TEST_F(QuillonAppTest, AnotherRowPressedWhileTheChooserIsOpenGetsTheFile) {
   EXPECT_EQ(State().CurrentSlot, 7);
   chooser.Text1->setText("sun.fts");
   chooser.Command1->click();
-  EXPECT_EQ(State().SlotLoaded[3], kFalse);
-  EXPECT_EQ(State().SlotLoaded[7], kTrue);
+  EXPECT_FALSE(State().Slots[3].loaded);
+  EXPECT_TRUE(State().Slots[7].loaded);
   EXPECT_TRUE(RowShowsDetails(7));
 }
 
@@ -343,8 +343,8 @@ TEST_F(QuillonAppTest, AMissingFileOnTheCommandLineIsReportedByTheLoader) {
   Start({"absent.fts", "sun.fts"});
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_NE(sink.messages[0].find("absent.fts"), std::string::npos);
-  EXPECT_EQ(State().SlotLoaded[1], kFalse);
-  EXPECT_EQ(State().SlotLoaded[2], kTrue);
+  EXPECT_FALSE(State().Slots[1].loaded);
+  EXPECT_TRUE(State().Slots[2].loaded);
 }
 
 // ---- Names that are not UTF-8 ---------------------------------------------------
@@ -373,8 +373,8 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) 
   EXPECT_EQ(chooser.Text1->text(), kLatin1Shown);
   chooser.Command1->click();
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
-  EXPECT_EQ(State().SlotLoaded[2], kTrue);
-  EXPECT_EQ(State().SlotFileName[2], kLatin1Name);
+  EXPECT_TRUE(State().Slots[2].loaded);
+  EXPECT_EQ(State().Slots[2].file_name, kLatin1Name);
   EXPECT_EQ(State().FitsDirectory, folder.string());
   EXPECT_EQ(Main().Label7[Row(2)]->text(), kLatin1Shown);
   EXPECT_EQ(Main().Label8[Row(2)]->text(), "Latin star");
@@ -385,16 +385,16 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) 
   chooser.File1_Click();
   EXPECT_EQ(chooser.Text1->text(), QStringLiteral("line\u240Abreak.fts"));
   chooser.Command1->click();
-  EXPECT_EQ(State().SlotLoaded[3], kTrue);
-  EXPECT_EQ(State().SlotFileName[3], "line\nbreak.fts");
+  EXPECT_TRUE(State().Slots[3].loaded);
+  EXPECT_EQ(State().Slots[3].file_name, "line\nbreak.fts");
   EXPECT_EQ(Main().Label7[Row(3)]->text(), QStringLiteral("line\u240Abreak.fts"));
 
   // A name the user types is taken as typed: the shown form names no file.
   Main().Command1[Row(4)]->click();
   chooser.Text1->setText(QStringLiteral("caf\u00e9.fts"));
   chooser.Command1->click();
-  EXPECT_EQ(State().SlotFileName[4], "caf\xc3\xa9.fts");
-  EXPECT_EQ(State().SlotLoaded[4], kFalse);
+  EXPECT_EQ(State().Slots[4].file_name, "caf\xc3\xa9.fts");
+  EXPECT_FALSE(State().Slots[4].loaded);
   EXPECT_EQ(sink.messages.size(), 1u);
 }
 
@@ -404,8 +404,8 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheCommandLine) {
   Start({"r\xe9sultats/" + kLatin1Name, (dir / "r\xe9sultats" / kLatin1Name).string()});
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
   for (int r : {1, 2}) {
-    EXPECT_EQ(State().SlotLoaded[r], kTrue);
-    EXPECT_EQ(State().SlotFileName[r], kLatin1Name);
+    EXPECT_TRUE(State().Slots[r].loaded);
+    EXPECT_EQ(State().Slots[r].file_name, kLatin1Name);
     EXPECT_EQ(Main().Label7[Row(r)]->text(), kLatin1Shown);
   }
   EXPECT_EQ(State().FitsDirectory, (dir / "r\xe9sultats").string());
@@ -433,9 +433,9 @@ class DropTest : public QuillonAppTest {
 TEST_F(DropTest, OneFileDroppedOnARowLoadsIntoThatRow) {
   Start();
   Drop({dir / "sun.fts"}, 480 + 600 * 6);  // row 6's cells
-  EXPECT_EQ(State().SlotLoaded[6], kTrue);
+  EXPECT_TRUE(State().Slots[6].loaded);
   EXPECT_EQ(State().CurrentSlot, 6);
-  EXPECT_EQ(State().SlotFileName[6], "sun.fts");
+  EXPECT_EQ(State().Slots[6].file_name, "sun.fts");
   EXPECT_EQ(State().FitsDirectory, dir.path().string());
   EXPECT_EQ(Main().Label8[6]->text(), "Sun as a star");
 }
@@ -447,7 +447,7 @@ TEST_F(DropTest, SeveralFilesFillTheEmptyRowsFromTheTop) {
   EXPECT_EQ(Main().Label8[1]->text(), "Alpha Lyr");
   EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
   EXPECT_EQ(Main().Label8[3]->text(), "M 42 Orion");
-  EXPECT_EQ(State().SlotLoaded[9], kFalse);
+  EXPECT_FALSE(State().Slots[9].loaded);
 }
 
 TEST_F(DropTest, AFileThatFailsLeavesItsRowToTheNext) {
@@ -455,7 +455,7 @@ TEST_F(DropTest, AFileThatFailsLeavesItsRowToTheNext) {
   testing::WriteBytes(dir / "junk.fts", "not a fits file at all");
   Drop({dir / "junk.fts", dir / "sun.fts"}, 100);  // above the table
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(State().SlotLoaded[1], kTrue);
+  EXPECT_TRUE(State().Slots[1].loaded);
   EXPECT_EQ(Main().Label8[1]->text(), "Sun as a star");
 }
 
@@ -475,8 +475,8 @@ TEST_F(DropTest, ALatin1NamedFileDropsByItsBytes) {
   delete data;
   QCoreApplication::processEvents();
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
-  EXPECT_EQ(State().SlotLoaded[5], kTrue);
-  EXPECT_EQ(State().SlotFileName[5], kLatin1Name);
+  EXPECT_TRUE(State().Slots[5].loaded);
+  EXPECT_EQ(State().Slots[5].file_name, kLatin1Name);
   EXPECT_EQ(Main().Label7[Row(5)]->text(), kLatin1Shown);
 }
 

@@ -217,7 +217,7 @@ TEST_F(FileChooserTest, ClickingAFilePutsItInTheNameBox) {
 TEST_F(FileChooserTest, DoubleClickingAFileAcceptsItAtOnce) {
   frmLoad_FitsFile& chooser = PressLoad(4);
   DoubleClickRow(chooser.File1, 1);
-  EXPECT_EQ(state_.SlotFileName[4], "b.fts");
+  EXPECT_EQ(state_.Slots[4].file_name, "b.fts");
   EXPECT_EQ(state_.FitsDirectory, start_);
   EXPECT_FALSE(chooser.isVisible());
   EXPECT_FALSE(chooser_.isNull());
@@ -230,7 +230,7 @@ TEST_F(FileChooserTest, OkStoresNameAndFolderAndEntersTheFolder) {
   ASSERT_EQ(chooser.Dir1Path(), night2);
   fs::current_path("/");  // OK must enter the folder itself
   QTest::mouseClick(chooser.Command1, Qt::LeftButton);
-  EXPECT_EQ(state_.SlotFileName[3], "z.fts");
+  EXPECT_EQ(state_.Slots[3].file_name, "z.fts");
   EXPECT_EQ(state_.FitsDirectory, night2);
   EXPECT_EQ(fs::current_path().string(), night2);
   EXPECT_EQ(chooser.Label4->text().toStdString(), night2);
@@ -250,11 +250,11 @@ TEST_F(FileChooserTest, OkStoresNameAndFolderAndEntersTheFolder) {
 
 TEST_F(FileChooserTest, OkWithAnEmptyNameLoadsNothingAndHides) {
   frmLoad_FitsFile& chooser = PressLoad(3);
-  state_.SlotFileName[3] = "earlier.fts";
+  state_.Slots[3].file_name = "earlier.fts";
   chooser.Text1->clear();
   QTest::mouseClick(chooser.Command1, Qt::LeftButton);
-  EXPECT_EQ(state_.SlotFileName[3], "");
-  EXPECT_EQ(state_.SlotLoaded[3], 0);
+  EXPECT_EQ(state_.Slots[3].file_name, "");
+  EXPECT_FALSE(state_.Slots[3].loaded);
   EXPECT_EQ(state_.SpectraLoaded, 0);
   EXPECT_FALSE(chooser.isVisible());
   for (const std::string& call : services_.calls) EXPECT_NE(call, "ShowLoadedRow 3");
@@ -264,8 +264,8 @@ TEST_F(FileChooserTest, AMissingNameIsHandedToTheLoader) {
   frmLoad_FitsFile& chooser = PressLoad(2);
   chooser.Text1->setText("no-such-file.fts");
   QTest::keyClick(chooser.Text1, Qt::Key_Return);  // Return in the name box is OK
-  EXPECT_EQ(state_.SlotFileName[2], "no-such-file.fts");
-  EXPECT_EQ(state_.SlotLoaded[2], 0);
+  EXPECT_EQ(state_.Slots[2].file_name, "no-such-file.fts");
+  EXPECT_FALSE(state_.Slots[2].loaded);
   ASSERT_EQ(services_.messages.size(), 1u);
   EXPECT_NE(services_.messages[0].find("no-such-file.fts"), std::string::npos) << services_.messages[0];
   EXPECT_FALSE(chooser.isVisible());
@@ -277,9 +277,9 @@ TEST_F(FileChooserTest, OkLoadsTheChosenSpectrumIntoTheRow) {
   DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
   ClickRow(chooser.File1, RowOf(chooser.File1, "real.fts"));
   QTest::mouseClick(chooser.Command1, Qt::LeftButton);
-  EXPECT_EQ(state_.SlotLoaded[3], -1);
-  EXPECT_EQ(state_.SlotObject[3], "TEST STAR");
-  EXPECT_DOUBLE_EQ(state_.SlotLambdaStart[3], 4000.0);
+  EXPECT_TRUE(state_.Slots[3].loaded);
+  EXPECT_EQ(SlotHeader(state_, 3).object, "TEST STAR");
+  EXPECT_DOUBLE_EQ(SlotSpectrum(state_, 3).lambda_start, 4000.0);
   EXPECT_NE(std::find(services_.calls.begin(), services_.calls.end(), "ShowLoadedRow 3"), services_.calls.end());
   EXPECT_FALSE(chooser.isVisible());
 }
@@ -289,8 +289,8 @@ TEST_F(FileChooserTest, OkFillsTheRowPressedLast) {
   state_.CurrentSlot = 7;  // another row's button while the chooser is open
   ClickRow(chooser.File1, 1);
   QTest::mouseClick(chooser.Command1, Qt::LeftButton);
-  EXPECT_EQ(state_.SlotFileName[7], "b.fts");
-  EXPECT_EQ(state_.SlotFileName[3], "");
+  EXPECT_EQ(state_.Slots[7].file_name, "b.fts");
+  EXPECT_EQ(state_.Slots[3].file_name, "");
 }
 
 TEST_F(FileChooserTest, OkWithoutARowLoadsNothing) {
@@ -298,7 +298,7 @@ TEST_F(FileChooserTest, OkWithoutARowLoadsNothing) {
   chooser.show();
   state_.CurrentSlot = 0;
   QTest::mouseClick(chooser.Command1, Qt::LeftButton);
-  EXPECT_EQ(state_.SlotFileName[0], "");
+  EXPECT_EQ(state_.Slots[0].file_name, "");
   EXPECT_EQ(state_.FitsDirectory, "");
   EXPECT_FALSE(chooser.isVisible());
 }
@@ -311,7 +311,7 @@ TEST_F(FileChooserTest, CancelStoresThePositionAndHides) {
   EXPECT_EQ(state_.LoadTop, RoundToInt16(PixelsToTwips(150, &chooser)));
   EXPECT_FALSE(chooser.isVisible());
   EXPECT_FALSE(chooser_.isNull());
-  EXPECT_EQ(state_.SlotFileName[1], "");
+  EXPECT_EQ(state_.Slots[1].file_name, "");
 
   chooser.show();
   chooser.move(30, 45);

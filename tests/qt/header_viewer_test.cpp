@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,11 @@ std::string Card(int slot, int k) {
 }
 
 void FillHeader(SharedState& state, int slot, int count) {
-  state.HeaderCard[slot].assign(1, "");
-  for (int k = 1; k <= count; ++k) state.HeaderCard[slot].push_back(Card(slot, k));
-  state.HeaderLineCount[slot] = static_cast<int16_t>(count);
-  state.SlotLoaded[slot] = kTrue;
+  auto header = std::make_shared<SpectrumHeader>();
+  for (int k = 1; k <= count; ++k) header->cards.push_back(Card(slot, k));
+  header->line_count = static_cast<int16_t>(count);
+  state.Slots[slot].header = header;
+  state.Slots[slot].loaded = true;
 }
 
 std::vector<std::string> Cards(int slot, int first, int last) {

@@ -102,8 +102,8 @@ TEST_F(PlotWindowTest, FirstDrawingLoadsTheWindowWhileBusy) {
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->windowTitle(), "Plot Spectra");
   EXPECT_EQ(services.drawings.size(), 1u) << "the load's own settings draw nothing";
-  EXPECT_EQ(state.PlotWindowOpen, kTrue);
-  EXPECT_EQ(state.RenderBusy, kFalse);
+  EXPECT_TRUE(state.PlotWindowOpen);
+  EXPECT_FALSE(state.RenderBusy);
   EXPECT_EQ(BarOf(*w), (ScrollBarSettings{5500, 5500, 5500, 300, 3000}));
   EXPECT_NEAR(OuterWidth(w), 10000, 15);
   EXPECT_NEAR(OuterHeight(w), 5000, 15);
@@ -223,9 +223,9 @@ TEST_F(PlotWindowTest, ScrollingRecentresTheView) {
   EXPECT_EQ(services.drawings.size(), 1u);
 
   // Scrolling does nothing while the renderer is busy.
-  state.RenderBusy = kTrue;
+  state.RenderBusy = true;
   w.HScroll1->setValue(6200);
-  state.RenderBusy = kFalse;
+  state.RenderBusy = false;
   EXPECT_EQ(state.PlotLambdaMin, 5625);
   EXPECT_EQ(services.drawings.size(), 1u);
 }
@@ -245,7 +245,7 @@ TEST_F(PlotWindowTest, ScrollBarCarriesInfraredWavelengths) {
 
 TEST_F(PlotWindowTest, CursorReadOutOnAndInsideTheFrameEdges) {
   frmPlot_Spectra& w = Open();
-  const float left = state.FrameLeft, bottom = state.FrameBottom;
+  const float left = w.Frame().left, bottom = w.Frame().bottom;
   w.Form_MouseMove(0, 0, left, 1000);
   EXPECT_EQ(w.ClientArea()->cursor().shape(), Qt::ArrowCursor);
   EXPECT_EQ(w.Label7->text(), "");
@@ -264,8 +264,8 @@ TEST_F(PlotWindowTest, CursorReadOutOnAndInsideTheFrameEdges) {
   EXPECT_EQ(w.Label10->text().toStdString(), "     -40");
 
   // Real mouse motion reaches the handler in twips.
-  const QPoint centre = TwipsToPixelRect((state.FrameLeft + state.FrameRight) / 2.0,
-                                         (state.FrameTop + state.FrameBottom) / 2.0, 0, 0, w.ClientArea())
+  const QPoint centre = TwipsToPixelRect((w.Frame().left + w.Frame().right) / 2.0,
+                                         (w.Frame().top + w.Frame().bottom) / 2.0, 0, 0, w.ClientArea())
                             .topLeft();
   QTest::mouseMove(w.ClientArea(), centre);
   EXPECT_NE(w.Label7->text(), wavelength);
@@ -276,9 +276,9 @@ TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
   const QSize before = w.size();
   struct Case {
     const char* name;
-    int16_t busy, loaded;
+    bool busy, loaded;
   };
-  for (const Case& c : {Case{"Busy", kTrue, kTrue}, Case{"NothingLoaded", kFalse, kFalse}}) {
+  for (const Case& c : {Case{"Busy", true, true}, Case{"NothingLoaded", false, false}}) {
     SCOPED_TRACE(c.name);
     state.RenderBusy = c.busy;
     state.SpectraLoaded = c.loaded;
@@ -288,15 +288,15 @@ TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
     EXPECT_EQ(state.PlotWidth, 10000);
     EXPECT_EQ(state.PlotHeight, 5000);
     EXPECT_TRUE(services.drawings.empty());
-    state.RenderBusy = kFalse;
-    state.SpectraLoaded = kTrue;
+    state.RenderBusy = false;
+    state.SpectraLoaded = true;
   }
   w.resize(before + QSize(150, 90));
   QCoreApplication::processEvents();
   EXPECT_NEAR(state.PlotWidth, OuterWidth(&w), 0.5);
   EXPECT_NEAR(state.PlotHeight, OuterHeight(&w), 0.5);
   ASSERT_EQ(services.drawings.size(), 1u) << "one drawing for the new size";
-  EXPECT_EQ(state.FrameRight, state.PlotWidth - 415);
+  EXPECT_EQ(w.Frame().right, state.PlotWidth - 415);
   EXPECT_EQ(w.HScroll1->geometry().top(), TwipsToPixels(state.PlotHeight - 1660, w.ClientArea()));
   // The same size reported again by the window system is not handled twice.
   QResizeEvent again(w.size(), w.size());
@@ -313,7 +313,7 @@ TEST_F(PlotWindowTest, ExitHidesWithoutUnloading) {
   w.mExit->trigger();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(services.host.Window(), &w);
-  EXPECT_EQ(state.PlotWindowOpen, kTrue);
+  EXPECT_TRUE(state.PlotWindowOpen);
   EXPECT_EQ(state.PlotLeft, 1);
   services.RenderPlot();  // the main window's Plot Spectra
   EXPECT_TRUE(w.isVisible());
@@ -329,7 +329,7 @@ TEST_F(PlotWindowTest, CloseBoxUnloadsAndRecordsGeometry) {
   w.close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(services.host.Window(), nullptr);
-  EXPECT_EQ(state.PlotWindowOpen, kFalse);
+  EXPECT_FALSE(state.PlotWindowOpen);
   // Not moved or resized: exactly the geometry it was given.
   EXPECT_EQ(state.PlotLeft, 500);
   EXPECT_EQ(state.PlotTop, 700);
@@ -349,7 +349,7 @@ TEST_F(PlotWindowTest, HostClearsAndHidesOnlyALoadedWindow) {
   EXPECT_TRUE(w.Drawing().Lines().empty());
   services.host.HidePlotWindow();
   EXPECT_FALSE(w.isVisible());
-  EXPECT_EQ(state.PlotWindowOpen, kTrue);
+  EXPECT_TRUE(state.PlotWindowOpen);
 }
 
 // The window's surface has pixels: a long spectrum is recorded as a few
@@ -361,8 +361,7 @@ TEST_F(PlotWindowTest, ALongSpectrumIsRecordedAsFewLinesAsTheWindowHasColumns) {
   frmPlot_Spectra& w = Open();
   const auto columns = static_cast<std::size_t>(w.ClientArea()->width() * w.ClientArea()->devicePixelRatioF());
   EXPECT_LT(w.Drawing().LineCount(), 6 * columns + 300);
-  ASSERT_NE(state.SlotSummary[1], nullptr);
-  EXPECT_TRUE(state.SlotSummary[1]->Describes(state.SlotLevelled[1]));
+  EXPECT_EQ(SlotSpectrum(state, 1).summary, nullptr) << "the renderer summarised it for the drawing alone";
 }
 
 TEST_F(PlotWindowTest, RepaintUsesTheLastDrawingOnly) {
@@ -370,7 +369,7 @@ TEST_F(PlotWindowTest, RepaintUsesTheLastDrawingOnly) {
   const QImage first = w.ClientArea()->grab().toImage();
   const double lo = state.PlotLambdaMin;
   state.PlotLambdaMin = 5000;  // a change nobody has drawn yet
-  state.SlotOffset[1] = 0;
+  state.Slots[1].offset = 0;
   w.ClientArea()->repaint();
   const QImage second = w.ClientArea()->grab().toImage();
   EXPECT_EQ(first, second);
@@ -431,8 +430,8 @@ void Wheel(QWidget* target, QPoint at, int delta) {
 TEST_F(PlotWindowTest, TheWheelOverThePlotPressesInAndOut) {
   frmPlot_Spectra& w = Open();
   QWidget* area = w.ClientArea();
-  const QPoint inside = TwipsToPixelRect((state.FrameLeft + state.FrameRight) / 2.0,
-                                         (state.FrameTop + state.FrameBottom) / 2.0, 0, 0, area)
+  const QPoint inside = TwipsToPixelRect((w.Frame().left + w.Frame().right) / 2.0,
+                                         (w.Frame().top + w.Frame().bottom) / 2.0, 0, 0, area)
                             .topLeft();
   Wheel(area, inside, 120);  // one notch away from the user: In
   EXPECT_EQ(state.PlotLambdaMin, 4750);
@@ -464,7 +463,7 @@ TEST_F(PlotWindowTest, ClientAreaRendersDrawingAndControlsAtAnyScale) {
   const QImage twice = w.GrabClientArea(2.0);
   ASSERT_EQ(twice.size(), screen.size() * 2);
   // The frame's top-left corner is black at both scales.
-  const QPoint corner = TwipsToPixelRect(state.FrameLeft, state.FrameTop, 0, 0, w.ClientArea()).topLeft();
+  const QPoint corner = TwipsToPixelRect(w.Frame().left, w.Frame().top, 0, 0, w.ClientArea()).topLeft();
   EXPECT_EQ(QColor(screen.pixel(corner)), QColor(Qt::black));
   EXPECT_EQ(QColor(twice.pixel(corner * 2 + QPoint(1, 1))), QColor(Qt::black));
   // The "In" button is drawn too: its area is not plain background.

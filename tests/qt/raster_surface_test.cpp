@@ -134,6 +134,7 @@ class RasterHost : public PlotHost {
  public:
   RasterHost(QImage& image, double scale, double outer_width) : surface(image, scale, Qt::white), width_(outer_width) {}
   void Show() override {}
+  void SetFrame(const PlotFrame&) override {}
   DrawingSurface& Surface() override { return surface; }
   double OuterWidth() override { return width_; }
   RasterSurface surface;
@@ -159,19 +160,19 @@ enum class ScaleKind { kLinear, kReversed, kLog, kLogReversed };
 // PutSpectrum left it) the scale of `kind` over the same stretch of
 // wavelengths: stored red to blue, or logarithmic.
 void SetScale(SharedState& state, int slot, ScaleKind kind) {
-  const double n = state.SlotNaxis1[slot];
-  const double start = state.SlotLambdaStart[slot];
-  const double end = state.SlotLambdaEnd[slot];
+  const double n = SlotHeader(state, slot).naxis1;
+  const double start = SlotSpectrum(state, slot).lambda_start;
+  const double end = SlotSpectrum(state, slot).lambda_end;
   if (kind == ScaleKind::kReversed) {
-    state.SlotDispersion[slot] = -state.SlotDispersion[slot];
-    state.SlotLambda0[slot] = end;
+    EditSpectrum(state, slot).header.dispersion = -SlotHeader(state, slot).dispersion;
+    EditSpectrum(state, slot).header.lambda0 = end;
   } else if (kind == ScaleKind::kLog || kind == ScaleKind::kLogReversed) {
     const bool down = kind == ScaleKind::kLogReversed;
     const double step = (std::log10(end) - std::log10(start)) / n;
-    state.SlotScale[slot] = {std::log10(down ? end : start), down ? -step : step, true};
-    const WavelengthScale& scale = state.SlotScale[slot];
-    state.SlotLambdaStart[slot] = std::min(scale.At(0), scale.At(n));
-    state.SlotLambdaEnd[slot] = std::max(scale.At(0), scale.At(n));
+    EditSpectrum(state, slot).scale = {std::log10(down ? end : start), down ? -step : step, true};
+    const WavelengthScale& scale = SlotSpectrum(state, slot).scale;
+    EditSpectrum(state, slot).lambda_start = std::min(scale.At(0), scale.At(n));
+    EditSpectrum(state, slot).lambda_end = std::max(scale.At(0), scale.At(n));
   }
 }
 
@@ -231,6 +232,7 @@ TEST_P(SummaryMatchesEverySegmentTest, SamePixelsAsEverySegment) {
   struct Host : PlotHost {
     explicit Host(DrawingSurface& s) : s_(s) {}
     void Show() override {}
+    void SetFrame(const PlotFrame&) override {}
     DrawingSurface& Surface() override { return s_; }
     double OuterWidth() override { return 9000; }
     DrawingSurface& s_;

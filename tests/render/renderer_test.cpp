@@ -116,8 +116,8 @@ TEST(RenderPlotTest, DoesNothingUntilASpectrumIsLoaded) {
   EXPECT_EQ(host.show_count, 0);
   EXPECT_EQ(host.list.ClearCount(), 0);
   EXPECT_EQ(state.PlotLambdaSpan, 0);
-  EXPECT_EQ(state.FrameRight, 0);
-  EXPECT_EQ(state.PlotWindowOpen, kFalse);
+  EXPECT_EQ(host.frame.right, 0);
+  EXPECT_FALSE(state.PlotWindowOpen);
 }
 
 TEST(RenderPlotTest, ShowsWhileBusyThenClearsAndPublishesFrame) {
@@ -128,19 +128,19 @@ TEST(RenderPlotTest, ShowsWhileBusyThenClearsAndPublishesFrame) {
   RecordingHost host(state);
   RenderPlot(state, host);
   EXPECT_EQ(host.show_count, 1);
-  EXPECT_EQ(host.busy_at_show, kTrue);
+  EXPECT_TRUE(host.busy_at_show);
   EXPECT_EQ(host.frame_bottom_at_show, 2950) << "the frame is computed before the window is shown";
   EXPECT_EQ(host.clears_at_show, 0) << "cleared after showing";
   EXPECT_EQ(host.list.ClearCount(), 1);
-  EXPECT_EQ(state.RenderBusy, kFalse);
-  EXPECT_EQ(state.PlotWindowOpen, kTrue);
+  EXPECT_FALSE(state.RenderBusy);
+  EXPECT_TRUE(state.PlotWindowOpen);
   EXPECT_EQ(state.PlotLambdaSpan, 100);
-  EXPECT_EQ(state.PlotIntensityMax, 50);
-  EXPECT_EQ(state.PlotIntensityMin, -40);
-  EXPECT_EQ(state.FrameLeft, 800);
-  EXPECT_EQ(state.FrameRight, 9585);
-  EXPECT_EQ(state.FrameTop, 300);
-  EXPECT_EQ(state.FrameBottom, 2950);
+  EXPECT_EQ(host.frame.intensity_max, 50);
+  EXPECT_EQ(host.frame.intensity_min, -40);
+  EXPECT_EQ(host.frame.left, 800);
+  EXPECT_EQ(host.frame.right, 9585);
+  EXPECT_EQ(host.frame.top, 300);
+  EXPECT_EQ(host.frame.bottom, 2950);
 }
 
 TEST(RenderPlotTest, RenderBusyIsClearedWhenShowingFails) {
@@ -153,7 +153,7 @@ TEST(RenderPlotTest, RenderBusyIsClearedWhenShowingFails) {
   PutSpectrum(state, 1, 6500, 20, {10, 20});
   ThrowingHost host(state);
   EXPECT_THROW(RenderPlot(state, host), std::runtime_error);
-  EXPECT_EQ(state.RenderBusy, kFalse);
+  EXPECT_FALSE(state.RenderBusy);
 }
 
 TEST(RenderPlotTest, WavelengthGridTicksAndFrameInOrder) {
@@ -281,7 +281,7 @@ TEST(RenderPlotTest, SpectraOutsideTheViewDrawOnlyTheirMarkers) {
   RenderPlot(state, host);
   for (int slot : {2, 3, 4}) {
     EXPECT_TRUE(VisibleSamples(state, slot).empty()) << slot;
-    const auto lines = LinesOfColor(host.list, state.SlotColor[slot]);
+    const auto lines = LinesOfColor(host.list, state.Slots[slot].color);
     ASSERT_EQ(lines.size(), 1u) << slot;
     EXPECT_EQ(lines[0].x1, static_cast<float>(kRight)) << "the zero-level marker";
     EXPECT_EQ(lines[0].x2, 10000.0f);
@@ -300,7 +300,7 @@ TEST(RenderPlotTest, LaterSlotsAreDrawnOverEarlierOnes) {
   const auto& lines = host.list.Lines();
   const auto last_red = std::find_if(lines.rbegin(), lines.rend(), [](auto& l) { return l.color == kRed; });
   const auto first_slot3 =
-      std::find_if(lines.begin(), lines.end(), [&](auto& l) { return l.color == state.SlotColor[3]; });
+      std::find_if(lines.begin(), lines.end(), [&](auto& l) { return l.color == state.Slots[3].color; });
   ASSERT_NE(first_slot3, lines.end());
   EXPECT_LT(std::distance(lines.begin(), last_red.base()) - 1, std::distance(lines.begin(), first_slot3));
 }
@@ -423,13 +423,13 @@ TEST(RenderPlotTest, SpansWithoutAPictureDrawTheFrameOnly) {
       EXPECT_EQ(host.list.Label(label).caption, "") << static_cast<int>(label);
     }
     EXPECT_EQ(host.list.Label(PlotLabel::Label3).caption, "Wavelength /Angstroms");
-    EXPECT_EQ(state.RenderBusy, kFalse);
+    EXPECT_FALSE(state.RenderBusy);
   }
 }
 
 TEST(RenderPlotTest, NoSlotLoadedButFlagSetDrawsTheFrameOnly) {
   SharedState state = StandardState();
-  state.SpectraLoaded = kTrue;  // PlotIntensityMax stays -9999
+  state.SpectraLoaded = true;  // PlotIntensityMax stays -9999
   state.PlotLambdaMin = 9999;
   state.PlotLambdaMax = -9999;
   RecordingHost host(state);
@@ -441,9 +441,9 @@ TEST(RenderPlotTest, NoSlotLoadedButFlagSetDrawsTheFrameOnly) {
 TEST(RenderPlotTest, HugeAndUndefinedSamplesNeverReachTheSurface) {
   SharedState state = StandardState();
   PutSpectrum(state, 1, 6500, 20, {10, 20, 1e40, 40, 50});
-  state.SlotLevelledMax[1] = 50;  // the axis from the ordinary samples
+  EditSpectrum(state, 1).levelled_max = 50;  // the axis from the ordinary samples
   PutSpectrum(state, 2, 6500, 20, {10, 20, std::nan(""), 40, 50});
-  state.SlotLevelledMax[2] = 50;
+  EditSpectrum(state, 2).levelled_max = 50;
   state.PlotLambdaMin = 6500;
   state.PlotLambdaMax = 6600;
   RecordingHost host(state);
@@ -453,14 +453,14 @@ TEST(RenderPlotTest, HugeAndUndefinedSamplesNeverReachTheSurface) {
   ASSERT_EQ(huge.size(), 10u) << "every segment is still drawn";
   EXPECT_EQ(huge[3].y2, static_cast<float>(-kSafeCoordinate)) << "the riser runs far off the frame";
   // The step at the undefined sample and the risers on either side are dropped.
-  EXPECT_EQ(LinesOfColor(host.list, state.SlotColor[2]).size(), 10u - 3u);
+  EXPECT_EQ(LinesOfColor(host.list, state.Slots[2].color).size(), 10u - 3u);
 }
 
 TEST(RenderPlotTest, ArraysShorterThanTheSampleCountAreNotOverrun) {
   SharedState state = StandardState();
   PutSpectrum(state, 1, 6500, 20, {10, 20, 30});
-  state.SlotNaxis1[1] = 3000;  // claims more samples than it holds
-  state.SlotLambdaEnd[1] = 6500 + 20 * 3000.0;
+  EditSpectrum(state, 1).header.naxis1 = 3000;  // claims more samples than it holds
+  EditSpectrum(state, 1).lambda_end = 6500 + 20 * 3000.0;
   state.PlotLambdaMin = 6500;
   state.PlotLambdaMax = 6600;
   RecordingHost host(state);
@@ -476,10 +476,10 @@ TEST(MaxPlottedIntensityTest, LargestMaximumMinusOffsetOfLoadedSlots) {
   EXPECT_EQ(MaxPlottedIntensity(state), -9999);
   PutSpectrum(state, 4, 6500, 1, {150}, 0);
   EXPECT_EQ(MaxPlottedIntensity(state), 150);
-  state.SlotOffset[4] = -280;
+  state.Slots[4].offset = -280;
   EXPECT_EQ(MaxPlottedIntensity(state), 430);
   PutSpectrum(state, 9, 6500, 1, {1000}, 0);
-  state.SlotLoaded[9] = kFalse;  // unloaded slots keep their data but do not count
+  state.Slots[9].loaded = false;  // unloaded slots keep their data but do not count
   EXPECT_EQ(MaxPlottedIntensity(state), 430);
 }
 
@@ -492,7 +492,7 @@ TEST(MaxPlottedIntensityTest, RaisingAnOffsetMovesTheMarkerDown) {
   RecordingHost host(state);
   RenderPlot(state, host);
   const float before = LinesOfColor(host.list, kRed).back().y1;
-  state.SlotOffset[1] = 20;
+  state.Slots[1].offset = 20;
   RenderPlot(state, host);
   const float after = LinesOfColor(host.list, kRed).back().y1;
   EXPECT_NEAR(after - before, 20.0 / 240.0 * kH, 0.01);

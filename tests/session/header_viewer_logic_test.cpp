@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <limits>
 #include <string>
 #include <vector>
@@ -26,13 +28,20 @@ class RecordingView : public HeaderViewerView {
   void SurfaceChanged() override { ++surface_changes; }
 };
 
+// The header of `slot` for a test to fill: a copy the slot then holds.
+SpectrumHeader& EditHeader(SharedState& state, int slot) {
+  auto header = std::make_shared<SpectrumHeader>(SlotHeader(state, slot));
+  state.Slots[slot].header = header;
+  return *header;
+}
+
 std::string Card(int slot, int k) { return "S" + std::to_string(slot) + " CARD" + std::to_string(k); }
 
 void FillHeader(SharedState& state, int slot, int count) {
-  state.HeaderCard[slot].assign(1, "");
-  for (int k = 1; k <= count; ++k) state.HeaderCard[slot].push_back(Card(slot, k));
-  state.HeaderLineCount[slot] = static_cast<int16_t>(count);
-  state.SlotLoaded[slot] = kTrue;
+  EditHeader(state, slot).cards.assign(1, "");
+  for (int k = 1; k <= count; ++k) EditHeader(state, slot).cards.push_back(Card(slot, k));
+  EditHeader(state, slot).line_count = static_cast<int16_t>(count);
+  state.Slots[slot].loaded = true;
 }
 
 std::vector<std::string> Cards(int slot, int first, int last) {
@@ -276,7 +285,7 @@ TEST(HeaderViewerLimits, EmptyHeaderAndMissingCards) {
 
   // A count larger than the stored cards prints empty lines instead of reading past them.
   Viewer short_table(5, 10000);
-  short_table.state.HeaderLineCount[1] = 8;
+  EditHeader(short_table.state, 1).line_count = 8;
   short_table.logic.PrintCardsFromTop(1);
   ASSERT_EQ(short_table.logic.PrintedLines().size(), 8u);
   EXPECT_EQ(short_table.logic.PrintedLines()[4], Card(1, 5));
@@ -308,9 +317,9 @@ TEST(HeaderText, TheWholeHeaderOneCardALineAndTheSlotPrintedLast) {
   FillHeader(state, 3, 4);
   EXPECT_EQ(HeaderText(state, 3), "S3 CARD1\nS3 CARD2\nS3 CARD3\nS3 CARD4\n");
   // Never past the cards held, never outside the slots.
-  state.HeaderLineCount[3] = 9;
+  EditHeader(state, 3).line_count = 9;
   EXPECT_EQ(HeaderText(state, 3), "S3 CARD1\nS3 CARD2\nS3 CARD3\nS3 CARD4\n");
-  state.HeaderLineCount[3] = -2;
+  EditHeader(state, 3).line_count = -2;
   EXPECT_EQ(HeaderText(state, 3), "");
   EXPECT_EQ(HeaderText(state, 0), "");
   EXPECT_EQ(HeaderText(state, 17), "");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -96,10 +98,12 @@ class MainWindowLogicTest : public ::testing::Test {
   void Load() { logic.Form_Load(dir / kSettingsFileName); }
   // What a successful load leaves in a slot and publishes.
   void PutLoaded(int16_t slot, double start, double end) {
-    state.SlotLoaded[slot] = kTrue;
-    state.SlotLambdaStart[slot] = start;
-    state.SlotLambdaEnd[slot] = end;
-    state.SpectraLoaded = kTrue;
+    auto spectrum = std::make_shared<Spectrum>();
+    spectrum->lambda_start = start;
+    spectrum->lambda_end = end;
+    state.Slots[slot].spectrum = spectrum;
+    state.Slots[slot].loaded = true;
+    state.SpectraLoaded = true;
     state.DataLambdaMin = std::min(state.DataLambdaMin, start);
     state.DataLambdaMax = std::max(state.DataLambdaMax, end);
   }
@@ -112,7 +116,7 @@ class MainWindowLogicTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowLogicTest, StartUpHidesEveryRowAndSetsTheOffsetsThroughTheBars) {
-  state.SlotLoaded[4] = kTrue;  // whatever a slot held, start-up empties it
+  state.Slots[4].loaded = true;  // whatever a slot held, start-up empties it
   Load();
 
   EXPECT_EQ(state.SlotCount, 16);
@@ -120,19 +124,19 @@ TEST_F(MainWindowLogicTest, StartUpHidesEveryRowAndSetsTheOffsetsThroughTheBars)
   EXPECT_EQ(view.top, 200);
   EXPECT_EQ(state.DataLambdaMin, 99999);
   EXPECT_EQ(state.DataLambdaMax, -99999);
-  EXPECT_EQ(state.SpectraLoaded, kFalse);
-  EXPECT_EQ(state.PlotWindowOpen, kFalse);
+  EXPECT_FALSE(state.SpectraLoaded);
+  EXPECT_FALSE(state.PlotWindowOpen);
   EXPECT_EQ(state.ErrorText[27], "Error 27: Out of paper.");
   for (int16_t r = 1; r <= 16; ++r) {
     SCOPED_TRACE(r);
-    EXPECT_EQ(state.SlotLoaded[r], kFalse);
+    EXPECT_FALSE(state.Slots[r].loaded);
     EXPECT_FALSE(view.details_visible[static_cast<std::size_t>(r)]);
-    EXPECT_EQ(state.SlotOffset[r], 20 * (r - 15));
-    EXPECT_EQ(state.SlotColor[r], DefaultSlotColor(r));
+    EXPECT_EQ(state.Slots[r].offset, 20 * (r - 15));
+    EXPECT_EQ(state.Slots[r].color, DefaultSlotColor(r));
     const FakeMainView::Bar& bar = view.bars[static_cast<std::size_t>(r)];
     EXPECT_EQ(bar.minimum, -300);
     EXPECT_EQ(bar.maximum, 100);
-    EXPECT_EQ(bar.value, state.SlotOffset[r]);
+    EXPECT_EQ(bar.value, state.Slots[r].offset);
     EXPECT_EQ(bar.small_step, 1);
     EXPECT_EQ(bar.large_step, 5);
   }
@@ -169,15 +173,15 @@ TEST_F(MainWindowLogicTest, OffsetMoveRedrawsFirstThenShowsTheValueWithinItsRang
   services.calls.clear();
   view.Move(3, -100);
   EXPECT_EQ(services.calls, (std::vector<std::string>{"VScroll1_Change 3", "RenderPlot", "Label10 3 -100"}));
-  EXPECT_EQ(state.SlotOffset[3], -100);
+  EXPECT_EQ(state.Slots[3].offset, -100);
 
   view.Move(3, 500);  // the bar stops at its bottom
-  EXPECT_EQ(state.SlotOffset[3], 100);
+  EXPECT_EQ(state.Slots[3].offset, 100);
   EXPECT_EQ(view.Cell(3, RowCell::Offset), "100");
   view.Move(3, -1000);
-  EXPECT_EQ(state.SlotOffset[3], -300);
+  EXPECT_EQ(state.Slots[3].offset, -300);
 
-  state.SpectraLoaded = kFalse;  // nothing to draw: only the value changes
+  state.SpectraLoaded = false;  // nothing to draw: only the value changes
   services.calls.clear();
   view.Move(3, 7);
   EXPECT_EQ(services.calls, (std::vector<std::string>{"VScroll1_Change 3", "Label10 3 7"}));
@@ -189,7 +193,7 @@ struct UnloadCase {
   bool other_loaded;
   std::vector<std::string> calls;
   double data_min, data_max;
-  int16_t spectra_loaded;
+  bool spectra_loaded;
 };
 
 class UnloadTest : public MainWindowLogicTest, public ::testing::WithParamInterface<UnloadCase> {};
@@ -199,20 +203,20 @@ TEST_P(UnloadTest, UnloadClearsTheSlotAndRedrawsHidesOrKeepsTheRange) {
   Load();
   PutLoaded(2, 3000, 9000);
   if (c.other_loaded) PutLoaded(5, 5000, 6000);
-  state.PlotWindowOpen = c.plot_open ? kTrue : kFalse;
+  state.PlotWindowOpen = c.plot_open;
   view.SetRowDetailsVisible(2, true);
   services.calls.clear();
 
   logic.Command2_Click(2);
 
   EXPECT_EQ(state.CurrentSlot, 2);
-  EXPECT_EQ(state.SlotLoaded[2], kFalse);
+  EXPECT_FALSE(state.Slots[2].loaded);
   EXPECT_FALSE(view.details_visible[2]);
   EXPECT_EQ(services.calls, c.calls);
   EXPECT_EQ(state.DataLambdaMin, c.data_min);
   EXPECT_EQ(state.DataLambdaMax, c.data_max);
   EXPECT_EQ(state.SpectraLoaded, c.spectra_loaded);
-  EXPECT_EQ(state.PlotWindowOpen, c.plot_open ? kTrue : kFalse);  // hiding keeps the flag
+  EXPECT_EQ(state.PlotWindowOpen, c.plot_open);  // hiding keeps the flag
   if (c.plot_open) {
     EXPECT_EQ(state.PlotLambdaMin, c.other_loaded ? 5000 : 9999);
   }
@@ -222,10 +226,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UnloadTest,
     ::testing::Values(
         // The data range is recomputed only while the plot window is open.
-        UnloadCase{"LastWithPlotOpen", true, false, {"HidePlotWindow"}, 9999, -9999, kFalse},
-        UnloadCase{"OneOfTwoWithPlotOpen", true, true, {"ClearPlotWindow", "RenderPlot"}, 5000, 6000, kTrue},
-        UnloadCase{"LastWithPlotClosed", false, false, {}, 3000, 9000, kFalse},
-        UnloadCase{"OneOfTwoWithPlotClosed", false, true, {}, 3000, 9000, kTrue}),
+        UnloadCase{"LastWithPlotOpen", true, false, {"HidePlotWindow"}, 9999, -9999, false},
+        UnloadCase{"OneOfTwoWithPlotOpen", true, true, {"ClearPlotWindow", "RenderPlot"}, 5000, 6000, true},
+        UnloadCase{"LastWithPlotClosed", false, false, {}, 3000, 9000, false},
+        UnloadCase{"OneOfTwoWithPlotClosed", false, true, {}, 3000, 9000, true}),
     [](const ::testing::TestParamInfo<UnloadCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowLogicTest, RowCommandsSetTheCurrentSlotAndReachTheirWindows) {
@@ -251,9 +255,11 @@ TEST_F(MainWindowLogicTest, RowCommandsSetTheCurrentSlotAndReachTheirWindows) {
 
 TEST_F(MainWindowLogicTest, LoadedRowShowsNameObjectLevelOffsetAndZeroVelocity) {
   Load();
-  state.SlotFileName[4] = "star.fts";
-  state.SlotObject[4] = "HD 1234";
-  state.SlotNorm[4] = 1044.97;
+  state.Slots[4].file_name = "star.fts";
+  auto spectrum = std::make_shared<Spectrum>();
+  spectrum->header.object = "HD 1234";
+  spectrum->norm = 1044.97;
+  state.Slots[4].spectrum = spectrum;
   logic.ShowLoadedRow(4);
   EXPECT_TRUE(view.details_visible[4]);
   EXPECT_EQ(view.Cell(4, RowCell::FileName), "star.fts");

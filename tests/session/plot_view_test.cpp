@@ -181,15 +181,16 @@ TEST(PlotViewTest, ScrollBarUpdateOrderAndNestedRecentring) {
 
 // ---- Cursor read-out -----------------------------------------------------------
 
-SharedState DrawnState() {
-  SharedState state = DataRange(4000, 7000);
-  state.FrameLeft = 800;
-  state.FrameRight = 9585;
-  state.FrameTop = 300;
-  state.FrameBottom = 2950;
-  state.PlotIntensityMin = -40;
-  state.PlotIntensityMax = 300;
-  return state;
+// The frame of a drawing of 4000 to 7000 Angstroms in the standard window.
+PlotFrame DrawnFrame() {
+  PlotFrame frame;
+  frame.left = 800;
+  frame.right = 9585;
+  frame.top = 300;
+  frame.bottom = 2950;
+  frame.intensity_min = -40;
+  frame.intensity_max = 300;
+  return frame;
 }
 
 TEST(PlotViewTest, CursorReadOutInsideAndOnTheEdges) {
@@ -211,10 +212,10 @@ TEST(PlotViewTest, CursorReadOutInsideAndOnTheEdges) {
       {"JustAboveBottom", 5000, 2949, true, " 5434.26", "     -40"},
       {"JustRightOfLeft", 801, 1000, true, " 4000.34", "     210"},
   };
-  const SharedState state = DrawnState();
+  const SharedState state = DataRange(4000, 7000);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const CursorReadOut r = ReadOutAt(state, c.x, c.y);
+    const CursorReadOut r = ReadOutAt(state, DrawnFrame(), c.x, c.y);
     EXPECT_EQ(r.inside, c.inside);
     EXPECT_EQ(r.wavelength, c.wavelength);
     EXPECT_EQ(r.intensity, c.intensity);
@@ -222,14 +223,14 @@ TEST(PlotViewTest, CursorReadOutInsideAndOnTheEdges) {
 }
 
 TEST(PlotViewTest, CursorReadOutWithoutAFrameIsOutside) {
-  SharedState state = DrawnState();
-  state.FrameRight = state.FrameLeft;
-  EXPECT_FALSE(ReadOutAt(state, 800, 1000).inside);
-  state = DrawnState();
-  state.FrameBottom = state.FrameTop;
-  EXPECT_FALSE(ReadOutAt(state, 5000, 300).inside);
-  state = DrawnState();
-  EXPECT_FALSE(ReadOutAt(state, std::nanf(""), 1000).inside);
+  const SharedState state = DataRange(4000, 7000);
+  PlotFrame frame = DrawnFrame();
+  frame.right = frame.left;
+  EXPECT_FALSE(ReadOutAt(state, frame, 800, 1000).inside);
+  frame = DrawnFrame();
+  frame.bottom = frame.top;
+  EXPECT_FALSE(ReadOutAt(state, frame, 5000, 300).inside);
+  EXPECT_FALSE(ReadOutAt(state, DrawnFrame(), std::nanf(""), 1000).inside);
 }
 
 // ---- Layout and geometry --------------------------------------------------------------

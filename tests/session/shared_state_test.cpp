@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace quillon {
 namespace {
 
@@ -17,15 +19,15 @@ TEST(SharedStateTest, StartValues) {
   EXPECT_EQ(state.SpectraLoaded, 0);
   EXPECT_EQ(state.PlotWindowOpen, 0);
   EXPECT_EQ(state.RenderBusy, 0);
-  for (int slot = 0; slot <= 16; ++slot) EXPECT_EQ(state.SlotLoaded[slot], 0);
+  for (int slot = 0; slot <= 16; ++slot) EXPECT_FALSE(state.Slots[slot].loaded);
 }
 
 TEST(SharedStateTest, StartOffsetsStackSlotOneHighest) {
   SharedState state;
-  EXPECT_EQ(state.SlotOffset[1], -280);
-  EXPECT_EQ(state.SlotOffset[2], -260);
-  EXPECT_EQ(state.SlotOffset[15], 0);
-  EXPECT_EQ(state.SlotOffset[16], 20);
+  EXPECT_EQ(state.Slots[1].offset, -280);
+  EXPECT_EQ(state.Slots[2].offset, -260);
+  EXPECT_EQ(state.Slots[15].offset, 0);
+  EXPECT_EQ(state.Slots[16].offset, 20);
 }
 
 TEST(SharedStateTest, ColourTableRepeatsAfterTen) {
@@ -39,38 +41,42 @@ TEST(SharedStateTest, ColourTableRepeatsAfterTen) {
                         {13, 0x0019DCDA}, {14, 0x0003C496}, {15, 0x0093A100}, {16, 0x00FFA000}};
   SharedState state;
   for (const Case& c : cases) {
-    EXPECT_EQ(state.SlotColor[c.slot], c.color) << "slot " << c.slot;
+    EXPECT_EQ(state.Slots[c.slot].color, c.color) << "slot " << c.slot;
     EXPECT_EQ(DefaultSlotColor(c.slot), c.color) << "slot " << c.slot;
   }
 }
 
 TEST(SharedStateTest, SlotIndexOutsideTableThrows) {
   SharedState state;
-  EXPECT_THROW(state.SlotLoaded[17], std::out_of_range);
-  EXPECT_THROW(state.SlotOffset[-1], std::out_of_range);
-  EXPECT_NO_THROW(state.SlotOffset[0]);
+  EXPECT_THROW(state.Slots[17].loaded, std::out_of_range);
+  EXPECT_THROW(state.Slots[-1].offset, std::out_of_range);
+  EXPECT_NO_THROW(state.Slots[0].offset);
 }
 
 TEST(SharedStateTest, CountLoadedSlots) {
   SharedState state;
   EXPECT_EQ(CountLoadedSlots(state), 0);
-  state.SlotLoaded[3] = -1;
-  state.SlotLoaded[16] = -1;
+  state.Slots[3].loaded = true;
+  state.Slots[16].loaded = true;
   EXPECT_EQ(CountLoadedSlots(state), 2);
-  state.SlotLoaded[5] = 1;  // any non-zero value counts as set
-  EXPECT_EQ(CountLoadedSlots(state), 3);
+  state.Slots[5].spectrum = std::make_shared<Spectrum>();  // a spectrum kept after an unload does not count
+  EXPECT_EQ(CountLoadedSlots(state), 2);
+}
+
+// A spectrum from `start` to `end` Angstroms in `slot`, loaded or kept after an unload.
+void PutRange(SharedState& state, int slot, double start, double end, bool loaded) {
+  auto spectrum = std::make_shared<Spectrum>();
+  spectrum->lambda_start = start;
+  spectrum->lambda_end = end;
+  state.Slots[slot].spectrum = spectrum;
+  state.Slots[slot].loaded = loaded;
 }
 
 TEST(SharedStateTest, UpdateDataRangeCoversLoadedSlotsOnly) {
   SharedState state;
-  state.SlotLoaded[2] = -1;
-  state.SlotLambdaStart[2] = 4000;
-  state.SlotLambdaEnd[2] = 6000;
-  state.SlotLoaded[5] = -1;
-  state.SlotLambdaStart[5] = 5000;
-  state.SlotLambdaEnd[5] = 7000;
-  state.SlotLambdaStart[7] = 100;  // not loaded: ignored
-  state.SlotLambdaEnd[7] = 90000;
+  PutRange(state, 2, 4000, 6000, true);
+  PutRange(state, 5, 5000, 7000, true);
+  PutRange(state, 7, 100, 90000, false);  // not loaded: ignored
   UpdateDataRange(state);
   EXPECT_EQ(state.DataLambdaMin, 4000);
   EXPECT_EQ(state.DataLambdaMax, 7000);
@@ -85,9 +91,7 @@ TEST(SharedStateTest, UpdateDataRangeStartsFrom9999) {
   EXPECT_EQ(state.DataLambdaMax, -9999);
 
   // A lone spectrum above 9999 Angstroms leaves the minimum at 9999.
-  state.SlotLoaded[1] = -1;
-  state.SlotLambdaStart[1] = 12000;
-  state.SlotLambdaEnd[1] = 15000;
+  PutRange(state, 1, 12000, 15000, true);
   UpdateDataRange(state);
   EXPECT_EQ(state.DataLambdaMin, 9999);
   EXPECT_EQ(state.PlotLambdaMin, 9999);

@@ -14,7 +14,9 @@
 #include "spectrum/wavelength_calibration.h"
 #include "render/display_list.h"
 #include "render/renderer.h"
+#include "session/slot_loading.h"
 #include "support/fits_writer.h"
+#include "support/plot_test_support.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -36,8 +38,8 @@ class RealSpectraTest : public ::testing::Test {
   FitsLoadDetails Load(const std::string& name, int16_t slot = 1) {
     rec_.messages.clear();
     rec_.calls.clear();
-    state_.SlotFileName[slot] = name;
-    return LoadFitsSpectrumDetailed(state_, slot, rec_, rec_, rec_);
+    state_.Slots[slot].file_name = name;
+    return LoadFitsSpectrum(state_, slot, rec_, rec_, rec_);
   }
 
   // A -32 spectrum with only the cards given (CFITSIO adds the mandatory ones).
@@ -53,7 +55,7 @@ class RealSpectraTest : public ::testing::Test {
   }
 
   // Sample i (1..n) of slot 1 in Angstroms.
-  double Lambda(int i, int slot = 1) const { return SlotWavelengthScale(state_, slot).At(i); }
+  double Lambda(int i, int slot = 1) const { return SlotSpectrum(state_, slot).DrawnScale().At(i); }
 
   testing::TempDir dir_;
   testing::ScopedCurrentDir keep_cwd_;
@@ -84,15 +86,15 @@ TEST_P(ScaleTest, SamplesLieWhereTheHeaderPutsThem) {
   EXPECT_NEAR(Lambda(1), c.first, 1e-9 * c.first);
   EXPECT_NEAR(Lambda(2), c.second, 1e-9 * c.second);
   EXPECT_NEAR(Lambda(300), c.last, 1e-9 * c.last);
-  EXPECT_EQ(state_.SlotScale[1].logarithmic, c.logarithmic);
+  EXPECT_EQ(SlotSpectrum(state_, 1).scale.logarithmic, c.logarithmic);
   // The slot's range runs from the short end to the long one, half a step
   // beyond the outer samples' centres... exactly: pixel 0 to pixel 300.
   const double p0 = Lambda(0), pn = Lambda(300);
-  EXPECT_DOUBLE_EQ(state_.SlotLambdaStart[1], std::min(p0, pn));
-  EXPECT_DOUBLE_EQ(state_.SlotLambdaEnd[1], std::max(p0, pn));
-  EXPECT_DOUBLE_EQ(state_.SlotLambda0[1], p0) << "SlotLambda0 is the wavelength of pixel 0";
-  EXPECT_EQ(state_.DataLambdaMin, state_.SlotLambdaStart[1]);
-  EXPECT_EQ(state_.DataLambdaMax, state_.SlotLambdaEnd[1]);
+  EXPECT_DOUBLE_EQ(SlotSpectrum(state_, 1).lambda_start, std::min(p0, pn));
+  EXPECT_DOUBLE_EQ(SlotSpectrum(state_, 1).lambda_end, std::max(p0, pn));
+  EXPECT_DOUBLE_EQ(SlotHeader(state_, 1).lambda0, p0) << "SlotLambda0 is the wavelength of pixel 0";
+  EXPECT_EQ(state_.DataLambdaMin, SlotSpectrum(state_, 1).lambda_start);
+  EXPECT_EQ(state_.DataLambdaMax, SlotSpectrum(state_, 1).lambda_end);
 }
 
 const double kLog = 3.6, kLogStep = 1e-4;
@@ -166,7 +168,7 @@ TEST_F(RealSpectraTest, TheLambdaZeroWarningTestsTheKeywordsOwnValue) {
   // Pixel 0 lies at 0 Angstroms, but CRVAL1 itself is set.
   ASSERT_TRUE(Load(Write("z.fits", {"CRVAL1  = 2.", "CRPIX1  = 2.", "CD1_1   = 2."})).published);
   EXPECT_TRUE(rec_.messages.empty());
-  EXPECT_EQ(state_.SlotLambda0[1], -2);
+  EXPECT_EQ(SlotHeader(state_, 1).lambda0, -2);
   ASSERT_TRUE(Load(Write("z.fits", {"CRPIX1  = 1.", "CD1_1   = 2."})).published);
   EXPECT_EQ(rec_.messages, std::vector<std::string>{kNoLambda0Message});
 }
@@ -177,8 +179,8 @@ TEST_F(RealSpectraTest, SkySubtractedSixteenBitSamplesKeepTheirSign) {
   const std::vector<double> raw = {-50, -3, 0, 120, 32767, -32768, 7};
   ASSERT_TRUE(Load(Write("sky.fits", {"CRVAL1  = 4000.", "CD1_1   = 2."}, raw, 16)).published);
   EXPECT_EQ(rec_.messages, std::vector<std::string>{kSignedSixteenMessage});
-  EXPECT_EQ(state_.SlotIntensity[1], (std::vector<double>{0, -50, -3, 0, 120, 32767, -32768, 7}));
-  EXPECT_EQ(state_.SlotNorm[1], 32767);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity, (std::vector<double>{0, -50, -3, 0, 120, 32767, -32768, 7}));
+  EXPECT_EQ(SlotSpectrum(state_, 1).norm, 32767);
 }
 
 TEST_F(RealSpectraTest, ScaledIntegersGiveTheirPhysicalValues) {
@@ -198,7 +200,7 @@ TEST_F(RealSpectraTest, ScaledIntegersGiveTheirPhysicalValues) {
     EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
     for (std::size_t i = 0; i < raw.size(); ++i) {
       const double expected = c.zero + c.scale * raw[i];
-      EXPECT_NEAR(state_.SlotIntensity[1][i + 1], expected, 1e-12 * std::fabs(expected)) << i;
+      EXPECT_NEAR(SlotSpectrum(state_, 1).intensity[i + 1], expected, 1e-12 * std::fabs(expected)) << i;
     }
   }
 }
@@ -222,26 +224,21 @@ TEST_F(RealSpectraTest, MissingSamplesAreLeftOutOfTheLevelAndBreakTheCurve) {
   raw[140] = std::nan("");
   ASSERT_TRUE(Load(Write("gaps.fits", {"CRVAL1  = 4000.", "CD1_1   = 2."}, raw)).published);
   EXPECT_TRUE(rec_.messages.empty());
-  EXPECT_EQ(state_.SlotNorm[1], 300) << "the median of 400 and 200; the empty block gives no maximum";
-  EXPECT_TRUE(std::isnan(state_.SlotIntensity[1][4]));
-  EXPECT_TRUE(std::isnan(state_.SlotLevelled[1][60]));
-  EXPECT_EQ(state_.SlotLevelled[1][1], 100 * 100.0 / 300);
-  EXPECT_EQ(state_.SlotLevelledMax[1], 100 * 400.0 / 300);
+  EXPECT_EQ(SlotSpectrum(state_, 1).norm, 300) << "the median of 400 and 200; the empty block gives no maximum";
+  EXPECT_TRUE(std::isnan(SlotSpectrum(state_, 1).intensity[4]));
+  EXPECT_TRUE(std::isnan(SlotSpectrum(state_, 1).levelled[60]));
+  EXPECT_EQ(SlotSpectrum(state_, 1).levelled[1], 100 * 100.0 / 300);
+  EXPECT_EQ(SlotSpectrum(state_, 1).levelled_max, 100 * 400.0 / 300);
 
   // Drawn: no line reaches the surface from a missing sample.
   state_.PlotWidth = 10000;
   state_.PlotHeight = 5000;
-  struct Host : PlotHost {
-    void Show() override {}
-    DrawingSurface& Surface() override { return list; }
-    double OuterWidth() override { return 10000; }
-    DisplayList list;
-  } host;
+  testing::RecordingHost host(state_);
   RenderPlot(state_, host);
   std::size_t curve = 0;
   for (const RecordedLine& l : host.list.Lines()) {
     ASSERT_TRUE(std::isfinite(l.x1) && std::isfinite(l.y1) && std::isfinite(l.x2) && std::isfinite(l.y2));
-    if (l.color == state_.SlotColor[1]) ++curve;
+    if (l.color == state_.Slots[1].color) ++curve;
   }
   // 150 samples make 299 lines; each lone gap loses its step and two risers,
   // the 50-sample gap its 50 steps and 51 risers.
@@ -252,11 +249,11 @@ TEST_F(RealSpectraTest, BlankIntegersAreMissing) {
   const std::vector<double> raw = {10, -32768, 30, 40};
   ASSERT_TRUE(Load(Write("blank.fits", {"CRVAL1  = 4000.", "CD1_1   = 2.", "BLANK   = -32768"}, raw, 16)).published);
   EXPECT_EQ(Load(Write("blank.fits", {"CRVAL1  = 4000.", "CD1_1   = 2.", "BLANK   = -32768"}, raw, 16)).missing, 1);
-  EXPECT_TRUE(std::isnan(state_.SlotIntensity[1][2]));
-  EXPECT_EQ(state_.SlotIntensity[1][3], 30);
+  EXPECT_TRUE(std::isnan(SlotSpectrum(state_, 1).intensity[2]));
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[3], 30);
   // BLANK means nothing for floating-point data.
   ASSERT_TRUE(Load(Write("fblank.fits", {"CRVAL1  = 4000.", "CD1_1   = 2.", "BLANK   = 30"}, raw)).published);
-  EXPECT_EQ(state_.SlotIntensity[1][3], 30);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[3], 30);
 }
 
 // ---- Files without a drawable spectrum ------------------------------------------------
@@ -306,7 +303,7 @@ TEST_F(RealSpectraTest, ImagesOfSeveralRowsAndMultispecFilesLoadWithAWord) {
   ASSERT_TRUE(Load(Write("rows.fits", {"CRVAL1  = 4000.", "CD1_1   = 2."}, four_rows, -32, 4)).published);
   EXPECT_EQ(rec_.messages,
             std::vector<std::string>{"The file \"rows.fits\" holds a 100 x 4 image; only its first row is drawn."});
-  EXPECT_EQ(state_.SlotIntensity[1][100], static_cast<double>(static_cast<float>(four_rows[99])));
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[100], static_cast<double>(static_cast<float>(four_rows[99])));
 
   ASSERT_TRUE(Load(Write("ms.fits",
                          {"CTYPE1  = 'MULTISPE'", "CRVAL1  = 1.", "CD1_1   = 1.", "WAT0_001= 'system=multispec'",
@@ -336,17 +333,12 @@ TEST_F(RealSpectraTest, ASpectrumStoredRedToBlueIsDrawnInsideTheFrame) {
   EXPECT_EQ(state_.PlotLambdaMax, 7002);
   state_.PlotWidth = 10000;
   state_.PlotHeight = 5000;
-  struct Host : PlotHost {
-    void Show() override {}
-    DrawingSurface& Surface() override { return list; }
-    double OuterWidth() override { return 10000; }
-    DisplayList list;
-  } host;
+  testing::RecordingHost host(state_);
   RenderPlot(state_, host);
   std::size_t curve = 0;
   float left = 1e9, right = -1e9;
   for (const RecordedLine& l : host.list.Lines()) {
-    if (l.color != state_.SlotColor[1] || (l.y1 == l.y2 && l.x1 == state_.FrameRight)) continue;
+    if (l.color != state_.Slots[1].color || (l.y1 == l.y2 && l.x1 == host.frame.right)) continue;
     ++curve;
     left = std::min({left, l.x1, l.x2});
     right = std::max({right, l.x1, l.x2});

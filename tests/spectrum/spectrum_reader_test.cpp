@@ -19,7 +19,9 @@
 #include "fits/sample_decoder.h"
 #include "spectrum/spectrum_statistics.h"
 #include "spectrum/level_summary.h"
+#include "session/slot_loading.h"
 #include "support/fits_writer.h"
+#include "support/plot_test_support.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -106,8 +108,8 @@ class LoaderTest : public ::testing::Test {
   LoaderTest() : keep_cwd_(fs::current_path()) { state_.FitsDirectory = dir_.path().string(); }
 
   FitsLoadDetails Load(int16_t slot, const std::string& name) {
-    state_.SlotFileName[slot] = name;
-    return LoadFitsSpectrumDetailed(state_, slot, rec_, rec_, rec_);
+    state_.Slots[slot].file_name = name;
+    return LoadFitsSpectrum(state_, slot, rec_, rec_, rec_);
   }
 
   void WriteImage(const std::string& name, const testing::FitsImage& image) { testing::WriteFits(dir_ / name, image); }
@@ -170,31 +172,31 @@ TEST_P(SoundFileTest, DecodesTheStoredValuesLevelsThemAndPublishesTheSlot) {
   EXPECT_EQ(rec_.messages, expected_messages);
   ASSERT_TRUE(details.published);
   const auto n = static_cast<double>(c.decoded.size());
-  EXPECT_EQ(state_.SlotIntensity[5], WithUnusedZero(c.decoded)) << "BZERO + BSCALE x stored";
+  EXPECT_EQ(SlotSpectrum(state_, 5).intensity, WithUnusedZero(c.decoded)) << "BZERO + BSCALE x stored";
 
   // Fewer than 50 samples make one block, whose maximum starts at 0.
   double norm = 0;
   for (double x : c.decoded) norm = std::max(norm, x);
-  EXPECT_EQ(state_.SlotNorm[5], norm);
+  EXPECT_EQ(SlotSpectrum(state_, 5).norm, norm);
   std::vector<double> levelled;
   for (double x : c.decoded) levelled.push_back(100 * x / norm);
-  EXPECT_EQ(state_.SlotLevelled[5], WithUnusedZero(levelled));
-  EXPECT_EQ(state_.SlotLevelledMax[5], *std::max_element(levelled.begin(), levelled.end()));
+  EXPECT_EQ(SlotSpectrum(state_, 5).levelled, WithUnusedZero(levelled));
+  EXPECT_EQ(SlotSpectrum(state_, 5).levelled_max, *std::max_element(levelled.begin(), levelled.end()));
 
-  EXPECT_EQ(state_.SlotObject[5], "HD 209458 b");
-  EXPECT_EQ(state_.SlotBitpix[5], c.bitpix);
-  EXPECT_EQ(state_.SlotNaxis1[5], n);
-  EXPECT_EQ(state_.SlotNaxis2[5], c.naxis2);
-  EXPECT_EQ(state_.SlotLambdaStart[5], 4000);
-  EXPECT_EQ(state_.SlotLambdaEnd[5], 4000 + 2.5 * n);
-  const int16_t lines = state_.HeaderLineCount[5];
-  ASSERT_EQ(state_.HeaderCard[5].size(), static_cast<std::size_t>(lines) + 2);
-  EXPECT_EQ(state_.HeaderKeyword[5][1], "SIMPLE");
-  EXPECT_EQ(CardKeyword(state_.HeaderCard[5][static_cast<std::size_t>(lines) + 1]), "END");
+  EXPECT_EQ(SlotHeader(state_, 5).object, "HD 209458 b");
+  EXPECT_EQ(SlotHeader(state_, 5).bitpix, c.bitpix);
+  EXPECT_EQ(SlotHeader(state_, 5).naxis1, n);
+  EXPECT_EQ(SlotHeader(state_, 5).naxis2, c.naxis2);
+  EXPECT_EQ(SlotHeader(state_, 5).lambda_start, 4000);
+  EXPECT_EQ(SlotSpectrum(state_, 5).lambda_end, 4000 + 2.5 * n);
+  const int16_t lines = SlotHeader(state_, 5).line_count;
+  ASSERT_EQ(SlotHeader(state_, 5).cards.size(), static_cast<std::size_t>(lines) + 2);
+  EXPECT_EQ(SlotHeader(state_, 5).keywords[1], "SIMPLE");
+  EXPECT_EQ(CardKeyword(SlotHeader(state_, 5).cards[static_cast<std::size_t>(lines) + 1]), "END");
   EXPECT_EQ(details.data_offset, 2880);
 
-  EXPECT_EQ(state_.SlotLoaded[5], kTrue);
-  EXPECT_EQ(state_.SpectraLoaded, kTrue);
+  EXPECT_TRUE(state_.Slots[5].loaded);
+  EXPECT_TRUE(state_.SpectraLoaded);
   EXPECT_EQ(WindowCalls(), std::vector<std::string>{"ShowLoadedRow 5"}) << "no redraw while the plot is closed";
 }
 
@@ -252,20 +254,20 @@ TEST_F(LoaderTest, LevelIsTheMedianOfFiftySampleBlockMaxima) {
     WriteImage(name, Image(-64, samples));
     Forget();
     ASSERT_TRUE(Load(1, name).published) << ::testing::PrintToString(rec_.messages);
-    EXPECT_EQ(state_.SlotNorm[1], c.norm);
+    EXPECT_EQ(SlotSpectrum(state_, 1).norm, c.norm);
     std::vector<double> levelled;
     for (double x : samples) levelled.push_back(100 * x / c.norm);
-    EXPECT_EQ(state_.SlotLevelled[1], WithUnusedZero(levelled));
-    EXPECT_EQ(state_.SlotLevelledMax[1], *std::max_element(levelled.begin(), levelled.end()));
+    EXPECT_EQ(SlotSpectrum(state_, 1).levelled, WithUnusedZero(levelled));
+    EXPECT_EQ(SlotSpectrum(state_, 1).levelled_max, *std::max_element(levelled.begin(), levelled.end()));
   }
-  EXPECT_EQ(state_.SlotLevelledMax[1], 100);  // the single sample reads 100
+  EXPECT_EQ(SlotSpectrum(state_, 1).levelled_max, 100);  // the single sample reads 100
 }
 
 TEST_F(LoaderTest, LoadsWidenTheDataRangeAndResetThePlottedRange) {
   WriteSpectrum("wide.fts", 4000, 2, 1000);
   ASSERT_TRUE(Load(1, "wide.fts").published);
-  EXPECT_EQ(state_.SlotLambdaStart[1], 4000);
-  EXPECT_EQ(state_.SlotLambdaEnd[1], 6000);
+  EXPECT_EQ(SlotHeader(state_, 1).lambda_start, 4000);
+  EXPECT_EQ(SlotSpectrum(state_, 1).lambda_end, 6000);
   EXPECT_EQ(state_.DataLambdaMin, 4000);
   EXPECT_EQ(state_.DataLambdaMax, 6000);
 
@@ -300,13 +302,13 @@ class RedrawProbe : public PlotRedraw {
 
 TEST_F(LoaderTest, RedrawsAnOpenPlotOnceTheSlotIsPublished) {
   WriteSpectrum("star.fts", 4000, 2, 100);
-  state_.PlotWindowOpen = kTrue;
-  state_.SlotFileName[4] = "star.fts";
+  state_.PlotWindowOpen = true;
+  state_.Slots[4].file_name = "star.fts";
   std::vector<std::string> seen;
   RedrawProbe probe([&] {
     seen.push_back(rec_.calls.empty() ? "" : rec_.calls.back());
-    EXPECT_TRUE(IsSet(state_.SlotLoaded[4]) && IsSet(state_.SpectraLoaded));
-    EXPECT_EQ(state_.SlotLevelled[4].size(), 101u);
+    EXPECT_TRUE(state_.Slots[4].loaded && state_.SpectraLoaded);
+    EXPECT_EQ(SlotSpectrum(state_, 4).levelled.size(), 101u);
   });
   LoadFitsSpectrum(state_, 4, rec_, rec_, probe);
   EXPECT_EQ(seen, std::vector<std::string>{"ShowLoadedRow 4"}) << "one redraw, after the row";
@@ -317,7 +319,7 @@ TEST_F(LoaderTest, DataStartsInTheBlockAfterTheOneHoldingEnd) {
   testing::FitsImage image = Image(-32, Ramp(10));
   WriteImage("probe.fts", image);
   ASSERT_TRUE(Load(1, "probe.fts").published);
-  const int own_cards = state_.HeaderLineCount[1];  // the cards CFITSIO writes itself
+  const int own_cards = SlotHeader(state_, 1).line_count;  // the cards CFITSIO writes itself
   ASSERT_LE(own_cards, 35);
 
   struct Case {
@@ -330,9 +332,9 @@ TEST_F(LoaderTest, DataStartsInTheBlockAfterTheOneHoldingEnd) {
     WriteImage("cards.fts", image);
     const FitsLoadDetails details = Load(2, "cards.fts");
     ASSERT_TRUE(details.published);
-    EXPECT_EQ(state_.HeaderLineCount[2], c.cards);
+    EXPECT_EQ(SlotHeader(state_, 2).line_count, c.cards);
     EXPECT_EQ(details.data_offset, c.offset);
-    EXPECT_EQ(state_.SlotIntensity[2], WithUnusedZero(Ramp(10)));
+    EXPECT_EQ(SlotSpectrum(state_, 2).intensity, WithUnusedZero(Ramp(10)));
   }
 }
 
@@ -352,8 +354,8 @@ TEST_F(LoaderTest, OnlyAFirstKeywordOfExactlySimpleIsAccepted) {
     Forget();
     EXPECT_FALSE(Load(1, WithCard(dir_.path(), "other.fts", 0, c.first_card)).published);
     EXPECT_EQ(rec_.messages, std::vector<std::string>{kNotFitsMessage});
-    EXPECT_EQ(state_.HeaderKeyword[1][1], c.keyword);
-    EXPECT_FALSE(IsSet(state_.SlotLoaded[1]));
+    EXPECT_EQ(SlotHeader(state_, 1).keywords[1], c.keyword);
+    EXPECT_FALSE(state_.Slots[1].loaded);
   }
   Forget();
   EXPECT_TRUE(Load(1, WithCard(dir_.path(), "false.fts", 0, "SIMPLE  =                    F")).published)
@@ -397,14 +399,14 @@ TEST_F(LoaderTest, EndInAnyCaseAndTheFirstCarriageReturnEndTheCards) {
     const FitsLoadDetails details = Load(1, "cut.fts");
     EXPECT_TRUE(details.published);
     EXPECT_EQ(details.text_card_count, c.text_cards);
-    EXPECT_EQ(state_.HeaderLineCount[1], c.header_lines);
+    EXPECT_EQ(SlotHeader(state_, 1).line_count, c.header_lines);
     const int64_t kept = c.header_lines > 0 ? c.header_lines + 1 : c.text_cards;  // END card included
-    EXPECT_EQ(state_.HeaderCard[1].size(), static_cast<std::size_t>(kept) + 1);
+    EXPECT_EQ(SlotHeader(state_, 1).cards.size(), static_cast<std::size_t>(kept) + 1);
     if (c.header_lines > 0) {
-      EXPECT_EQ(state_.HeaderKeyword[1].back(), c.end);
+      EXPECT_EQ(SlotHeader(state_, 1).keywords.back(), c.end);
     }
     EXPECT_EQ(details.data_offset, 2880);
-    EXPECT_EQ(state_.SlotLambda0[1], c.lambda0);
+    EXPECT_EQ(SlotHeader(state_, 1).lambda0, c.lambda0);
     EXPECT_EQ(rec_.messages, c.messages);
   }
 }
@@ -429,17 +431,19 @@ TEST_P(HeaderLookupTest, FindsTheValuesAndWarnsInOrder) {
   const LookupCase& c = GetParam();
   state_.KeywordLambda0 = c.lambda0_keyword;
   state_.KeywordDispersion = c.dispersion_keyword;
-  state_.SlotObject[1] = "previous object";
+  auto previous = std::make_shared<SpectrumHeader>();
+  previous->object = "previous object";
+  state_.Slots[1].header = previous;
   Write(dir_.path(), "lookup.fts", SpectrumCards(-32, "60", c.cards), FloatRamp(60));
   ASSERT_TRUE(Load(1, "lookup.fts").published);
   EXPECT_EQ(rec_.messages, c.messages);
-  EXPECT_EQ(state_.SlotLambda0[1], c.lambda0);
-  EXPECT_EQ(state_.SlotDispersion[1], c.dispersion);
-  EXPECT_EQ(state_.SlotNaxis1[1], c.naxis1);
-  EXPECT_EQ(state_.SlotObject[1], c.object);
-  EXPECT_EQ(state_.SlotLambdaStart[1], c.lambda0);
-  EXPECT_EQ(state_.SlotLambdaEnd[1], c.lambda0 + c.dispersion * c.naxis1);
-  EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(std::nearbyint(c.naxis1)) + 1);
+  EXPECT_EQ(SlotHeader(state_, 1).lambda0, c.lambda0);
+  EXPECT_EQ(SlotHeader(state_, 1).dispersion, c.dispersion);
+  EXPECT_EQ(SlotHeader(state_, 1).naxis1, c.naxis1);
+  EXPECT_EQ(SlotHeader(state_, 1).object, c.object);
+  EXPECT_EQ(SlotHeader(state_, 1).lambda_start, c.lambda0);
+  EXPECT_EQ(SlotSpectrum(state_, 1).lambda_end, c.lambda0 + c.dispersion * c.naxis1);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity.size(), static_cast<std::size_t>(std::nearbyint(c.naxis1)) + 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -496,7 +500,7 @@ TEST_F(LoaderTest, WarningsComeInTheirOrderAndTheLoadGoesOn) {
     Forget();
     ASSERT_TRUE(Load(7, "flag.fts").published);
     EXPECT_EQ(rec_.messages.size(), 0u);
-    EXPECT_EQ(state_.SlotScale[7].logarithmic, c.logarithmic);
+    EXPECT_EQ(SlotSpectrum(state_, 7).scale.logarithmic, c.logarithmic);
   }
 }
 
@@ -521,9 +525,9 @@ TEST_F(LoaderTest, BlockDecodingMatchesTheByteByByteRule) {
     std::vector<double> reference;
     ASSERT_TRUE(ReadSamplesByteByByte((dir_ / "random.fts").string(), 5760, 3000, bitpix, bzero, reference));
     // Missing samples (exponent 255 singles) are NaN in both.
-    ASSERT_EQ(state_.SlotIntensity[1].size(), reference.size());
+    ASSERT_EQ(SlotSpectrum(state_, 1).intensity.size(), reference.size());
     for (std::size_t i = 0; i < reference.size(); ++i) {
-      const double got = state_.SlotIntensity[1][i];
+      const double got = SlotSpectrum(state_, 1).intensity[i];
       ASSERT_TRUE(got == reference[i] || (std::isnan(got) && std::isnan(reference[i]))) << i;
     }
   }
@@ -555,17 +559,17 @@ TEST_F(LoaderTest, LongDataDecodedPieceByPieceMatchesTheWholeBlock) {
                                           reference);
     EXPECT_EQ(details.missing, missing);
     std::vector<double> peaks;
-    EXPECT_EQ(state_.SlotNorm[2], BlockPeakMedianOfPresent(reference, n, peaks));
+    EXPECT_EQ(SlotSpectrum(state_, 2).norm, BlockPeakMedianOfPresent(reference, n, peaks));
     if (bitpix == -32) {
       EXPECT_EQ(missing, 4);
     }
-    const SampleArray& got = state_.SlotIntensity[2];
+    const SampleArray& got = SlotSpectrum(state_, 2).intensity;
     ASSERT_EQ(got.size(), reference.size());
     for (std::size_t i = 0; i < reference.size(); ++i)
       ASSERT_TRUE(got[i] == reference[i] || (std::isnan(got[i]) && std::isnan(reference[i]))) << i;
-    ASSERT_NE(state_.SlotSummary[2], nullptr);
-    EXPECT_TRUE(state_.SlotSummary[2]->Describes(state_.SlotLevelled[2]));
-    EXPECT_EQ(state_.SlotSummary[2]->MissingCount(), missing);
+    ASSERT_NE(SlotSpectrum(state_, 2).summary, nullptr);
+    EXPECT_TRUE(SlotSpectrum(state_, 2).summary->Describes(SlotSpectrum(state_, 2).levelled));
+    EXPECT_EQ(SlotSpectrum(state_, 2).summary->MissingCount(), missing);
   }
 }
 
@@ -581,34 +585,34 @@ TEST_F(LoaderTest, ReloadsReuseTheReplacedArraysWithTheValuesOfAFreshLoad) {
   WriteSpectrum("short.fts", 6000, 1, 100);
 
   ASSERT_TRUE(Load(1, "a.fts").published);
-  const double* first_intensity = state_.SlotIntensity[1].data();
-  const double* first_levelled = state_.SlotLevelled[1].data();
+  const double* first_intensity = SlotSpectrum(state_, 1).intensity.data();
+  const double* first_levelled = SlotSpectrum(state_, 1).levelled.data();
   ASSERT_TRUE(Load(1, "b.fts").published);
-  EXPECT_NE(state_.SlotIntensity[1].data(), first_intensity);
+  EXPECT_NE(SlotSpectrum(state_, 1).intensity.data(), first_intensity);
   ASSERT_TRUE(Load(1, "a.fts").published);
-  EXPECT_EQ(state_.SlotIntensity[1].data(), first_intensity);
-  EXPECT_EQ(state_.SlotLevelled[1].data(), first_levelled);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity.data(), first_intensity);
+  EXPECT_EQ(SlotSpectrum(state_, 1).levelled.data(), first_levelled);
 
   for (const char* name : {"a.fts", "b.fts", "short.fts"}) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(Load(1, name).published);
     SharedState fresh;
     fresh.FitsDirectory = state_.FitsDirectory;
-    fresh.SlotFileName[1] = name;
-    ASSERT_TRUE(LoadFitsSpectrumDetailed(fresh, 1, rec_, rec_, rec_).published);
-    EXPECT_EQ(state_.SlotIntensity[1], fresh.SlotIntensity[1]);
-    EXPECT_EQ(state_.SlotLevelled[1], fresh.SlotLevelled[1]);
-    EXPECT_EQ(state_.SlotNorm[1], fresh.SlotNorm[1]);
-    EXPECT_EQ(state_.SlotLevelledMax[1], fresh.SlotLevelledMax[1]);
-    EXPECT_EQ(state_.SlotLambdaStart[1], fresh.SlotLambdaStart[1]);
-    EXPECT_EQ(state_.SlotLambdaEnd[1], fresh.SlotLambdaEnd[1]);
-    if (state_.SlotSummary[1]) {
-      EXPECT_TRUE(state_.SlotSummary[1]->Describes(state_.SlotLevelled[1]));
+    fresh.Slots[1].file_name = name;
+    ASSERT_TRUE(LoadFitsSpectrum(fresh, 1, rec_, rec_, rec_).published);
+    EXPECT_EQ(SlotSpectrum(state_, 1).intensity, SlotSpectrum(fresh, 1).intensity);
+    EXPECT_EQ(SlotSpectrum(state_, 1).levelled, SlotSpectrum(fresh, 1).levelled);
+    EXPECT_EQ(SlotSpectrum(state_, 1).norm, SlotSpectrum(fresh, 1).norm);
+    EXPECT_EQ(SlotSpectrum(state_, 1).levelled_max, SlotSpectrum(fresh, 1).levelled_max);
+    EXPECT_EQ(SlotHeader(state_, 1).lambda_start, SlotHeader(fresh, 1).lambda_start);
+    EXPECT_EQ(SlotSpectrum(state_, 1).lambda_end, SlotSpectrum(fresh, 1).lambda_end);
+    if (SlotSpectrum(state_, 1).summary) {
+      EXPECT_TRUE(SlotSpectrum(state_, 1).summary->Describes(SlotSpectrum(state_, 1).levelled));
     }
-    EXPECT_EQ(state_.SlotSummary[1] == nullptr, fresh.SlotSummary[1] == nullptr);
+    EXPECT_EQ(SlotSpectrum(state_, 1).summary == nullptr, SlotSpectrum(fresh, 1).summary == nullptr);
   }
-  EXPECT_LT(state_.SlotIntensity[1].capacity(), std::size_t{1000});
-  EXPECT_LT(state_.SlotLevelled[1].capacity(), std::size_t{1000});
+  EXPECT_LT(SlotSpectrum(state_, 1).intensity.capacity(), std::size_t{1000});
+  EXPECT_LT(SlotSpectrum(state_, 1).levelled.capacity(), std::size_t{1000});
   EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
 }
 
@@ -622,7 +626,7 @@ TEST_F(LoaderTest, AVeryLongSpectrumsReplacedArraysAreGivenBack) {
   ASSERT_TRUE(Load(1, "long.fts").published);
   EXPECT_EQ(state_.LoaderScratch.intensity.capacity(), std::size_t{0});
   EXPECT_EQ(state_.LoaderScratch.levelled.capacity(), std::size_t{0});
-  EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(n) + 1);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity.size(), static_cast<std::size_t>(n) + 1);
   EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
 
   // Nor does a load refused once its samples are decoded (every one of them
@@ -632,7 +636,7 @@ TEST_F(LoaderTest, AVeryLongSpectrumsReplacedArraysAreGivenBack) {
   EXPECT_EQ(rec_.messages.size(), 1u);
   EXPECT_EQ(state_.LoaderScratch.intensity.capacity(), std::size_t{0});
   EXPECT_EQ(state_.LoaderScratch.levelled.capacity(), std::size_t{0});
-  EXPECT_EQ(state_.SlotIntensity[1].size(), static_cast<std::size_t>(n) + 1);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity.size(), static_cast<std::size_t>(n) + 1);
 }
 
 // ---- Refusals leave the slot as it was --------------------------------------
@@ -665,7 +669,7 @@ class RefusalTest : public LoaderTest, public ::testing::WithParamInterface<Refu
 TEST_P(RefusalTest, ShowsOneMessageAndKeepsTheLoadedSpectrum) {
   const RefusalCase& c = GetParam();
   if (c.needs_unprivileged && ::geteuid() == 0) GTEST_SKIP() << "root reads every file";
-  state_.PlotWindowOpen = kTrue;
+  state_.PlotWindowOpen = true;
   WriteSpectrum("good.fts", 4000, 2, 100);
   // Loaded twice, so that the arrays a load decodes into are the slot's
   // previous ones, of the same size.
@@ -683,28 +687,33 @@ TEST_P(RefusalTest, ShowsOneMessageAndKeepsTheLoadedSpectrum) {
   EXPECT_NE(rec_.messages[0].find(expected), std::string::npos) << rec_.messages[0];
   EXPECT_TRUE(WindowCalls().empty()) << "no row shown, no redraw";
 
-  EXPECT_EQ(state_.SlotLoaded[2], kTrue);
-  EXPECT_EQ(state_.SpectraLoaded, kTrue);
-  EXPECT_EQ(state_.SlotIntensity[2], before.SlotIntensity[2]);
-  EXPECT_EQ(state_.SlotLevelled[2], before.SlotLevelled[2]);
-  EXPECT_EQ(state_.SlotNorm[2], before.SlotNorm[2]);
-  EXPECT_EQ(state_.SlotLevelledMax[2], before.SlotLevelledMax[2]);
-  EXPECT_EQ(state_.SlotLambdaEnd[2], before.SlotLambdaEnd[2]);
+  EXPECT_TRUE(state_.Slots[2].loaded);
+  EXPECT_TRUE(state_.SpectraLoaded);
+  EXPECT_EQ(state_.Slots[2].spectrum, before.Slots[2].spectrum) << "the slot draws what it drew";
+  EXPECT_EQ(SlotSpectrum(state_, 2).intensity, SlotSpectrum(before, 2).intensity);
+  EXPECT_EQ(SlotSpectrum(state_, 2).levelled, SlotSpectrum(before, 2).levelled);
+  EXPECT_EQ(SlotSpectrum(state_, 2).norm, SlotSpectrum(before, 2).norm);
+  EXPECT_EQ(SlotSpectrum(state_, 2).levelled_max, SlotSpectrum(before, 2).levelled_max);
+  EXPECT_EQ(SlotSpectrum(state_, 2).lambda_end, SlotSpectrum(before, 2).lambda_end);
   // The renderer places the kept samples by these; a refused file must not move them.
-  EXPECT_EQ(state_.SlotLambdaStart[2], before.SlotLambdaStart[2]);
-  EXPECT_EQ(state_.SlotDispersion[2], before.SlotDispersion[2]);
-  EXPECT_EQ(state_.SlotNaxis1[2], before.SlotNaxis1[2]);
+  EXPECT_EQ(SlotSpectrum(state_, 2).lambda_start, SlotSpectrum(before, 2).lambda_start);
+  EXPECT_EQ(SlotSpectrum(state_, 2).header.dispersion, SlotSpectrum(before, 2).header.dispersion);
+  EXPECT_EQ(SlotSpectrum(state_, 2).header.naxis1, SlotSpectrum(before, 2).header.naxis1);
   EXPECT_EQ(state_.DataLambdaMin, before.DataLambdaMin);
   EXPECT_EQ(state_.DataLambdaMax, before.DataLambdaMax);
   EXPECT_EQ(state_.PlotLambdaMin, before.PlotLambdaMin);
   EXPECT_EQ(state_.PlotLambdaMax, before.PlotLambdaMax);
 
   for (int slot = 0; slot <= kSlotCount; ++slot) {
-    for (double value : {state_.SlotNorm[slot], state_.SlotLevelledMax[slot], state_.SlotLambda0[slot],
-                         state_.SlotDispersion[slot], state_.SlotLambdaStart[slot], state_.SlotLambdaEnd[slot],
-                         state_.SlotBitpix[slot], state_.SlotNaxis1[slot], state_.SlotBzero[slot]})
+    const SpectrumHeader& header = SlotHeader(state_, slot);
+    for (double value : {header.lambda0, header.dispersion, header.lambda_start, header.bitpix, header.naxis1,
+                         header.bzero})
       EXPECT_TRUE(std::isfinite(value)) << "slot " << slot;
-    for (const SampleArray* samples : {&state_.SlotIntensity[slot], &state_.SlotLevelled[slot]})
+    if (!state_.Slots[slot].spectrum) continue;
+    for (double value : {SlotSpectrum(state_, slot).norm, SlotSpectrum(state_, slot).levelled_max,
+                         SlotSpectrum(state_, slot).lambda_start, SlotSpectrum(state_, slot).lambda_end})
+      EXPECT_TRUE(std::isfinite(value)) << "slot " << slot;
+    for (const SampleArray* samples : {&SlotSpectrum(state_, slot).intensity, &SlotSpectrum(state_, slot).levelled})
       EXPECT_TRUE(std::all_of(samples->begin(), samples->end(), [](double v) { return std::isfinite(v); }));
   }
 }
@@ -792,12 +801,12 @@ TEST_F(LoaderTest, AMillionSamplesLoadWhole) {
   WriteImage("million.fts", Image(-32, samples, 3000, 0.004));
   ASSERT_TRUE(Load(1, "million.fts").published);
   EXPECT_TRUE(rec_.messages.empty());
-  ASSERT_EQ(state_.SlotIntensity[1].size(), 1000001u);
-  EXPECT_EQ(state_.SlotIntensity[1][1], 1);
-  EXPECT_EQ(state_.SlotIntensity[1][1000000], 1000000 % 977);
-  EXPECT_EQ(state_.SlotLambdaEnd[1], 3000 + 0.004 * 1000000);
-  ASSERT_EQ(state_.SlotLevelled[1].size(), 1000001u);
-  EXPECT_EQ(state_.SlotLevelled[1][999999], 100 * state_.SlotIntensity[1][999999] / state_.SlotNorm[1]);
+  ASSERT_EQ(SlotSpectrum(state_, 1).intensity.size(), 1000001u);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[1], 1);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[1000000], 1000000 % 977);
+  EXPECT_EQ(SlotSpectrum(state_, 1).lambda_end, 3000 + 0.004 * 1000000);
+  ASSERT_EQ(SlotSpectrum(state_, 1).levelled.size(), 1000001u);
+  EXPECT_EQ(SlotSpectrum(state_, 1).levelled[999999], 100 * SlotSpectrum(state_, 1).intensity[999999] / SlotSpectrum(state_, 1).norm);
 }
 
 TEST_F(LoaderTest, EveryCardUpTo32767IsKept) {
@@ -806,11 +815,11 @@ TEST_F(LoaderTest, EveryCardUpTo32767IsKept) {
   Write(dir_.path(), "cards.fts", cards, FloatRamp(10));
   const FitsLoadDetails details = Load(1, "cards.fts");
   ASSERT_TRUE(details.published) << ::testing::PrintToString(rec_.messages);
-  EXPECT_EQ(state_.HeaderLineCount[1], 32767);
-  EXPECT_EQ(state_.HeaderCard[1].size(), 32769u);
+  EXPECT_EQ(SlotHeader(state_, 1).line_count, 32767);
+  EXPECT_EQ(SlotHeader(state_, 1).cards.size(), 32769u);
   EXPECT_EQ(details.data_offset, 2623680);
-  EXPECT_EQ(state_.SlotLambda0[1], 5000) << "the last cards are looked up";
-  EXPECT_EQ(state_.SlotIntensity[1], WithUnusedZero(Ramp(10)));
+  EXPECT_EQ(SlotHeader(state_, 1).lambda0, 5000) << "the last cards are looked up";
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity, WithUnusedZero(Ramp(10)));
 }
 
 // ---- The folder and the path ------------------------------------------------
@@ -830,28 +839,28 @@ TEST_F(LoaderTest, TheFolderBecomesTheCurrentDirectoryAndARelativeFolderStillNam
 TEST_F(LoaderTest, NothingHappensWithoutAFolderAFileOrAValidSlot) {
   WriteSpectrum("star.fts", 4000, 2, 100);
   fs::current_path(fs::temp_directory_path());
-  state_.SlotFileName[1] = "star.fts";
+  state_.Slots[1].file_name = "star.fts";
   const std::string folder = state_.FitsDirectory;
 
   state_.FitsDirectory = "";
   LoadFitsSpectrum(state_, 1, rec_, rec_, rec_);
   state_.FitsDirectory = folder;
-  state_.SlotFileName[1] = "";
+  state_.Slots[1].file_name = "";
   LoadFitsSpectrum(state_, 1, rec_, rec_, rec_);
-  state_.SlotFileName[0] = state_.SlotFileName[5] = "star.fts";
+  state_.Slots[0].file_name = state_.Slots[5].file_name = "star.fts";
   state_.SlotCount = 4;  // slots 1..4 only
   for (int16_t slot : {0, 5, 17, -1}) LoadFitsSpectrum(state_, slot, rec_, rec_, rec_);
   EXPECT_TRUE(rec_.calls.empty());
-  EXPECT_EQ(state_.SpectraLoaded, kFalse);
+  EXPECT_FALSE(state_.SpectraLoaded);
   EXPECT_TRUE(fs::equivalent(fs::current_path(), fs::temp_directory_path()));
 
   state_.FitsDirectory = (dir_ / "nowhere").string();
-  state_.SlotFileName[1] = "star.fts";
+  state_.Slots[1].file_name = "star.fts";
   LoadFitsSpectrum(state_, 1, rec_, rec_, rec_);
   ASSERT_EQ(rec_.messages.size(), 1u);
   EXPECT_EQ(rec_.messages[0].rfind("The folder \"" + state_.FitsDirectory + "\" cannot be opened: ", 0), 0u)
       << rec_.messages[0];
-  EXPECT_EQ(state_.SlotLoaded[1], kFalse);
+  EXPECT_FALSE(state_.Slots[1].loaded);
 }
 
 TEST(JoinFitsPathTest, AddsOneSlashOnlyWhenTheFolderHasNone) {

@@ -3,6 +3,7 @@
 // shared state with spectra filled in directly.
 
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,27 @@
 #include "session/printer_setup.h"
 #include "render/renderer.h"
 #include "session/error_text.h"
+#include "session/plot_view.h"
 #include "session/shared_state.h"
+
+namespace quillon {
+
+// The renderer's views of one slot of a state, as the tests ask for them.
+
+/// The spectrum of `slot` for a test to change in place. Only tests do
+/// this, to a spectrum they made themselves (non-const) and before drawing.
+inline Spectrum& EditSpectrum(SharedState& state, int slot) {
+  return const_cast<Spectrum&>(SlotSpectrum(state, slot));
+}
+inline SlotPixelRange VisibleSamples(const SharedState& state, int slot) {
+  return VisibleSamples(SlotSpectrum(state, slot), state.PlotLambdaMin, state.PlotLambdaMax);
+}
+inline AscendingSamples AscendingView(const SharedState& state, int slot) {
+  return AscendingView(SlotSpectrum(state, slot));
+}
+inline double MaxPlottedIntensity(const SharedState& state) { return MaxPlottedIntensity(SceneOf(state).curves); }
+
+}  // namespace quillon
 
 namespace quillon::testing {
 
@@ -24,15 +45,17 @@ class RecordingHost : public PlotHost {
   void Show() override {
     ++show_count;
     busy_at_show = state_.RenderBusy;
-    frame_bottom_at_show = state_.FrameBottom;
+    frame_bottom_at_show = frame.bottom;
     clears_at_show = list.ClearCount();
   }
+  void SetFrame(const PlotFrame& drawn) override { frame = drawn; }
   DrawingSurface& Surface() override { return list; }
   double OuterWidth() override { return width_; }
 
   DisplayList list;
+  PlotFrame frame;  ///< of the last drawing
   int show_count = 0;
-  int16_t busy_at_show = 0;
+  bool busy_at_show = false;
   int16_t frame_bottom_at_show = 0;
   int clears_at_show = -1;
 
@@ -41,25 +64,44 @@ class RecordingHost : public PlotHost {
   double width_;
 };
 
-/// Loads a spectrum into `slot` as the FITS loader would leave it: samples
-/// 1..n at start + dispersion * j, levelled values as given.
-inline void PutSpectrum(SharedState& state, int slot, double start, double dispersion,
-                        const std::vector<double>& levelled, int16_t offset = 0) {
+/// A spectrum as the reader would make it: samples 1..n at start +
+/// dispersion * j, levelled values as given, no summary (the renderer makes
+/// one for the drawing).
+inline std::shared_ptr<Spectrum> MakeSpectrum(double start, double dispersion, const std::vector<double>& levelled) {
+  auto spectrum = std::make_shared<Spectrum>();
   const auto n = static_cast<double>(levelled.size());
-  state.SlotLoaded[slot] = kTrue;
-  state.SlotLambda0[slot] = start;
-  state.SlotLambdaStart[slot] = start;
-  state.SlotDispersion[slot] = dispersion;
-  state.SlotNaxis1[slot] = n;
-  state.SlotLambdaEnd[slot] = start + dispersion * n;
-  state.SlotLevelled[slot] = SampleArray(1, 0.0);
-  state.SlotLevelled[slot].insert(state.SlotLevelled[slot].end(), levelled.begin(), levelled.end());
-  state.SlotSummary[slot] = nullptr;  // new samples: the renderer summarises them again
+  spectrum->header.lambda0 = start;
+  spectrum->header.lambda_start = start;
+  spectrum->header.dispersion = dispersion;
+  spectrum->header.naxis1 = n;
+  spectrum->scale = {start, dispersion, false};
+  spectrum->lambda_start = start;
+  spectrum->lambda_end = start + dispersion * n;
+  spectrum->levelled.insert(spectrum->levelled.end(), levelled.begin(), levelled.end());
   double top = levelled.empty() ? 0 : levelled.front();
   for (double v : levelled) top = std::fmax(top, v);
-  state.SlotLevelledMax[slot] = top;
-  state.SlotOffset[slot] = offset;
-  state.SpectraLoaded = kTrue;
+  spectrum->levelled_max = top;
+  return spectrum;
+}
+
+/// Puts `spectrum` into `slot` as a load publishes it (without the data
+/// range): the slot holds it and is loaded, and SpectraLoaded is set.
+inline Spectrum& PutSpectrum(SharedState& state, int slot, std::shared_ptr<Spectrum> spectrum, int16_t offset) {
+  Slot& target = state.Slots[slot];
+  target.spectrum = spectrum;
+  target.header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+  target.loaded = true;
+  target.offset = offset;
+  state.SpectraLoaded = true;
+  return *spectrum;
+}
+
+/// Loads a spectrum into `slot` as the FITS loader would leave it: samples
+/// 1..n at start + dispersion * j, levelled values as given. The spectrum is
+/// returned for a test to shape further before it draws.
+inline Spectrum& PutSpectrum(SharedState& state, int slot, double start, double dispersion,
+                             const std::vector<double>& levelled, int16_t offset = 0) {
+  return PutSpectrum(state, slot, MakeSpectrum(start, dispersion, levelled), offset);
 }
 
 /// The page the printing and export tests draw: error texts and slot

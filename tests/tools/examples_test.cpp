@@ -15,6 +15,7 @@
 
 #include "spectrum/spectrum_reader.h"
 #include "session/shared_state.h"
+#include "session/slot_loading.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -50,8 +51,8 @@ std::unique_ptr<SharedState> FreshState() {
 void Load(SharedState& state, int16_t slot, const std::string& file, testing::RecordingServices& services) {
   testing::ScopedCurrentDir keep(fs::current_path());  // the loader enters the folder
   state.CurrentSlot = slot;
-  state.SlotFileName[slot] = file;
-  LoadFitsSpectrum(state, slot, services, services, services);
+  state.Slots[slot].file_name = file;
+  (void)LoadFitsSpectrum(state, slot, services, services, services);
 }
 
 std::string Bytes(const fs::path& path) {
@@ -76,20 +77,20 @@ TEST_P(ExampleTest, LoadsSilentlyWithItsHeaderValues) {
   Load(*state, 1, c.file, services);
 
   EXPECT_TRUE(services.messages.empty()) << services.messages.front();
-  ASSERT_TRUE(IsSet(state->SlotLoaded[1]));
-  EXPECT_EQ(state->SlotObject[1], c.object);
-  EXPECT_EQ(state->SlotBitpix[1], c.bitpix);
-  EXPECT_EQ(state->SlotBzero[1], c.bzero);
-  EXPECT_EQ(state->SlotNaxis1[1], c.naxis1);
-  EXPECT_DOUBLE_EQ(state->SlotLambdaStart[1], c.lambda_start);
-  EXPECT_NEAR(state->SlotLambdaEnd[1], c.lambda_end, 1e-9);
-  ASSERT_EQ(state->SlotIntensity[1].size(), static_cast<std::size_t>(c.naxis1) + 1);
+  ASSERT_TRUE(state->Slots[1].loaded);
+  EXPECT_EQ(SlotHeader(*state, 1).object, c.object);
+  EXPECT_EQ(SlotHeader(*state, 1).bitpix, c.bitpix);
+  EXPECT_EQ(SlotHeader(*state, 1).bzero, c.bzero);
+  EXPECT_EQ(SlotHeader(*state, 1).naxis1, c.naxis1);
+  EXPECT_DOUBLE_EQ(SlotSpectrum(*state, 1).lambda_start, c.lambda_start);
+  EXPECT_NEAR(SlotSpectrum(*state, 1).lambda_end, c.lambda_end, 1e-9);
+  ASSERT_EQ(SlotSpectrum(*state, 1).intensity.size(), static_cast<std::size_t>(c.naxis1) + 1);
 
-  const double norm = state->SlotNorm[1];
+  const double norm = SlotSpectrum(*state, 1).norm;
   EXPECT_TRUE(std::isfinite(norm) && norm > 1) << norm;
   // Curves that plot together: no peak flattens the others on the shared axis.
-  EXPECT_LT(state->SlotLevelledMax[1], 800);
-  const auto& samples = state->SlotIntensity[1];
+  EXPECT_LT(SlotSpectrum(*state, 1).levelled_max, 800);
+  const auto& samples = SlotSpectrum(*state, 1).intensity;
   EXPECT_TRUE(std::all_of(samples.begin() + 1, samples.end(), [](double v) { return std::isfinite(v) && v >= 0; }));
 }
 

@@ -1,6 +1,6 @@
-// quillon-inspect: loads FITS files with the viewer's own loader, each into
-// slot 1 of a fresh shared state, and prints what the viewer makes of them:
-// the messages it would show and the slot it would hold. No Qt, no window.
+// quillon-inspect: reads FITS files with the viewer's own reader and prints
+// what the viewer makes of them: the messages it would show and the values a
+// slot would hold, under the viewer's names for them. No Qt, no window.
 //
 //   quillon-inspect [--keywords LAMBDA0 DISPERSION] [--text] [--cards] FILE...
 //
@@ -25,8 +25,6 @@
 #include <vector>
 
 #include "spectrum/spectrum_reader.h"
-#include "session/shared_state.h"
-#include "session/window_services.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION "unknown"
@@ -190,115 +188,118 @@ std::string TrimTrailingBlanks(std::string text) {
 
 // ---- Loading --------------------------------------------------------------
 
-class MessageRecorder : public MessageSink, public RowDisplay, public PlotRedraw {
- public:
-  std::vector<std::string> messages;
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowLoadedRow(int16_t) override {}
-  void SetOffsetText(int16_t, const std::string&) override {}
-  void RenderPlot() override {}
-};
-
 struct Inspection {
   std::string file;  // as given on the command line
   std::vector<std::string> messages;
-  bool loaded = false;
-  FitsLoadDetails details;
-  SharedState state;
+  ReadResult read;
+  bool loaded() const { return read.spectrum != nullptr; }
+  // The spectrum's values, or those of a spectrum that was never read: a
+  // refused file shows 0 and no samples there.
+  const Spectrum& spectrum() const {
+    static const Spectrum kNone;
+    return read.spectrum ? *read.spectrum : kNone;
+  }
+  // What the header reading stored: all of it once the card table was read.
+  const SpectrumHeader& header() const {
+    static const SpectrumHeader kNone;
+    return read.reached == ReadResult::Reached::kHeader ? read.header : kNone;
+  }
 };
 
-constexpr int16_t kSlot = 1;
-
+// Reads the file as the viewer loads it: its folder entered first, then the
+// reader with the chosen calibration keywords.
 void Inspect(const std::filesystem::path& absolute, const Options& options, Inspection& out) {
-  SharedState& state = out.state;
-  state.KeywordLambda0 = options.lambda0;
-  state.KeywordDispersion = options.dispersion;
-  state.CurrentSlot = kSlot;
   std::filesystem::path path = absolute;
-  if (path.filename().empty()) path = path.parent_path();  // "folder/": the loader reports the folder
-  state.FitsDirectory = path.parent_path().string();
-  state.SlotFileName[kSlot] = path.filename().string();
-  MessageRecorder recorder;
-  if (state.SlotFileName[kSlot].empty()) {  // the root folder: the loader would skip it without a word
+  if (path.filename().empty()) path = path.parent_path();  // "folder/": the reader reports the folder
+  const std::string folder = path.parent_path().string();
+  const std::string name = path.filename().string();
+  if (name.empty()) {  // the root folder: the viewer would skip it without a word
     out.messages.push_back("The file \"" + absolute.string() + "\" cannot be read: it is a folder, not a file.");
     return;
   }
-  try {
-    out.details = LoadFitsSpectrumDetailed(state, kSlot, recorder, recorder, recorder);
-  } catch (const std::exception& error) {
-    recorder.messages.push_back(std::string("Quillon could not load the file: ") + error.what());
+  std::error_code ec;
+  std::filesystem::current_path(folder, ec);
+  if (ec) {
+    out.messages.push_back("The folder \"" + folder + "\" cannot be opened: " + ec.message() + ".");
+    return;
   }
-  out.messages = std::move(recorder.messages);
-  out.loaded = out.details.published && IsSet(state.SlotLoaded[kSlot]);
+  try {
+    out.read = ReadSpectrumFile(path.string(), name, {options.lambda0, options.dispersion});
+  } catch (const std::exception& error) {
+    out.read.messages.push_back(std::string("Quillon could not load the file: ") + error.what());
+  }
+  out.messages = std::move(out.read.messages);
 }
 
-// The cards the load stored for the file (the END card included), if any.
-std::vector<std::string> StoredCards(const SharedState& state) {
-  const CardArray& cards = state.HeaderCard[kSlot];
+// The cards the read stored for the file (the END card included), if any.
+std::vector<std::string> StoredCards(const Inspection& r) {
+  const CardArray& cards = r.header().cards;
   if (cards.size() <= 1) return {};
   return std::vector<std::string>(cards.begin() + 1, cards.end());
 }
 
 void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
-  const SharedState& s = r.state;
+  const SpectrumHeader& h = r.header();
+  const Spectrum& s = r.spectrum();
   out << "file: " << Printable(r.file) << "\n";
   for (const std::string& message : r.messages) out << "message: " << Printable(message) << "\n";
-  out << "loaded: " << (r.loaded ? "yes" : "no") << "\n";
-  if (r.loaded) {
-    out << "object: \"" << Printable(s.SlotObject[kSlot]) << "\"\n"
-        << "bitpix: " << Number(s.SlotBitpix[kSlot]) << "\n"
-        << "naxis1: " << Number(s.SlotNaxis1[kSlot]) << "\n"
-        << "lambda0 (" << Printable(s.KeywordLambda0) << "): " << Number(s.SlotLambda0[kSlot]) << "\n"
-        << "dispersion (" << Printable(s.KeywordDispersion) << "): " << Number(s.SlotDispersion[kSlot]) << "\n"
-        << "wavelength start: " << Number(s.SlotLambdaStart[kSlot]) << "\n"
-        << "wavelength end: " << Number(s.SlotLambdaEnd[kSlot]) << "\n"
-        << "level: " << Number(s.SlotNorm[kSlot]) << "\n"
-        << "levelled max: " << Number(s.SlotLevelledMax[kSlot]) << "\n"
-        << "header cards: " << s.HeaderLineCount[kSlot] << "\n"
-        << "text cards: " << r.details.text_card_count << "\n"
-        << "data offset: " << r.details.data_offset << "\n"
-        << "wavelength scale: " << (SlotWavelengthScale(s, kSlot).logarithmic ? "logarithmic" : "linear") << "\n"
-        << "missing samples: " << r.details.missing << "\n";
+  out << "loaded: " << (r.loaded() ? "yes" : "no") << "\n";
+  if (r.loaded()) {
+    out << "object: \"" << Printable(h.object) << "\"\n"
+        << "bitpix: " << Number(h.bitpix) << "\n"
+        << "naxis1: " << Number(h.naxis1) << "\n"
+        << "lambda0 (" << Printable(options.lambda0) << "): " << Number(h.lambda0) << "\n"
+        << "dispersion (" << Printable(options.dispersion) << "): " << Number(h.dispersion) << "\n"
+        << "wavelength start: " << Number(s.lambda_start) << "\n"
+        << "wavelength end: " << Number(s.lambda_end) << "\n"
+        << "level: " << Number(s.norm) << "\n"
+        << "levelled max: " << Number(s.levelled_max) << "\n"
+        << "header cards: " << h.line_count << "\n"
+        << "text cards: " << r.read.text_card_count << "\n"
+        << "data offset: " << r.read.data_offset << "\n"
+        << "wavelength scale: " << (s.DrawnScale().logarithmic ? "logarithmic" : "linear") << "\n"
+        << "missing samples: " << r.read.missing << "\n";
   }
   if (options.cards) {
-    const std::vector<std::string> cards = StoredCards(s);
+    const std::vector<std::string> cards = StoredCards(r);
     for (std::size_t n = 0; n < cards.size(); ++n)
       out << "card " << n + 1 << ": " << Printable(TrimTrailingBlanks(cards[n])) << "\n";
   }
 }
 
-// The slot's samples 1..n as the load left them: none for a refused file,
-// since a fresh state holds none and a refusal publishes nothing.
+// The samples 1..n of the spectrum: none for a refused file.
 void PrintJsonSamples(const char* name, const SampleArray& samples, std::ostream& out) {
   out << ",\"" << name << "\":[";
   for (std::size_t i = 1; i < samples.size(); ++i) out << (i > 1 ? "," : "") << JsonNumber(samples[i]);
   out << "]";
 }
 
+// The field names are the viewer's names for a slot's values.
 void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
-  const SharedState& s = r.state;
-  out << "{\"file\":" << Json(r.file) << ",\"refused\":" << (r.loaded ? "false" : "true") << ",\"messages\":[";
+  const SpectrumHeader& h = r.header();
+  const Spectrum& s = r.spectrum();
+  out << "{\"file\":" << Json(r.file) << ",\"refused\":" << (r.loaded() ? "false" : "true") << ",\"messages\":[";
   for (std::size_t i = 0; i < r.messages.size(); ++i) out << (i ? "," : "") << Json(r.messages[i]);
-  out << "],\"HeaderLineCount\":" << s.HeaderLineCount[kSlot] << ",\"TextCardCount\":" << r.details.text_card_count
-      << ",\"DataOffset\":" << r.details.data_offset << ",\"SlotBitpix\":" << JsonNumber(s.SlotBitpix[kSlot])
-      << ",\"SlotNaxis1\":" << JsonNumber(s.SlotNaxis1[kSlot]) << ",\"SlotBzero\":" << JsonNumber(s.SlotBzero[kSlot])
-      << ",\"SlotObject\":" << Json(s.SlotObject[kSlot]) << ",\"SlotLambda0\":" << JsonNumber(s.SlotLambda0[kSlot])
-      << ",\"SlotDispersion\":" << JsonNumber(s.SlotDispersion[kSlot])
-      << ",\"SlotLambdaStart\":" << JsonNumber(s.SlotLambdaStart[kSlot])
-      << ",\"SlotLambdaEnd\":" << JsonNumber(s.SlotLambdaEnd[kSlot]) << ",\"SlotNorm\":" << JsonNumber(s.SlotNorm[kSlot])
-      << ",\"SlotLevelledMax\":" << JsonNumber(s.SlotLevelledMax[kSlot]);
-  PrintJsonSamples("SlotIntensity", s.SlotIntensity[kSlot], out);
-  PrintJsonSamples("SlotLevelled", s.SlotLevelled[kSlot], out);
+  out << "],\"HeaderLineCount\":" << h.line_count << ",\"TextCardCount\":" << r.read.text_card_count
+      << ",\"DataOffset\":" << r.read.data_offset << ",\"SlotBitpix\":" << JsonNumber(h.bitpix)
+      << ",\"SlotNaxis1\":" << JsonNumber(h.naxis1) << ",\"SlotBzero\":" << JsonNumber(h.bzero)
+      << ",\"SlotObject\":" << Json(h.object) << ",\"SlotLambda0\":" << JsonNumber(h.lambda0)
+      << ",\"SlotDispersion\":" << JsonNumber(h.dispersion)
+      << ",\"SlotLambdaStart\":" << JsonNumber(h.lambda_start)
+      << ",\"SlotLambdaEnd\":" << JsonNumber(s.lambda_end) << ",\"SlotNorm\":" << JsonNumber(s.norm)
+      << ",\"SlotLevelledMax\":" << JsonNumber(s.levelled_max);
+  PrintJsonSamples("SlotIntensity", s.intensity, out);
+  PrintJsonSamples("SlotLevelled", s.levelled, out);
   // Where each sample lies, in Angstroms, and how many are missing (null above).
   out << ",\"Wavelength\":[";
-  if (r.loaded) {
-    const WavelengthScale scale = SlotWavelengthScale(s, kSlot);
-    const std::size_t n = s.SlotIntensity[kSlot].size();
+  if (r.loaded()) {
+    const WavelengthScale scale = s.DrawnScale();
+    const std::size_t n = s.intensity.size();
     for (std::size_t i = 1; i < n; ++i) out << (i > 1 ? "," : "") << JsonNumber(scale.At(static_cast<double>(i)));
   }
-  out << "],\"Missing\":" << (r.loaded ? r.details.missing : 0);
+  out << "],\"Missing\":" << (r.loaded() ? r.read.missing : 0);
   if (options.cards) {
-    const std::vector<std::string> cards = StoredCards(s);
+    const std::vector<std::string> cards = StoredCards(r);
     out << ",\"cards\":[";
     for (std::size_t n = 0; n < cards.size(); ++n) out << (n ? "," : "") << Json(TrimTrailingBlanks(cards[n]));
     out << "]";
@@ -332,11 +333,10 @@ int Run(int argc, char** argv) {
 
   bool all_read = true;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    // A SharedState holds sixteen slots of tables: one at a time, on the heap.
     auto inspection = std::make_unique<Inspection>();
     inspection->file = options.files[i];
     Inspect(paths[i], options, *inspection);
-    if (!inspection->details.file_read) all_read = false;
+    if (!inspection->read.file_read) all_read = false;
     if (options.text) {
       if (i > 0) std::cout << "\n";
       PrintText(*inspection, options, std::cout);

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "session/accept_file.h"
+#include "session/slot_loading.h"
 #include "session/export_file.h"
 #include "qt/plot_export.h"
 #include "qt/plot_window.h"
@@ -170,16 +170,16 @@ int Run(int argc, char** argv) {
     services.current_file = options.files[i].string();
     state.CurrentSlot = slot;
     AcceptFitsFile(state, options.files[i].parent_path().string(), options.files[i].filename().string(), services);
-    if (!IsSet(state.SlotLoaded[slot])) {
+    if (!state.Slots[slot].loaded) {
       std::cerr << "quillon-render: " << services.current_file << ": not loaded\n";
       ++failures;
     }
   }
-  if (state.SpectraLoaded != kTrue) {
+  if (!state.SpectraLoaded) {
     std::cerr << "quillon-render: no spectrum loaded, nothing to draw\n";
     return 1;
   }
-  for (const auto& [slot, offset] : options.offsets) state.SlotOffset[slot] = offset;
+  for (const auto& [slot, offset] : options.offsets) state.Slots[slot].offset = offset;
   if (options.view) {
     state.PlotLambdaMin = options.view->first;
     state.PlotLambdaMax = options.view->second;

@@ -1,0 +1,83 @@
+#pragma once
+// Spectrum: one spectrum as read from a file, a value. It holds the header
+// the reader found, where the samples lie, the physical samples with the
+// missing ones as NaN, the level and the levelled values with their min/max
+// summary. Nothing in it knows a slot or a window; a slot holds a spectrum
+// through a shared pointer to const, so the renderer and the windows read
+// it and nobody changes it once published.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "spectrum/level_summary.h"
+#include "spectrum/wavelength_scale.h"
+
+namespace quillon {
+
+/// Header cards, keywords or values, index 0 unused: entry n is card n.
+using CardArray = std::vector<std::string>;
+
+/// What the reader takes from a primary header, in the order it looks the
+/// values up. A refused file keeps what had been read before the refusal
+/// (the rest stays 0 or empty), which the slot then holds as its header.
+struct SpectrumHeader {
+  CardArray cards{1};     ///< 80-character cards in file order, the END card included when found
+  CardArray keywords{1};  ///< keyword of each card
+  CardArray values{1};    ///< value part of each card
+  int16_t line_count = 0;  ///< cards before END; 0 without END
+
+  double bitpix = 0;
+  double naxis = 0;
+  double naxis1 = 0;  ///< number of samples
+  double naxis2 = 0;
+  int16_t naxis3 = 0;
+  double bscale = 0;
+  double bzero = 0;
+  std::string object;  ///< OBJECT without its quotes
+
+  /// Wavelength of pixel 0 and Angstroms per pixel (the mean step of a
+  /// logarithmic scale) once calibrated; the keywords' values before.
+  double lambda0 = 0;
+  double dispersion = 0;
+  /// Short-wavelength end of the spectrum: pixel 0 when it ascends.
+  double lambda_start = 0;
+};
+
+struct Spectrum {
+  std::string file_name;  ///< the file's name as it was given to the reader
+  SpectrumHeader header;
+
+  WavelengthScale scale;    ///< where each sample lies
+  double lambda_start = 0;  ///< short-wavelength end, Angstroms
+  double lambda_end = 0;    ///< long-wavelength end, Angstroms
+
+  SampleArray intensity{0.0};  ///< physical samples 1..n, NaN where missing
+  int64_t missing = 0;         ///< samples that are missing
+  double norm = 0;             ///< the level: median of the 50-sample block maxima
+  SampleArray levelled{0.0};   ///< 100 x intensity / norm, 1..n
+  double levelled_max = 0;     ///< largest levelled value, at least -9999
+  /// Min/max pyramid over `levelled`; may be null for a spectrum made by
+  /// hand, which the renderer then summarises for one drawing.
+  std::shared_ptr<const LevelSummary> summary;
+
+  /// Number of samples: NAXIS1 as read, which may differ from the samples
+  /// held for a spectrum made by hand (the renderer draws the fewer).
+  double SampleCount() const { return header.naxis1; }
+
+  /// Where the samples are drawn. A logarithmic scale is the spectrum's
+  /// scale; otherwise the scale is linear with step `header.dispersion` from
+  /// pixel 0, which is lambda_start for an ascending spectrum and lambda_end
+  /// for a descending one.
+  WavelengthScale DrawnScale() const {
+    if (scale.logarithmic) return scale;
+    const double step = header.dispersion;
+    return {step < 0 ? lambda_end : lambda_start, step, false};
+  }
+};
+
+/// A spectrum as slots and the renderer share it.
+using SpectrumPtr = std::shared_ptr<const Spectrum>;
+
+}  // namespace quillon
