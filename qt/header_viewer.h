@@ -29,7 +29,7 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
 
   /// The Hdr button's own printing: shows the viewer modeless (its first
   /// display runs Form_Resize), clears it and prints cards
-  /// 1..HeaderLineCount(slot) from the top. When the viewer is already shown
+  /// 1..line_count of the slot's header from the top. When the viewer is already shown
   /// it is only brought forward: no load and no resize.
   void ShowCardsFromTop(int16_t slot);
 

@@ -83,7 +83,7 @@ class HeaderViewerLogic {
   /// value (kept within the range) differs from the present one.
   void ScrolledByUser(int value);
   /// The Hdr button's own printing: clears the surface and prints cards
-  /// 1..HeaderLineCount(slot) from the top. Slots outside 1..16 print nothing.
+  /// 1..line_count of the slot's header from the top. Slots outside 1..16 print nothing.
   void PrintCardsFromTop(int16_t slot);
 
   double Left() const { return left_; }
@@ -127,7 +127,7 @@ class HeaderViewerLogic {
   int16_t printed_slot_ = 0;
 };
 
-/// The whole header of `slot` as text: cards 1..HeaderLineCount(slot), one a
+/// The whole header of `slot` as text: cards 1..line_count of its header, one a
 /// line, each ended by "\n". Empty for a slot outside 1..16 or without cards.
 std::string HeaderText(const SharedState& state, int16_t slot);
 

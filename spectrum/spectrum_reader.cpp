@@ -25,7 +25,7 @@ namespace {
 
 constexpr unsigned char kCarriageReturn = 13;
 constexpr int64_t kCardLength = 80;
-// HeaderLineCount is a 16-bit number.
+// The count of cards before END is a 16-bit number.
 constexpr int64_t kMaxCards = std::numeric_limits<int16_t>::max();
 // Bytes of the data block read from the file at a time.
 constexpr int64_t kDecodePieceBytes = int64_t{1} << 18;
@@ -363,7 +363,7 @@ class Reader {
   }
 
   // The cards up to END. More than 32767 cards before END (or, without END,
-  // in the header text) do not fit HeaderLineCount and refuse the file.
+  // in the header text) do not fit that count and refuse the file.
   std::optional<HeaderCards> ReadCards(int64_t text_length) {
     const int64_t card_count = result_.text_card_count;
     const int64_t allowed = std::min(card_count, kMaxCards + 1);
