@@ -22,6 +22,7 @@
 #include "render/number_format.h"
 #include "session/plot_view.h"
 #include "qt/print_commands.h"
+#include "qt/plot_picture.h"
 #include "qt/printer.h"
 #include "qt/raster_surface.h"
 #include "qt/twips.h"
@@ -39,20 +40,6 @@ QFont PlotWindowFont() {
   font.setBold(true);
   return font;
 }
-
-// Sizes of the labels the renderer places (it sets only Left, Top and
-// Caption), twips: wide enough for their six-character texts.
-struct AxisLabelSize {
-  double width, height;
-};
-constexpr AxisLabelSize kAxisLabelSizes[kPlotLabelCount] = {
-    {750, 255},   // Label1: first wavelength tick
-    {750, 255},   // Label2: last wavelength tick
-    {2400, 255},  // Label3: "Wavelength /Angstroms"
-    {780, 255},   // Label4: top intensity tick
-    {780, 255},   // Label6: intensity step
-    {780, 255},   // Label8: bottom intensity tick
-};
 
 int MouseButtons(Qt::MouseButtons buttons) {
   return ((buttons & Qt::LeftButton) ? 1 : 0) | ((buttons & Qt::RightButton) ? 2 : 0) |
@@ -207,7 +194,7 @@ class frmPlot_Spectra::WindowSurface : public DrawingSurface {
   void SetLabel(PlotLabel label, float left, float top, const std::string& caption) override {
     window_.drawing_.SetLabel(label, left, top, caption);
     QLabel* target = window_.AxisLabel(label);
-    const AxisLabelSize& size = kAxisLabelSizes[static_cast<int>(label)];
+    const AxisLabelSize& size = AxisLabelSizeOf(label);
     PlaceChild(target, left, top, size.width, size.height);
     target->setText(QString::fromStdString(caption));
     window_.canvas_->update();  // labels are widgets: the buffer holds no text
@@ -529,33 +516,12 @@ void frmPlot_Spectra::SetFileDesktop(SaveDialog* dialog, InstalledPrinters* prin
 }
 
 PlotPicture frmPlot_Spectra::Picture() const {
-  PlotPicture picture;
-  picture.drawing = &drawing_;
-  picture.pixels_per_twip = PixelsPerTwip(canvas_);
-  picture.device_ratio = canvas_->devicePixelRatioF();
-  picture.dots_per_inch = LogicalDpi(canvas_);
-  picture.background = canvas_->Background();
-  // The picture ends below the frame and the axis labels: the band of the
-  // bottom row's controls is not part of the plot.
-  double bottom = frame_.bottom * picture.pixels_per_twip;
-  for (const QLabel* label : {Label1, Label2, Label3, Label4, Label6, Label8}) {
-    if (!label->isVisibleTo(canvas_) || label->text().isEmpty()) continue;
-    // The family the screen draws with, so that another reader of the file
-    // does not fall back to a font of other widths.
-    QFont font = label->font();
-    QString family = QFontInfo(font).family();
-    const qsizetype foundry = family.indexOf(QStringLiteral(" ["));  // "Nimbus Sans [urw]"
-    if (foundry > 0) family.truncate(foundry);
-    font.setFamilies({family});
-    const QRectF rect(label->contentsRect().translated(label->pos()));
-    picture.labels.push_back({rect, label->text(), font, label->palette().color(label->foregroundRole()),
-                              static_cast<int>(label->alignment())});
-    bottom = std::max(bottom, rect.bottom());
-  }
-  constexpr int kMarginBelow = 3;  // pixels
-  const int height = std::clamp(static_cast<int>(std::ceil(bottom)) + kMarginBelow, 1, canvas_->height());
-  picture.size = QSize(canvas_->width(), height);
-  return picture;
+  PictureMetrics metrics;
+  metrics.area = canvas_->size();
+  metrics.dots_per_inch = LogicalDpi(canvas_);
+  metrics.device_ratio = canvas_->devicePixelRatioF();
+  metrics.label_font = Label1->font();  // every axis label has the labels' font
+  return PictureOfDrawing(drawing_, frame_, metrics);
 }
 
 void frmPlot_Spectra::mPrintsetup_Click() { SetUpPrinter(*this, services_); }
