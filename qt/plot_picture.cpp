@@ -23,6 +23,15 @@ int Pixels(double twips, double per_twip) { return static_cast<int>(std::lround(
 
 }  // namespace
 
+QFont PlotWindowFont() {
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "Arial", "Helvetica", "Nimbus Sans", "Liberation Sans", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(8.25);
+  font.setBold(true);
+  return font;
+}
+
 const AxisLabelSize& AxisLabelSizeOf(PlotLabel label) { return kAxisLabelSizes[static_cast<int>(label)]; }
 
 PlotPicture PictureOfDrawing(const DisplayList& drawing, const PlotFrame& frame, const PictureMetrics& metrics) {

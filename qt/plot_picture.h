@@ -21,6 +21,10 @@ struct AxisLabelSize {
 /// The size the plot window gives `label`.
 const AxisLabelSize& AxisLabelSizeOf(PlotLabel label);
 
+/// The plot window's font, which its axis labels and controls take: a bold
+/// 8.25-point sans serif.
+QFont PlotWindowFont();
+
 /// Where the plot is shown: its client area in logical pixels, the logical
 /// pixels per inch, the device pixels per logical pixel and the axis
 /// labels' font.

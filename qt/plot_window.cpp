@@ -32,15 +32,6 @@ namespace quillon {
 
 namespace {
 
-QFont PlotWindowFont() {
-  QFont font;
-  font.setFamilies({"MS Sans Serif", "Arial", "Helvetica", "Nimbus Sans", "Liberation Sans", "DejaVu Sans"});
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(8.25);
-  font.setBold(true);
-  return font;
-}
-
 int MouseButtons(Qt::MouseButtons buttons) {
   return ((buttons & Qt::LeftButton) ? 1 : 0) | ((buttons & Qt::RightButton) ? 2 : 0) |
          ((buttons & Qt::MiddleButton) ? 4 : 0);

@@ -1,5 +1,6 @@
 // quillon-render end to end: FITS files written by an independent writer
-// (cfitsio) go through the real loader, renderer and plot window into a PNG.
+// (cfitsio) go through the real loader and renderer into a PNG, the same
+// picture pixel for pixel as the plot window exports.
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "qt/plot_export.h"
+#include "qt/plot_window.h"
+#include "qt/plot_window_host.h"
+#include "session/slot_loading.h"
+#include "support/recording_services.h"
 #include "support/temp_dir.h"
 
 namespace quillon {
@@ -70,6 +76,53 @@ TEST(QuillonRenderTest, DrawsRealSpectraIntoAPng) {
   EXPECT_LT(image.height(), 400);
   EXPECT_GT(CountColour(image, qRgb(255, 0, 0)), 500) << "slot 1 is drawn in red";
   EXPECT_GT(CountColour(image, qRgb(248, 119, 4)), 300) << "slot 2 in orange";
+}
+
+// The plot window of the same size, loaded with the same files, exports the
+// picture the tool writes without any window: the same pixels, at sizes from
+// small to large, whole and zoomed.
+TEST(QuillonRenderTest, ThePictureIsThePlotWindowsPixelForPixel) {
+  testing::TempDir dir;
+  const std::string a = (dir / "a.fts").string(), b = (dir / "b.fts").string();
+  WriteSpectrum(a, 6400, 0.1, 3000, 2000);
+  WriteSpectrum(b, 6500, 0.1, 2000, 500);
+  struct Case {
+    int16_t width, height;
+    double view_min, view_max;  // 0, 0: the whole range
+  };
+  for (const Case& c : {Case{10000, 5000, 0, 0}, Case{3000, 2500, 0, 0}, Case{15000, 9000, 6450, 6520},
+                        Case{12345, 6789, 0, 0}}) {
+    SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
+    QStringList args{"--width", QString::number(c.width), "--height", QString::number(c.height)};
+    if (c.view_max > 0) args << "--view" << QString::number(c.view_min) << QString::number(c.view_max);
+    const QString out = QString::fromStdString((dir / "tool.png").string());
+    args << "--out" << out << QString::fromStdString(a) << QString::fromStdString(b);
+    ASSERT_EQ(Render(args).code, 0);
+
+    SharedState state;
+    state.PlotWidth = c.width;
+    state.PlotHeight = c.height;
+    testing::RecordingServices services;
+    PlotWindowHost host(state, services);
+    for (int16_t slot : {1, 2}) {
+      state.Slots[slot].file_name = slot == 1 ? "a.fts" : "b.fts";
+      state.FitsDirectory = dir.path().string();
+      (void)LoadFitsSpectrum(state, slot, services, services, services);
+    }
+    if (c.view_max > 0) {
+      state.PlotLambdaMin = c.view_min;
+      state.PlotLambdaMax = c.view_max;
+    }
+    host.RenderPlot();
+    ASSERT_NE(host.Window(), nullptr);
+    const std::string window_png = (dir / "window.png").string();
+    ASSERT_EQ(ExportPlotPicture(host.Window()->Picture(), ExportFormat::kPng, window_png), "");
+    const QImage tool = QImage(out).convertToFormat(QImage::Format_RGB32);
+    const QImage window = QImage(QString::fromStdString(window_png)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(tool.isNull());
+    EXPECT_EQ(tool.size(), window.size());
+    EXPECT_TRUE(tool == window) << "the tool's picture differs from the window's";
+  }
 }
 
 TEST(QuillonRenderTest, RefusalsAndBadArguments) {

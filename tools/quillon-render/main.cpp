@@ -1,14 +1,19 @@
 // quillon-render: loads FITS spectra into slots 1, 2, ... with the program's
-// own loader and draws them with the real renderer and plot window, offscreen,
-// into a file as the plot window's File, Export writes it: a PNG, SVG or PDF
-// chosen by the extension of --out. A batch preview for users and the real
-// drawing path for tests and timing.
+// own loader and draws them with the program's renderer into a file, as the
+// plot window's File, Export writes it: a PNG, SVG or PDF chosen by the
+// extension of --out. No window is made: the picture is the one a plot
+// window of that size shows, placed and rounded as the window does. A batch
+// preview for users and the real drawing path for tests and timing.
 //
 //   quillon-render [--width TWIPS --height TWIPS] [--view MIN MAX]
 //                  [--offset SLOT VALUE]... [--repeat N] --out FILE.{png,svg,pdf} FILE...
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QWindow>
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -20,12 +25,15 @@
 #include <string>
 #include <vector>
 
-#include "session/slot_loading.h"
-#include "session/export_file.h"
 #include "qt/plot_export.h"
-#include "qt/plot_window.h"
-#include "qt/plot_window_host.h"
+#include "qt/plot_picture.h"
+#include "qt/raster_surface.h"
+#include "qt/twips.h"
+#include "render/display_list.h"
+#include "session/export_file.h"
+#include "session/plot_view.h"
 #include "session/shared_state.h"
+#include "session/slot_loading.h"
 #include "session/window_services.h"
 
 namespace quillon {
@@ -48,25 +56,48 @@ struct Options {
   std::vector<std::filesystem::path> files;
 };
 
-// Services of a window-less run: message boxes go to stderr, the plot to the host.
-class ToolServices : public WindowServices {
+// A window-less run: message boxes go to stderr; there are no rows to show,
+// and the plot is drawn once every file is loaded.
+class ToolMessages : public MessageSink, public RowDisplay, public PlotRedraw {
  public:
-  explicit ToolServices(SharedState& state) : host(state, *this) {}
   void ShowMessage(const std::string& text) override {
     std::cerr << "quillon-render: " << current_file << ": " << text << "\n";
   }
   void ShowLoadedRow(int16_t) override {}
   void SetOffsetText(int16_t, const std::string&) override {}
-  void RenderPlot() override { host.RenderPlot(); }
-  void ClearPlotWindow() override { host.ClearPlotWindow(); }
-  void HidePlotWindow() override { host.HidePlotWindow(); }
-  void OpenFileChooser() override {}
-  void ShowHeaderCards(int16_t) override {}
-  void ShowHelpWindow() override {}
-  void ShowAboutWindow() override {}
+  void RenderPlot() override {}
 
   std::string current_file;
-  PlotWindowHost host;
+};
+
+// The drawing as the plot window records it: a display list that reports
+// the window's pixel grid, so that dense columns are recorded as the
+// window's drawing records them.
+class PixelRecording : public DisplayList {
+ public:
+  explicit PixelRecording(double pixels_per_twip) : pixels_per_twip_(pixels_per_twip) {}
+  double PixelsPerTwip() const override { return pixels_per_twip_; }
+
+ private:
+  double pixels_per_twip_;
+};
+
+// The plot window that is never made: it is "shown" at once, keeps the
+// frame, and has the outer width the window would have.
+class WindowlessPlot : public PlotHost {
+ public:
+  WindowlessPlot(double device_pixels_per_twip, double outer_width)
+      : drawing(device_pixels_per_twip), outer_width_(outer_width) {}
+  void Show() override {}
+  void SetFrame(const PlotFrame& drawn) override { frame = drawn; }
+  DrawingSurface& Surface() override { return drawing; }
+  double OuterWidth() override { return outer_width_; }
+
+  PixelRecording drawing;
+  PlotFrame frame;
+
+ private:
+  double outer_width_;
 };
 
 bool ParseDouble(const std::string& text, double& value) {
@@ -161,17 +192,17 @@ int Run(int argc, char** argv) {
   QApplication app(argc, argv);
 
   SharedState state;
-  state.PlotWidth = options.width;
-  state.PlotHeight = options.height;
-  ToolServices services(state);
+  ToolMessages messages;
   int failures = 0;
   for (std::size_t i = 0; i < options.files.size(); ++i) {
     const auto slot = static_cast<int16_t>(i + 1);
-    services.current_file = options.files[i].string();
+    messages.current_file = options.files[i].string();
     state.CurrentSlot = slot;
-    AcceptFitsFile(state, options.files[i].parent_path().string(), options.files[i].filename().string(), services);
+    state.Slots[slot].file_name = options.files[i].filename().string();
+    state.FitsDirectory = options.files[i].parent_path().string();
+    (void)LoadFitsSpectrum(state, slot, messages, messages, messages);
     if (!state.Slots[slot].loaded) {
-      std::cerr << "quillon-render: " << services.current_file << ": not loaded\n";
+      std::cerr << "quillon-render: " << messages.current_file << ": not loaded\n";
       ++failures;
     }
   }
@@ -185,30 +216,51 @@ int Run(int argc, char** argv) {
     state.PlotLambdaMax = options.view->second;
   }
 
-  services.RenderPlot();
-  frmPlot_Spectra* window = services.host.Window();
-  if (window == nullptr) {
-    std::cerr << "quillon-render: the plot window could not be created\n";
-    return 1;
-  }
-  QCoreApplication::processEvents();
+  // A plot window of that outer size, as the screen would show it: its
+  // sides in whole pixels, its client area inside the frame the platform
+  // gives a window (learnt from a platform window that is never shown).
+  state.PlotWidth = options.width;
+  state.PlotHeight = options.height;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen != nullptr && screen->logicalDotsPerInchX() > 0 ? screen->logicalDotsPerInchX() : 96.0;
+  const double ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  const double per_twip = dpi / kTwipsPerInch;
+  QWindow probe;
+  probe.create();
+  const QMargins frame = probe.frameMargins();
+  const QSize outer(static_cast<int>(std::lround(options.width * per_twip)),
+                    static_cast<int>(std::lround(options.height * per_twip)));
+  const QSize area(std::max(1, outer.width() - frame.left() - frame.right()),
+                   std::max(1, outer.height() - frame.top() - frame.bottom()));
+  WindowlessPlot plot(per_twip * ratio, outer.width() / per_twip);
+  RenderPlot(state, plot);
 
   if (options.repeat > 0) {
     std::vector<double> ms;
     ms.reserve(static_cast<std::size_t>(options.repeat));
+    QImage pixels(QSize(static_cast<int>(std::lround(area.width() * ratio)),
+                        static_cast<int>(std::lround(area.height() * ratio))),
+                  QImage::Format_RGB32);
     for (int r = 0; r < options.repeat; ++r) {
       QElapsedTimer timer;
       timer.start();
-      services.RenderPlot();
-      window->RasterizeNow();
+      RenderPlot(state, plot);
+      RasterSurface raster(pixels, per_twip * ratio, Qt::white);
+      plot.drawing.Replay(raster);
       ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::nth_element(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(ms.size() / 2), ms.end());
     std::printf("median full redraw: %.3f ms over %d runs (%zu segments)\n", ms[ms.size() / 2], options.repeat,
-                window->Drawing().Lines().size());
+                plot.drawing.Lines().size());
   }
 
-  const std::string failure = ExportPlotPicture(window->Picture(), options.format, options.out.string());
+  PictureMetrics metrics;
+  metrics.area = area;
+  metrics.dots_per_inch = dpi;
+  metrics.device_ratio = ratio;
+  metrics.label_font = PlotWindowFont();
+  const PlotPicture picture = PictureOfDrawing(plot.drawing, plot.frame, metrics);
+  const std::string failure = ExportPlotPicture(picture, options.format, options.out.string());
   if (!failure.empty()) {
     std::cerr << "quillon-render: cannot write " << options.out.string() << ": " << failure << "\n";
     return 1;
