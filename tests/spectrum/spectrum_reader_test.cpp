@@ -616,6 +616,71 @@ TEST_F(LoaderTest, ReloadsReuseTheReplacedArraysWithTheValuesOfAFreshLoad) {
   EXPECT_TRUE(rec_.messages.empty()) << ::testing::PrintToString(rec_.messages);
 }
 
+// A replaced spectrum that someone still holds (a drawing, a test) keeps its
+// arrays: only the last holder's are taken for the next load.
+TEST_F(LoaderTest, AReloadNeverTakesTheArraysOfASpectrumStillHeld) {
+  WriteSpectrum("a.fts", 4000, 2, 5000);
+  WriteSpectrum("b.fts", 5000, 1, 5000);
+  ASSERT_TRUE(Load(1, "a.fts").published);
+  const SpectrumPtr held = state_.Slots[1].spectrum;
+  const SampleArray intensity = held->intensity;
+  const SampleArray levelled = held->levelled;
+  for (const char* name : {"b.fts", "c.fts", "b.fts"}) {
+    SCOPED_TRACE(name);
+    WriteSpectrum("c.fts", 6000, 3, 4000);
+    ASSERT_TRUE(Load(1, name).published);
+    EXPECT_NE(state_.Slots[1].spectrum, held);
+    EXPECT_EQ(held->intensity, intensity);
+    EXPECT_EQ(held->levelled, levelled);
+    EXPECT_TRUE(held->summary->Describes(held->levelled));
+  }
+}
+
+// What a refused file leaves of itself in the slot's header (the header
+// viewer shows it): its first keyword alone when it is not FITS, its cards
+// once they were read; nothing when it could not be read. The spectrum
+// drawn stays.
+TEST_F(LoaderTest, ARefusedFileLeavesWhatWasReadOfItsHeader) {
+  struct Case {
+    const char* name;
+    std::function<std::string(const fs::path&)> make;
+    std::string first_keyword;  // keyword 1 of the slot's header afterwards
+    int16_t line_count;         // cards before END afterwards
+    double bitpix;
+  };
+  WriteSpectrum("good.fts", 4000, 2, 100);
+  const Case cases[] = {
+      {"NotFits", [](const fs::path& d) { return WithCard(d, "ext.fts", 0, "XTENSION= 'IMAGE   '"); }, "XTENSION",
+       0, -32},
+      {"EightBit", [](const fs::path& d) {
+         testing::WriteFits(d / "8.fts", Image(8, {1, 2}));
+         return std::string("8.fts");
+       }, "SIMPLE", -1, 8},
+      {"Missing", [](const fs::path&) { return std::string("no such file.fts"); }, "SIMPLE", 0, -32},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Load(3, "good.fts").published);
+    const SpectrumPtr drawn = state_.Slots[3].spectrum;
+    const SpectrumHeader before = SlotHeader(state_, 3);
+    Forget();
+    EXPECT_FALSE(Load(3, c.make(dir_.path())).published);
+    EXPECT_EQ(state_.Slots[3].spectrum, drawn);
+    const SpectrumHeader& after = SlotHeader(state_, 3);
+    EXPECT_EQ(after.keywords[1], c.first_keyword);
+    EXPECT_EQ(after.bitpix, c.bitpix);
+    if (c.line_count >= 0) {
+      // The good file's cards stay (with the new first keyword, if any).
+      EXPECT_EQ(after.cards, before.cards);
+      EXPECT_EQ(after.line_count, before.line_count);
+    } else {
+      EXPECT_NE(after.cards, before.cards) << "the refused file's cards";
+      EXPECT_GT(after.line_count, 0);
+    }
+    EXPECT_EQ(SlotSpectrum(state_, 3).header.bitpix, -32) << "the spectrum drawn keeps its own header";
+  }
+}
+
 // A spectrum beyond the size kept for reuse gives its replaced arrays back,
 // so a reload of a very long spectrum never holds two copies of it, and the
 // program holds no more than the spectra it shows.
