@@ -62,13 +62,19 @@ def bare_name(name):
     return re.sub(NAME_OPTIONS, "", name)
 
 
-def listed_names(path):
+def listed(path):
     """The benchmark names a binary's --benchmark_list_tests printed, in its
-    order and without appended options; None when the binary was not there."""
+    order; None when the binary was not there."""
     if not os.path.exists(path):
         return None
     with open(path) as f:
-        return [bare_name(line.strip()) for line in f if line.strip() and not re.search(r"\s", line.strip())]
+        return [line.strip() for line in f if line.strip() and not re.search(r"\s", line.strip())]
+
+
+def listed_names(path):
+    """The same without the options appended to the names."""
+    names = listed(path)
+    return None if names is None else [bare_name(name) for name in names]
 
 
 def benchmarks(results, side="now"):
@@ -78,7 +84,8 @@ def benchmarks(results, side="now"):
     A benchmark's figure is the median of all its repetitions over every
     round (a passing load on a shared machine moves one repetition, not the
     median); its counters come from its first repetition. Also returns
-    {(binary, name): {"real": [ms...], "cpu": [ms...]}}, every repetition."""
+    every repetition, {(binary, name): {"real": [ms...], "cpu": [ms...],
+    "extra": counters}}."""
     found, context, runs = {}, {}, {}
     first_date = None
     for path in sorted(glob.glob(os.path.join(results, side, "*.json"))):
@@ -294,12 +301,7 @@ def plan(now_list, base_list):
     """Lines FAMILY<TAB>NOW_FILTER<TAB>BASE_FILTER ("-" for none), one per
     family of the present binary and in its order: the present binary runs
     all of its benchmarks, REV's those whose name both have."""
-    def full_names(path):
-        if not os.path.exists(path):
-            return []
-        with open(path) as f:
-            return [line.strip() for line in f if line.strip() and not re.search(r"\s", line.strip())]
-    now, base = full_names(now_list), full_names(base_list)
+    now, base = listed(now_list) or [], listed(base_list) or []
     common = {bare_name(n) for n in now} & {bare_name(n) for n in base}
     for fam in dict.fromkeys(family(bare_name(n)) for n in now):
         now_names = [n for n in now if family(bare_name(n)) == fam]
@@ -669,11 +671,14 @@ def main(argv):
     if not missed and not unmeasured:
         w("Every target is met in this run.")
     rows_base, _ = comparison(results)
-    slower = [f"`{r['binary']} {r['name']}` ({r['ratio']:.2f})" for r in rows_base or [] if r["verdict"] == "slower"]
+    slower = [r for r in rows_base or [] if r["verdict"] == "slower"]
     if slower:
         w("")
-        w(f"More than {WITHIN:.0%} slower than {base_label(results)[0]} in this run (see its noise above): "
-          + ", ".join(slower) + ".")
+        clear = [f"`{r['binary']} {r['name']}` ({r['ratio']:.2f})" for r in slower if not r["noisy"]]
+        w(f"More than {WITHIN:.0%} slower than {base_label(results)[0]} in this run: "
+          + (", ".join(clear) if clear else "none beyond the noise")
+          + (f"; {len(slower) - len(clear)} more where the noise is wider than that"
+             if len(slower) > len(clear) else "") + ".")
     w("")
     with open(output, "w") as f:
         f.write("\n".join(out))
