@@ -400,7 +400,8 @@ def comparison_text(results):
     out = [f"Present benchmarks ({now_label}) against REV = {label}, {details}.",
            "Times are medians of every repetition over the alternating rounds (real time); "
            "CPU is the same ratio on CPU time; noise is the larger interquartile range over the median "
-           "of the two sides.", ""]
+           "of the two sides. Where the noise is wide (a busy machine), the CPU ratio, which leaves out "
+           "the time spent waiting for a core, is the steadier guide for work on one thread.", ""]
     width = max([len(f"{r['binary']} {r['name']}") for r in rows] + [9])
     out.append(f"{'Benchmark':<{width}}  {'REV':>10}  {'Now':>10}  {'Now/REV':>7}  {'CPU':>5}  {'Noise':>5}  Verdict")
     for r in rows:
@@ -435,7 +436,8 @@ def comparison_section(results):
       "the median of every repetition of every round (real time). CPU is the same ratio on CPU time, "
       "noise the larger interquartile range over the median of the two sides. "
       f"Loads and redraws are expected within {WITHIN:.0%} of REV; a verdict is marked noisy where the "
-      f"noise is wider than that.")
+      f"noise is wider than that, and there the CPU ratio, which leaves out the time spent waiting for a "
+      f"core, is the steadier guide for work on one thread.")
     w("")
     w("| Binary | Benchmark | REV | Now | Now ÷ REV | CPU | Noise | |")
     w("|---|---|---|---|---|---|---|---|")
