@@ -375,8 +375,8 @@ def base_label(results):
     return label, details
 
 
-def fmt_factor(x, spec):
-    return "—" if x is None else format(x, spec)
+def fmt_factor(x, pattern):
+    return "—" if x is None else format(x, pattern)
 
 
 def fmt_percent(x):
