@@ -6,9 +6,6 @@
 // after the first run the file comes from the page cache, as a spectrum just
 // picked in the chooser does.
 // Target: at least 20 times faster than the Python peer (astropy) on -32.
-// Each load is also timed through the loader as it was before FITS physical
-// values and wavelength scales (the *_Before runs): the present one must stay
-// within 10% of it.
 // Then files of 10^3 to 10^7 samples beside a plain read of the same bytes:
 // each load within 3 times the read plus 5 ns a sample (a reload, and for
 // reference the first load into a fresh program).
@@ -28,7 +25,6 @@
 #include <system_error>
 #include <vector>
 
-#include "bench/before/fits_loader.h"
 #include "fits/byte_source.h"
 #include "spectrum/spectrum_reader.h"
 #include "fits/sample_decoder.h"
@@ -137,9 +133,6 @@ void LoadFromFile(benchmark::State& bench) {
 void BM_LoadFitsSpectrum(benchmark::State& bench) { LoadFromFile<LoadFitsSpectrum>(bench); }
 BENCHMARK(BM_LoadFitsSpectrum)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
 
-void BM_LoadFitsSpectrum_Before(benchmark::State& bench) { LoadFromFile<before::LoadFitsSpectrum>(bench); }
-BENCHMARK(BM_LoadFitsSpectrum_Before)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
-
 // The same bytes from memory: the loader without the file system (folder,
 // open, read), for reference.
 template <auto kLoad>
@@ -159,9 +152,6 @@ void LoadFromMemory(benchmark::State& bench) {
 
 void BM_LoadFromMemory(benchmark::State& bench) { LoadFromMemory<LoadFitsSpectrumFromSource>(bench); }
 BENCHMARK(BM_LoadFromMemory)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
-
-void BM_LoadFromMemory_Before(benchmark::State& bench) { LoadFromMemory<before::LoadFitsSpectrumFromSource>(bench); }
-BENCHMARK(BM_LoadFromMemory_Before)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
 
 // The samples alone, two ways: every byte fetched by its own one-byte read
 // and assembled by the literal arithmetic, against the data block read in

@@ -1,10 +1,17 @@
 #!/usr/bin/python3
 """Writes docs/PERFORMANCE.md from the results folder that scripts/bench
-fills: Google Benchmark JSON files (gbench_*.json), the Python peer's JSON
-lines (peer_*.json, rss_*.json), the window timer's lines (startup_*.txt,
+fills: Google Benchmark JSON files of the present binaries (now/*.json) and
+of an earlier commit's (base/*.json, see scripts/bench --base), with each
+binary's list of benchmarks (*.list), the Python peer's JSON lines
+(peer_*.json, rss_*.json), the window timer's lines (startup_*.txt,
 rss_quillon.txt) and quillon-render's own timing (render_tool.txt).
 
-    perf_report.py RESULTS_DIR OUTPUT.md
+    perf_report.py RESULTS_DIR OUTPUT.md    the report
+    perf_report.py compare RESULTS_DIR      the present benchmarks against
+                                            the earlier commit's, as text
+    perf_report.py plan NOW.list BASE.list  for scripts/bench: the filters
+                                            that time both sides family by
+                                            family
 """
 
 import datetime
@@ -65,36 +72,71 @@ def read_key_values(path):
     return rows
 
 
-def benchmarks(results):
-    """{binary: [(name, real ms, extra counters)]} and the run's context.
-    With repetitions, a benchmark's figure is the median of its repetitions
-    (a passing load on a shared machine moves one repetition, not the
-    median); its counters come from its first repetition."""
-    found, context = {}, {}
-    for path in sorted(glob.glob(os.path.join(results, "gbench_*.json"))):
-        binary = os.path.basename(path)[len("gbench_"):-len(".json")]
-        with open(path) as f:
-            data = json.load(f)
-        context = data.get("context", context)
-        order, runs, medians = [], {}, {}
+# Options that Google Benchmark appends to a name are not part of it.
+NAME_OPTIONS = r"/(iterations:\d+|repeats:\d+|real_time|min_time:[\d.]+s?)"
+
+
+def bare_name(name):
+    return re.sub(NAME_OPTIONS, "", name)
+
+
+def listed(path):
+    """The benchmark names a binary's --benchmark_list_tests printed, in its
+    order; None when the binary was not there."""
+    if not os.path.exists(path):
+        return None
+    with open(path) as f:
+        return [line.strip() for line in f if line.strip() and not re.search(r"\s", line.strip())]
+
+
+def listed_names(path):
+    """The same without the options appended to the names."""
+    names = listed(path)
+    return None if names is None else [bare_name(name) for name in names]
+
+
+def benchmarks(results, side="now"):
+    """{binary: [(name, real ms, extra counters)]}, each binary's benchmarks in
+    its own order, and the run's context, from the Google Benchmark JSON files
+    in RESULTS/SIDE (BINARY.rROUND.FAMILY.json, one per round and family).
+    A benchmark's figure is the median of all its repetitions over every
+    round (a passing load on a shared machine moves one repetition, not the
+    median); its counters come from its first repetition. Also returns
+    every repetition, {(binary, name): {"real": [ms...], "cpu": [ms...],
+    "extra": counters}}."""
+    found, context, runs = {}, {}, {}
+    first_date = None
+    for path in sorted(glob.glob(os.path.join(results, side, "*.json"))):
+        binary = os.path.basename(path).split(".")[0]
+        try:
+            with open(path) as f:
+                data = json.load(f)
+        except (OSError, ValueError):
+            continue  # a binary that failed part way leaves a broken file
+        date = data.get("context", {}).get("date", "")
+        if first_date is None or date < first_date:
+            first_date, context = date, dict(data.get("context", {}))
         for b in data.get("benchmarks", []):
-            context["repetitions"] = max(context.get("repetitions", 1), b.get("repetitions", 1))
-            # Options that Google Benchmark appends to a name are not part of it.
-            name = re.sub(r"/(iterations:\d+|real_time|min_time:[\d.]+s?)", "", b.get("run_name", b["name"]))
-            ms = b["real_time"] * UNIT_MS[b.get("time_unit", "ns")]
-            if b.get("run_type") == "aggregate":
-                if b.get("aggregate_name") == "median":
-                    medians[name] = ms
+            if b.get("run_type") == "aggregate" or b.get("error_occurred"):
                 continue
-            extra = {k: v for k, v in b.items() if k not in (
-                "name", "run_name", "run_type", "repetitions", "repetition_index", "threads",
-                "iterations", "real_time", "cpu_time", "time_unit", "family_index",
-                "per_family_instance_index", "aggregate_name", "label")}
-            if name not in runs:
-                order.append(name)
-                runs[name] = (ms, extra)
-        found[binary] = [(name, medians.get(name, runs[name][0]), runs[name][1]) for name in order]
-    return found, context
+            name = bare_name(b.get("run_name", b["name"]))
+            unit = UNIT_MS[b.get("time_unit", "ns")]
+            entry = runs.setdefault((binary, name), {"real": [], "cpu": [], "extra": None})
+            entry["real"].append(b["real_time"] * unit)
+            entry["cpu"].append(b["cpu_time"] * unit)
+            if entry["extra"] is None:
+                entry["extra"] = {k: v for k, v in b.items() if k not in (
+                    "name", "run_name", "run_type", "repetitions", "repetition_index", "threads",
+                    "iterations", "real_time", "cpu_time", "time_unit", "family_index",
+                    "per_family_instance_index", "aggregate_name", "label")}
+    for binary in sorted({binary for binary, _ in runs}):
+        order = listed_names(os.path.join(results, side, binary + ".list")) or []
+        names = [name for b, name in runs if b == binary]
+        names.sort(key=lambda name: (order.index(name) if name in order else len(order), name))
+        found[binary] = [(name, statistics.median(runs[binary, name]["real"]), runs[binary, name]["extra"])
+                         for name in names]
+    context["repetitions"] = max((len(entry["real"]) for entry in runs.values()), default=1)
+    return found, context, runs
 
 
 def pick(found, binary_pattern, name_pattern):
@@ -257,6 +299,183 @@ def scaling_section(results, found):
     return lines, verdicts
 
 
+# ---- The present benchmarks against those of an earlier commit (REV) --------
+
+WITHIN = 0.05  # loads and redraws are expected within 5% of REV's
+
+
+def family(name):
+    return name.split("/")[0]
+
+
+def ere_alternatives(names):
+    """An anchored POSIX extended regular expression (Google Benchmark's
+    --benchmark_filter) matching exactly these names."""
+    special = set(".[]()*+?^$|\\{}")
+    return "^(" + "|".join("".join("\\" + c if c in special else c for c in n) for n in names) + ")$"
+
+
+def plan(now_list, base_list):
+    """Lines FAMILY<TAB>NOW_FILTER<TAB>BASE_FILTER ("-" for none), one per
+    family of the present binary and in its order: the present binary runs
+    all of its benchmarks, REV's those whose name both have."""
+    now, base = listed(now_list) or [], listed(base_list) or []
+    common = {bare_name(n) for n in now} & {bare_name(n) for n in base}
+    for fam in dict.fromkeys(family(bare_name(n)) for n in now):
+        now_names = [n for n in now if family(bare_name(n)) == fam]
+        base_names = [n for n in base if family(bare_name(n)) == fam and bare_name(n) in common]
+        print(f"{fam}\t{ere_alternatives(now_names)}\t{ere_alternatives(base_names) if base_names else '-'}")
+
+
+def read_fields(path):
+    if not os.path.exists(path):
+        return {}
+    with open(path) as f:
+        return dict(re.findall(r"^(\w+)=(.*)$", f.read(), re.M))
+
+
+def spread(values):
+    """Interquartile range over the median: how far the repetitions scatter."""
+    if len(values) < 2:
+        return None
+    q1, _, q3 = statistics.quantiles(values, n=4, method="inclusive")
+    return (q3 - q1) / statistics.median(values)
+
+
+def comparison(results):
+    """The benchmarks both REV's binaries and the present ones have, as dicts
+    (binary, name, base, now in ms, ratio, cpu_ratio, noise, verdict), in the
+    present binaries' order; and the names that only one side has, as
+    {"base": [(binary, name)], "now": [...]}. None when no REV was timed."""
+    base_dir = os.path.join(results, "base")
+    if not os.path.isdir(base_dir):
+        return None, None
+    _, _, now_runs = benchmarks(results, "now")
+    _, _, base_runs = benchmarks(results, "base")
+    binaries = sorted({os.path.basename(p)[:-len(".list")] for side in ("now", "base")
+                       for p in glob.glob(os.path.join(results, side, "*.list"))})
+    rows, only = [], {"base": [], "now": []}
+    for binary in binaries:
+        now_names = listed_names(os.path.join(results, "now", binary + ".list")) or []
+        base_names = listed_names(os.path.join(results, "base", binary + ".list")) or []
+        only["now"] += [(binary, n) for n in now_names if n not in base_names]
+        only["base"] += [(binary, n) for n in base_names if n not in now_names]
+        for name in now_names:
+            if name not in base_names:
+                continue
+            now, base = now_runs.get((binary, name)), base_runs.get((binary, name))
+            row = {"binary": binary, "name": name, "base": None, "now": None, "ratio": None,
+                   "cpu_ratio": None, "noise": None, "verdict": "not measured", "noisy": False}
+            if now and base:
+                row["now"], row["base"] = statistics.median(now["real"]), statistics.median(base["real"])
+                row["ratio"] = row["now"] / row["base"] if row["base"] else None
+                cpu_base = statistics.median(base["cpu"])
+                row["cpu_ratio"] = statistics.median(now["cpu"]) / cpu_base if cpu_base else None
+                noises = [x for x in (spread(now["real"]), spread(base["real"])) if x is not None]
+                row["noise"] = max(noises) if noises else None
+                if row["ratio"] is not None:
+                    row["verdict"] = ("within 5%" if abs(row["ratio"] - 1) <= WITHIN
+                                      else "faster" if row["ratio"] < 1 else "slower")
+                    row["noisy"] = row["noise"] is not None and row["noise"] > WITHIN
+            rows.append(row)
+    return rows, only
+
+
+def base_label(results):
+    """REV as the user named it and the commit it is, e.g. "HEAD~1 (abc1234)"."""
+    fields = read_fields(os.path.join(results, "base.txt"))
+    if not fields:
+        return "REV", ""
+    label = fields.get("requested", fields.get("commit", "REV"))
+    if fields.get("commit") and fields["commit"] != label:
+        label += f" ({fields['commit']})"
+    details = f"{fields.get('date', '?')}, \"{fields.get('subject', '')}\""
+    return label, details
+
+
+def fmt_factor(x, pattern):
+    return "—" if x is None else format(x, pattern)
+
+
+def fmt_percent(x):
+    return "—" if x is None else f"{100 * x:.0f}%"
+
+
+def comparison_counts(rows):
+    return {v: sum(1 for r in rows if r["verdict"] == v)
+            for v in ("within 5%", "faster", "slower", "not measured")}
+
+
+def comparison_text(results):
+    """The comparison as plain text for the terminal."""
+    rows, only = comparison(results)
+    if rows is None:
+        return "No earlier commit was timed."
+    label, details = base_label(results)
+    now = read_fields(os.path.join(results, "now.txt"))
+    now_label = "the working tree at " + now.get("commit", "?") + (
+        " with uncommitted changes" if now.get("uncommitted") == "yes" else "")
+    out = [f"Present benchmarks ({now_label}) against REV = {label}, {details}.",
+           "Times are medians of every repetition over the alternating rounds (real time); "
+           "CPU is the same ratio on CPU time; noise is the larger interquartile range over the median "
+           "of the two sides. Where the noise is wide (a busy machine), the CPU ratio, which leaves out "
+           "the time spent waiting for a core, is the steadier guide for work on one thread.", ""]
+    width = max([len(f"{r['binary']} {r['name']}") for r in rows] + [9])
+    out.append(f"{'Benchmark':<{width}}  {'REV':>10}  {'Now':>10}  {'Now/REV':>7}  {'CPU':>5}  {'Noise':>5}  Verdict")
+    for r in rows:
+        verdict = (r["verdict"].upper() if r["verdict"] == "slower" else r["verdict"]) + (
+            " (noisy)" if r["noisy"] else "")
+        out.append(f"{r['binary'] + ' ' + r['name']:<{width}}  {fmt_ms(r['base']):>10}  {fmt_ms(r['now']):>10}  "
+                   f"{fmt_factor(r['ratio'], '.3f'):>7}  {fmt_factor(r['cpu_ratio'], '.2f'):>5}  "
+                   f"{fmt_percent(r['noise']):>5}  {verdict}")
+    counts = comparison_counts(rows)
+    out.append("")
+    out.append(", ".join(f"{n} {v}" for v, n in counts.items() if n) + f" (of {len(rows)}); "
+               f"{sum(r['noisy'] for r in rows)} of them noisy.")
+    for side, text in (("base", "Only in REV (not timed)"), ("now", "Only in the present tree")):
+        if only[side]:
+            out.append(f"{text}: " + ", ".join(f"{b} {n}" for b, n in only[side]) + ".")
+    return "\n".join(out)
+
+
+def comparison_section(results):
+    """The comparison as lines of Markdown (nothing when no REV was timed)."""
+    rows, only = comparison(results)
+    if rows is None:
+        return []
+    label, details = base_label(results)
+    lines = []
+    w = lines.append
+    w(f"## Against an earlier commit: {label}")
+    w("")
+    w(f"The present benchmarks against the same benchmarks of REV = {label} ({details}), whose binaries "
+      "`scripts/bench --base` builds in a temporary git worktree. The two sides run alternately, "
+      "family by family, in several rounds, so the load of the machine falls on both alike; each time is "
+      "the median of every repetition of every round (real time). CPU is the same ratio on CPU time, "
+      "noise the larger interquartile range over the median of the two sides. "
+      f"Loads and redraws are expected within {WITHIN:.0%} of REV; a verdict is marked noisy where the "
+      f"noise is wider than that, and there the CPU ratio, which leaves out the time spent waiting for a "
+      f"core, is the steadier guide for work on one thread.")
+    w("")
+    w("| Binary | Benchmark | REV | Now | Now ÷ REV | CPU | Noise | |")
+    w("|---|---|---|---|---|---|---|---|")
+    for r in rows:
+        verdict = ("**slower**" if r["verdict"] == "slower" else r["verdict"]) + (" (noisy)" if r["noisy"] else "")
+        w(f"| {r['binary']} | `{r['name']}` | {fmt_ms(r['base'])} | {fmt_ms(r['now'])} | "
+          f"{fmt_factor(r['ratio'], '.2f')} | {fmt_factor(r['cpu_ratio'], '.2f')} | {fmt_percent(r['noise'])} | "
+          f"{verdict} |")
+    w("")
+    counts = comparison_counts(rows)
+    w("In this run: " + ", ".join(f"{n} {v}" for v, n in counts.items() if n) + f" (of {len(rows)}); "
+      f"{sum(r['noisy'] for r in rows)} of them noisy.")
+    for side, text in (("base", "Only in REV (not timed)"), ("now", "Only in the present tree")):
+        if only[side]:
+            w("")
+            w(f"{text}: " + ", ".join(f"`{b} {n}`" for b, n in only[side]) + ".")
+    w("")
+    return lines
+
+
 def git_commit():
     try:
         return subprocess.run(["git", "rev-parse", "--short", "HEAD"], capture_output=True, text=True,
@@ -266,11 +485,17 @@ def git_commit():
 
 
 def main(argv):
+    if len(argv) == 4 and argv[1] == "plan":
+        plan(argv[2], argv[3])
+        return 0
+    if len(argv) == 3 and argv[1] == "compare":
+        print(comparison_text(argv[2]))
+        return 0
     if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
     results, output = argv[1], argv[2]
-    found, context = benchmarks(results)
+    found, context, _ = benchmarks(results)
 
     # The peer's file holds float32 samples (BITPIX -32), so that is the
     # figure compared; the other BITPIX values are listed beside it.
@@ -446,29 +671,7 @@ def main(argv):
     w("")
     out.extend(DESIGN_NOTES.splitlines())
     w("")
-    # Each *_Before benchmark times the loader or renderer as it was before FITS
-    # physical values and wavelength scales (bench/before) on the same work.
-    pairs = []
-    for binary, entries in found.items():
-        times = {name: ms for name, ms, _ in entries}
-        for name, ms in times.items():
-            m = re.match(r"^(.*)_Before(/.*)?$", name)
-            if m and ms:
-                present = m.group(1) + (m.group(2) or "")
-                if times.get(present):
-                    pairs.append((binary, present, times[present], ms))
-    if pairs:
-        w("## Against the code before wavelength scales")
-        w("")
-        w("The same work through the loader and renderer as they were before FITS physical values, "
-          "missing samples and per-slot wavelength scales (`bench/before`), in the same run. "
-          "Target: within 10% (ratio at most 1.10).")
-        w("")
-        w("| Binary | Benchmark | Now | Before | Now ÷ before |")
-        w("|---|---|---|---|---|")
-        for binary, name, now_ms, before_ms in pairs:
-            w(f"| {binary} | `{name}` | {fmt_ms(now_ms)} | {fmt_ms(before_ms)} | {now_ms / before_ms:.2f} |")
-        w("")
+    out.extend(comparison_section(results))
     w("## Every benchmark of the run")
     w("")
     w("| Binary | Benchmark | Time | Counters |")
@@ -489,6 +692,15 @@ def main(argv):
         w("Not measured in this run: " + "; ".join(unmeasured) + ".")
     if not missed and not unmeasured:
         w("Every target is met in this run.")
+    rows_base, _ = comparison(results)
+    slower = [r for r in rows_base or [] if r["verdict"] == "slower"]
+    if slower:
+        w("")
+        clear = [f"`{r['binary']} {r['name']}` ({r['ratio']:.2f})" for r in slower if not r["noisy"]]
+        w(f"More than {WITHIN:.0%} slower than {base_label(results)[0]} in this run: "
+          + (", ".join(clear) if clear else "none beyond the noise")
+          + (f"; {len(slower) - len(clear)} more where the noise is wider than that"
+             if len(slower) > len(clear) else "") + ".")
     w("")
     with open(output, "w") as f:
         f.write("\n".join(out))

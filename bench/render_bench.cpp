@@ -11,8 +11,6 @@
 //                              reference picture).
 // Target: Spans and RecordAndReplay under 3 ms and at least 3 times faster
 // than PainterPerSegment.
-// The *_Before runs draw the same through the renderer as it was before
-// spectra carried wavelength scales; the present one must stay within 10%.
 // Then one spectrum of 1,000,000 samples (2,000,000 segments, about 1000
 // samples per pixel column), drawn the same two ways: under 30 ms.
 
@@ -25,7 +23,6 @@
 #include <random>
 #include <vector>
 
-#include "bench/before/renderer.h"
 #include "bench/million_samples.h"
 #include "render/display_list.h"
 #include "qt/raster_surface.h"
@@ -178,29 +175,13 @@ void BM_FullRedraw_RecordWhileRasterising(benchmark::State& bench) {
 }
 BENCHMARK(BM_FullRedraw_RecordWhileRasterising)->Unit(benchmark::kMillisecond);
 
-void BM_FullRedraw_Spans_Before(benchmark::State& bench) { RedrawSpans<before::RenderPlot>(bench, SixteenSpectra()); }
-BENCHMARK(BM_FullRedraw_Spans_Before)->Unit(benchmark::kMillisecond);
-
-void BM_FullRedraw_RecordWhileRasterising_Before(benchmark::State& bench) {
-  RedrawRecordingWhileRasterising<before::RenderPlot>(bench, SixteenSpectra());
-}
-BENCHMARK(BM_FullRedraw_RecordWhileRasterising_Before)->Unit(benchmark::kMillisecond);
-
 void BM_MillionSamples_RecordWhileRasterising(benchmark::State& bench) {
   RedrawRecordingWhileRasterising(bench, MillionSamples());
 }
 BENCHMARK(BM_MillionSamples_RecordWhileRasterising)->Unit(benchmark::kMillisecond);
 
-void BM_MillionSamples_RecordWhileRasterising_Before(benchmark::State& bench) {
-  RedrawRecordingWhileRasterising<before::RenderPlot>(bench, MillionSamples());
-}
-BENCHMARK(BM_MillionSamples_RecordWhileRasterising_Before)->Unit(benchmark::kMillisecond);
-
 void BM_MillionSamples_Spans(benchmark::State& bench) { RedrawSpans(bench, MillionSamples()); }
 BENCHMARK(BM_MillionSamples_Spans)->Unit(benchmark::kMillisecond);
-
-void BM_MillionSamples_Spans_Before(benchmark::State& bench) { RedrawSpans<before::RenderPlot>(bench, MillionSamples()); }
-BENCHMARK(BM_MillionSamples_Spans_Before)->Unit(benchmark::kMillisecond);
 
 // A 1,000,000-sample spectrum records about 2,000,000 lines.
 void BM_MillionSamples_RecordAndReplay(benchmark::State& bench) { RedrawRecordAndReplay(bench, MillionSamples()); }
@@ -301,8 +282,6 @@ void RenderCoreOnly(benchmark::State& bench) {
 }
 void BM_RenderPlot_CoreOnly(benchmark::State& bench) { RenderCoreOnly(bench); }
 BENCHMARK(BM_RenderPlot_CoreOnly)->Unit(benchmark::kMillisecond);
-void BM_RenderPlot_CoreOnly_Before(benchmark::State& bench) { RenderCoreOnly<before::RenderPlot>(bench); }
-BENCHMARK(BM_RenderPlot_CoreOnly_Before)->Unit(benchmark::kMillisecond);
 
 // The baseline: one QPainter call per segment, a 1-pixel pen without
 // antialiasing at whole device pixels (the picture the span surface must
