@@ -30,6 +30,7 @@
 #include "fits/sample_decoder.h"
 #include "base/large_buffer.h"
 #include "session/shared_state.h"
+#include "session/slot_loading.h"
 #include "session/window_services.h"
 
 namespace quillon {
@@ -112,16 +113,15 @@ class NullServices : public MessageSink, public RowDisplay, public PlotRedraw {
   void RenderPlot() override {}
 };
 
-// The real path: LoadFitsSpectrum from FitsDirectory and SlotFileName.
-template <auto kLoad>
-void LoadFromFile(benchmark::State& bench) {
+// The real path: LoadFitsSpectrum from FitsDirectory and the slot's file name.
+void BM_LoadFitsSpectrum(benchmark::State& bench) {
   const int bitpix = static_cast<int>(bench.range(0));
   SharedState state;
   state.FitsDirectory = Folder().string();
   state.Slots[kSlot].file_name = FileName(bitpix);
   NullServices services;
   for (auto _ : bench) {
-    kLoad(state, kSlot, services, services, services);
+    (void)LoadFitsSpectrum(state, kSlot, services, services, services);
     benchmark::DoNotOptimize(SlotSpectrum(state, kSlot).levelled_max);
   }
   if (services.messages != 0 || !state.Slots[kSlot].loaded ||
@@ -130,27 +130,26 @@ void LoadFromFile(benchmark::State& bench) {
   bench.counters["samples"] = kSamples;
 }
 
-void BM_LoadFitsSpectrum(benchmark::State& bench) { LoadFromFile<LoadFitsSpectrum>(bench); }
 BENCHMARK(BM_LoadFitsSpectrum)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
 
-// The same bytes from memory: the loader without the file system (folder,
-// open, read), for reference.
-template <auto kLoad>
-void LoadFromMemory(benchmark::State& bench) {
+// The same bytes from memory: the reader and the publishing without the file
+// system (folder, open, read), for reference.
+void BM_LoadFromMemory(benchmark::State& bench) {
   const int bitpix = static_cast<int>(bench.range(0));
   const std::string bytes = FileBytes(bitpix);
   SharedState state;
   NullServices services;
   for (auto _ : bench) {
     MemorySource source(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    const auto details = kLoad(state, kSlot, source, "bench.fts", services, services, services);
+    const FitsLoadDetails details = PublishReadResult(
+        state, kSlot, ReadSpectrum(source, "bench.fts", KeywordsOf(state), &state.LoaderScratch), services, services,
+        services);
     benchmark::DoNotOptimize(details.published);
   }
   if (services.messages != 0 || !state.Slots[kSlot].loaded)
     bench.SkipWithError("the benchmark bytes did not load cleanly");
 }
 
-void BM_LoadFromMemory(benchmark::State& bench) { LoadFromMemory<LoadFitsSpectrumFromSource>(bench); }
 BENCHMARK(BM_LoadFromMemory)->Arg(16)->Arg(32)->Arg(-32)->Arg(-64)->Unit(benchmark::kMicrosecond);
 
 // The samples alone, two ways: every byte fetched by its own one-byte read
@@ -229,9 +228,9 @@ void BM_LoadScaling(benchmark::State& bench) {
   state.FitsDirectory = Folder().string();
   state.Slots[kSlot].file_name = ScalingName(n);
   NullServices services;
-  LoadFitsSpectrum(state, kSlot, services, services, services);
+  (void)LoadFitsSpectrum(state, kSlot, services, services, services);
   for (auto _ : bench) {
-    LoadFitsSpectrum(state, kSlot, services, services, services);
+    (void)LoadFitsSpectrum(state, kSlot, services, services, services);
     benchmark::DoNotOptimize(SlotSpectrum(state, kSlot).levelled_max);
   }
   if (services.messages != 0 || SlotSpectrum(state, kSlot).levelled.size() != static_cast<std::size_t>(n) + 1)
@@ -254,7 +253,7 @@ void BM_FirstLoadScaling(benchmark::State& bench) {
     state->FitsDirectory = Folder().string();
     state->Slots[kSlot].file_name = ScalingName(n);
     bench.ResumeTiming();
-    LoadFitsSpectrum(*state, kSlot, services, services, services);
+    (void)LoadFitsSpectrum(*state, kSlot, services, services, services);
     benchmark::DoNotOptimize(SlotSpectrum(*state, kSlot).levelled_max);
     bench.PauseTiming();
     loaded = loaded && SlotSpectrum(*state, kSlot).levelled.size() == static_cast<std::size_t>(n) + 1;

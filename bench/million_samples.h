@@ -7,9 +7,35 @@
 #include <cstddef>
 #include <random>
 
+#include <memory>
+#include <utility>
+
 #include "session/shared_state.h"
+#include "spectrum/level_summary.h"
 
 namespace quillon {
+
+/// Puts into `slot` a spectrum of levelled samples 1..n (index 0 unused)
+/// from `start` Angstroms in steps of `dispersion`, with its largest value
+/// `top` and its level summary, as a load leaves it.
+inline void PutLevelled(SharedState& state, int slot, double start, double dispersion, SampleArray levelled,
+                        double top) {
+  auto spectrum = std::make_shared<Spectrum>();
+  const auto n = static_cast<double>(levelled.size() - 1);
+  spectrum->header.lambda0 = start;
+  spectrum->header.dispersion = dispersion;
+  spectrum->header.naxis1 = n;
+  spectrum->scale = {start, dispersion, false};
+  spectrum->lambda_start = start;
+  spectrum->lambda_end = start + dispersion * n;
+  spectrum->norm = 100;
+  spectrum->levelled = std::move(levelled);
+  spectrum->levelled_max = top;
+  spectrum->summary = LevelSummary::Build(spectrum->levelled);
+  state.Slots[slot].spectrum = spectrum;
+  state.Slots[slot].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+  state.Slots[slot].loaded = true;
+}
 
 inline void PutMillionSamples(SharedState& state) {
   constexpr int n = 1'000'000;
@@ -24,18 +50,7 @@ inline void PutMillionSamples(SharedState& state) {
     levelled[static_cast<std::size_t>(j)] = v;
     top = std::max(top, v);
   }
-  const int slot = 1;
-  state.Slots[slot].loaded = true;
-  EditSpectrum(state, slot).header.lambda0 = 4000;
-  EditSpectrum(state, slot).lambda_start = 4000;
-  EditSpectrum(state, slot).header.dispersion = 0.01;
-  EditSpectrum(state, slot).header.naxis1 = n;
-  EditSpectrum(state, slot).lambda_end = 4000 + 0.01 * n;
-  EditSpectrum(state, slot).intensity = levelled;
-  EditSpectrum(state, slot).norm = 100;
-  EditSpectrum(state, slot).levelled = std::move(levelled);
-  EditSpectrum(state, slot).summary = nullptr;
-  EditSpectrum(state, slot).levelled_max = top;
+  PutLevelled(state, 1, 4000, 0.01, std::move(levelled), top);
   state.SpectraLoaded = true;
   state.DataLambdaMin = state.PlotLambdaMin = 4000;
   state.DataLambdaMax = state.PlotLambdaMax = 4000 + 0.01 * n;

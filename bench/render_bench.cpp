@@ -28,6 +28,7 @@
 #include "qt/raster_surface.h"
 #include "render/renderer.h"
 #include "qt/twips.h"
+#include "session/plot_view.h"
 #include "session/shared_state.h"
 
 namespace quillon {
@@ -45,19 +46,13 @@ SharedState SixteenSpectra() {
   std::normal_distribution<double> noise(0, 10);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     const int n = 3000;
-    state.Slots[slot].loaded = true;
-    EditSpectrum(state, slot).lambda_start = 4000 + 7.0 * slot;
-    EditSpectrum(state, slot).header.dispersion = 1.0;
-    EditSpectrum(state, slot).header.naxis1 = n;
-    EditSpectrum(state, slot).lambda_end = SlotSpectrum(state, slot).lambda_start + n;
     SampleArray levelled(n + 1, 0.0);
     double top = 0;
     for (int j = 1; j <= n; ++j) {
       levelled[static_cast<std::size_t>(j)] = 90 + noise(random) + (j % 400 < 8 ? 80 : 0);
       top = std::max(top, levelled[static_cast<std::size_t>(j)]);
     }
-    EditSpectrum(state, slot).levelled = std::move(levelled);
-    EditSpectrum(state, slot).levelled_max = top;
+    PutLevelled(state, slot, 4000 + 7.0 * slot, 1.0, std::move(levelled), top);
   }
   state.SpectraLoaded = true;
   state.DataLambdaMin = 4000;
@@ -80,6 +75,7 @@ class SurfaceHost : public PlotHost {
  public:
   explicit SurfaceHost(DrawingSurface& surface) : surface_(surface) {}
   void Show() override {}
+  void SetFrame(const PlotFrame&) override {}
   DrawingSurface& Surface() override { return surface_; }
   double OuterWidth() override { return kWidthPx / kPixelsPerTwip; }
 
@@ -88,27 +84,25 @@ class SurfaceHost : public PlotHost {
 };
 
 // Straight onto the span surface.
-template <auto kRender = RenderPlot>
 void RedrawSpans(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface surface(image, kPixelsPerTwip, Qt::white);
   SurfaceHost host(surface);
   for (auto _ : bench) {
-    kRender(state, host);
+    RenderPlot(state, host);
     surface.Flush();
     benchmark::DoNotOptimize(image.constBits());
   }
 }
 
 // What the plot window does: the drawing recorded, then rasterised.
-template <auto kRender = RenderPlot>
 void RedrawRecordAndReplay(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface surface(image, kPixelsPerTwip, Qt::white);
   DisplayList list;
   SurfaceHost host(list);
   for (auto _ : bench) {
-    kRender(state, host);
+    RenderPlot(state, host);
     list.Replay(surface);
     surface.Flush();
     benchmark::DoNotOptimize(image.constBits());
@@ -149,7 +143,6 @@ class RecordingRaster : public DrawingSurface {
   RasterSurface& raster_;
 };
 
-template <auto kRender = RenderPlot>
 void RedrawRecordingWhileRasterising(benchmark::State& bench, SharedState state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface raster(image, kPixelsPerTwip, Qt::white);
@@ -157,7 +150,7 @@ void RedrawRecordingWhileRasterising(benchmark::State& bench, SharedState state)
   RecordingRaster surface(list, raster);
   SurfaceHost host(surface);
   for (auto _ : bench) {
-    kRender(state, host);
+    RenderPlot(state, host);
     raster.Flush();
     benchmark::DoNotOptimize(image.constBits());
   }
@@ -209,14 +202,7 @@ SharedState LongSpectra(int64_t n, int spectra) {
       levelled[static_cast<std::size_t>(j)] = v;
       top = std::max(top, v);
     }
-    state.Slots[slot].loaded = true;
-    EditSpectrum(state, slot).header.lambda0 = EditSpectrum(state, slot).lambda_start = 4000;
-    EditSpectrum(state, slot).header.dispersion = dispersion;
-    EditSpectrum(state, slot).header.naxis1 = static_cast<double>(n);
-    EditSpectrum(state, slot).lambda_end = 4000 + dispersion * static_cast<double>(n);
-    EditSpectrum(state, slot).levelled = std::move(levelled);
-    EditSpectrum(state, slot).summary = nullptr;
-    EditSpectrum(state, slot).levelled_max = top;
+    PutLevelled(state, slot, 4000, dispersion, std::move(levelled), top);
     state.Slots[slot].offset = spectra == 1 ? 0 : DefaultSlotOffset(slot);
   }
   state.SpectraLoaded = true;
@@ -239,7 +225,6 @@ void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed)
   DisplayList list;
   RecordingRaster surface(list, raster);
   SurfaceHost host(surface);
-  RenderPlot(state, host);  // the level summaries, as a load leaves them
   for (auto _ : bench) {
     RenderPlot(state, host);
     raster.Flush();
@@ -266,7 +251,6 @@ BENCHMARK(BM_RedrawSixteenMillionZoomed)->Unit(benchmark::kMillisecond);
 
 // The renderer alone, onto a surface that discards everything: the share of
 // the redraw spent computing coordinates and labels.
-template <auto kRender = RenderPlot>
 void RenderCoreOnly(benchmark::State& bench) {
   class NullSurface : public DrawingSurface {
    public:
@@ -278,7 +262,7 @@ void RenderCoreOnly(benchmark::State& bench) {
   SharedState state = SixteenSpectra();
   NullSurface surface;
   SurfaceHost host(surface);
-  for (auto _ : bench) kRender(state, host);
+  for (auto _ : bench) RenderPlot(state, host);
 }
 void BM_RenderPlot_CoreOnly(benchmark::State& bench) { RenderCoreOnly(bench); }
 BENCHMARK(BM_RenderPlot_CoreOnly)->Unit(benchmark::kMillisecond);
