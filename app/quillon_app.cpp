@@ -36,7 +36,7 @@ QuillonApp::QuillonApp(Options options)
       header_viewer_([this] { return new frmDisplayHdr(state_, *this); }),
       help_([this] { return new frmHelp(state_); }),
       about_([this] { return new frmAbout(state_); }) {
-  main_ = std::make_unique<frmMain>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
+  main_ = std::make_unique<MainWindow>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
   main_->SetDropHandler([this](int16_t row, const std::vector<std::string>& paths) {
     LoadDroppedFiles(state_, row, paths, *this);
   });

@@ -22,7 +22,7 @@ class frmAbout;
 class frmDisplayHdr;
 class frmHelp;
 class frmLoad_FitsFile;
-class frmMain;
+class MainWindow;
 class frmPlot_Spectra;
 class PlotWindowHost;
 
@@ -50,7 +50,7 @@ class QuillonApp : public WindowServices {
   void Start(const std::vector<std::string>& files = {});
 
   SharedState& State() { return state_; }
-  frmMain& MainWindow() { return *main_; }
+  MainWindow& Main() { return *main_; }
   /// The windows, created (loaded) first if they do not exist.
   frmLoad_FitsFile& Chooser();
   frmDisplayHdr& HeaderViewer();
@@ -85,7 +85,7 @@ class QuillonApp : public WindowServices {
   WindowHolder<frmDisplayHdr> header_viewer_;
   WindowHolder<frmHelp> help_;
   WindowHolder<frmAbout> about_;
-  std::unique_ptr<frmMain> main_;
+  std::unique_ptr<MainWindow> main_;
 };
 
 }  // namespace quillon

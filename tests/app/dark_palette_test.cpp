@@ -120,21 +120,21 @@ void ExpectDarkTextOnLight(QWidget* widget, const char* what) {
 
 TEST_F(DarkThemeTest, ALoadedRowsCellsShowDarkTextOnWhite) {
   ASSERT_TRUE(sink.messages.empty());
-  frmMain& main = app->MainWindow();
-  ASSERT_EQ(main.Label8[1]->text(), "Alpha Lyr");
-  ExpectDarkTextOnLight(main.Label7[1], "Filename cell");
-  ExpectDarkTextOnLight(main.Label8[1], "Object cell");
-  ExpectDarkTextOnLight(main.Label13[1], "Level cell");
-  ExpectDarkTextOnLight(main.Label10[1], "Offset cell");
-  ExpectDarkTextOnLight(main.Label12[1], "Velocity cell");
+  MainWindow& main = app->Main();
+  ASSERT_EQ(main.object_cells_[1]->text(), "Alpha Lyr");
+  ExpectDarkTextOnLight(main.file_name_cells_[1], "Filename cell");
+  ExpectDarkTextOnLight(main.object_cells_[1], "Object cell");
+  ExpectDarkTextOnLight(main.level_cells_[1], "Level cell");
+  ExpectDarkTextOnLight(main.offset_cells_[1], "Offset cell");
+  ExpectDarkTextOnLight(main.velocity_cells_[1], "Velocity cell");
   // Headings and row numbers stand on the light blue window.
-  ExpectDarkTextOnLight(main.Label5, "Filename heading");
-  ExpectDarkTextOnLight(main.Label11, "Velocity heading");
-  ExpectDarkTextOnLight(main.Label4[1], "Row number");
+  ExpectDarkTextOnLight(main.filename_heading_, "Filename heading");
+  ExpectDarkTextOnLight(main.velocity_heading_, "Velocity heading");
+  ExpectDarkTextOnLight(main.row_numbers_[1], "Row number");
 }
 
 TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
-  app->MainWindow().Command3->click();
+  app->Main().plot_button_->click();
   frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
   const SharedState& s = app->State();
@@ -156,7 +156,7 @@ TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
 }
 
 TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {
-  app->MainWindow().Command1[2]->click();
+  app->Main().load_buttons_[2]->click();
   frmLoad_FitsFile& chooser = app->Chooser();
   ExpectDarkTextOnLight(chooser.Label1, "File Name:");
   ExpectDarkTextOnLight(chooser.Label3, "Directories:");
