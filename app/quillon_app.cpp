@@ -58,7 +58,7 @@ frmLoad_FitsFile* QuillonApp::ChooserIfLoaded() const { return chooser_.IfLoaded
 frmDisplayHdr* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
 frmHelp* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
 frmAbout* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
-frmPlot_Spectra* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }
+PlotWindow* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }
 
 void QuillonApp::EndProgram() {
   if (options_.end_program) {

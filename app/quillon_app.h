@@ -23,7 +23,7 @@ class frmDisplayHdr;
 class frmHelp;
 class frmLoad_FitsFile;
 class MainWindow;
-class frmPlot_Spectra;
+class PlotWindow;
 class PlotWindowHost;
 
 class QuillonApp : public WindowServices {
@@ -59,7 +59,7 @@ class QuillonApp : public WindowServices {
   frmDisplayHdr* HeaderViewerIfLoaded() const;
   frmHelp* HelpIfLoaded() const;
   frmAbout* AboutIfLoaded() const;
-  frmPlot_Spectra* PlotWindowIfLoaded();
+  PlotWindow* PlotWindowIfLoaded();
 
   // ---- WindowServices ----
   void ShowMessage(const std::string& text) override;

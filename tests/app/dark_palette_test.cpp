@@ -135,7 +135,7 @@ TEST_F(DarkThemeTest, ALoadedRowsCellsShowDarkTextOnWhite) {
 
 TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
   app->Main().plot_button_->click();
-  frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
+  PlotWindow* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
   const SharedState& s = app->State();
   // The mouse in the middle of the frame, as the window system reports it.
@@ -144,15 +144,15 @@ TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
                    TwipsToPixels((s.FrameTop + s.FrameBottom) / 2.0, area));
   QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(area, &move);
-  ASSERT_FALSE(plot->Label7->text().trimmed().isEmpty());
-  ASSERT_FALSE(plot->Label10->text().trimmed().isEmpty());
-  ExpectDarkTextOnLight(plot->Label7, "Wavelength read-out");
-  ExpectDarkTextOnLight(plot->Label10, "Intensity read-out");
+  ASSERT_FALSE(plot->wavelength_readout_->text().trimmed().isEmpty());
+  ASSERT_FALSE(plot->intensity_readout_->text().trimmed().isEmpty());
+  ExpectDarkTextOnLight(plot->wavelength_readout_, "Wavelength read-out");
+  ExpectDarkTextOnLight(plot->intensity_readout_, "Intensity read-out");
   // The page the curves are drawn on stays white, its labels black.
   const QImage page = plot->GrabClientArea();
   EXPECT_EQ(QColor(page.pixel(2, 2)), QColor(Qt::white));
-  EXPECT_EQ(plot->Label3->palette().color(QPalette::WindowText), QColor(Qt::black));
-  EXPECT_EQ(plot->Label5->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_EQ(plot->wavelength_title_->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_EQ(plot->wavelength_caption_->palette().color(QPalette::WindowText), QColor(Qt::black));
 }
 
 TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {

@@ -141,7 +141,7 @@ TEST_F(KeyboardTest, F1OpensHelpFromAnyWindowAndCtrlQExits) {
 
   // From the plot window too.
   Main().plot_button_->click();
-  frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
+  PlotWindow* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
   plot->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(plot));

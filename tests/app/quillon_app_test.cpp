@@ -102,7 +102,7 @@ class QuillonAppTest : public ::testing::Test {
     }
     return true;
   }
-  frmPlot_Spectra* Plot() { return app->PlotWindowIfLoaded(); }
+  PlotWindow* Plot() { return app->PlotWindowIfLoaded(); }
 
   testing::TempDir dir;
   testing::ScopedCurrentDir here{dir.path()};

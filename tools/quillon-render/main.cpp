@@ -186,7 +186,7 @@ int Run(int argc, char** argv) {
   }
 
   services.RenderPlot();
-  frmPlot_Spectra* window = services.host.Window();
+  PlotWindow* window = services.host.Window();
   if (window == nullptr) {
     std::cerr << "quillon-render: the plot window could not be created\n";
     return 1;
