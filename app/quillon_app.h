@@ -21,7 +21,7 @@ namespace quillon {
 class frmAbout;
 class frmDisplayHdr;
 class frmHelp;
-class frmLoad_FitsFile;
+class FileChooser;
 class MainWindow;
 class PlotWindow;
 class PlotWindowHost;
@@ -52,10 +52,10 @@ class QuillonApp : public WindowServices {
   SharedState& State() { return state_; }
   MainWindow& Main() { return *main_; }
   /// The windows, created (loaded) first if they do not exist.
-  frmLoad_FitsFile& Chooser();
+  FileChooser& Chooser();
   frmDisplayHdr& HeaderViewer();
   /// The windows if they exist, else null; asking does not create them.
-  frmLoad_FitsFile* ChooserIfLoaded() const;
+  FileChooser* ChooserIfLoaded() const;
   frmDisplayHdr* HeaderViewerIfLoaded() const;
   frmHelp* HelpIfLoaded() const;
   frmAbout* AboutIfLoaded() const;
@@ -81,7 +81,7 @@ class QuillonApp : public WindowServices {
   // Windows are destroyed before the state they refer to, and without
   // running their unload handlers (the program has ended).
   std::unique_ptr<PlotWindowHost> plot_;
-  WindowHolder<frmLoad_FitsFile> chooser_;
+  WindowHolder<FileChooser> chooser_;
   WindowHolder<frmDisplayHdr> header_viewer_;
   WindowHolder<frmHelp> help_;
   WindowHolder<frmAbout> about_;

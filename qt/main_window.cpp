@@ -335,9 +335,15 @@ void MainWindow::SetCellText(int16_t row, RowCell cell, const std::string& text)
   if (cell == RowCell::FileName || cell == RowCell::Object) label->setToolTip(value);
 }
 
-void MainWindow::SetOffsetBarMaximum(int16_t row, int maximum) { offset_bars_[static_cast<std::size_t>(row)]->setMaximum(maximum); }
-void MainWindow::SetOffsetBarMinimum(int16_t row, int minimum) { offset_bars_[static_cast<std::size_t>(row)]->setMinimum(minimum); }
-void MainWindow::SetOffsetBarValue(int16_t row, int value) { offset_bars_[static_cast<std::size_t>(row)]->setValue(value); }
+void MainWindow::SetOffsetBarMaximum(int16_t row, int maximum) {
+  offset_bars_[static_cast<std::size_t>(row)]->setMaximum(maximum);
+}
+void MainWindow::SetOffsetBarMinimum(int16_t row, int minimum) {
+  offset_bars_[static_cast<std::size_t>(row)]->setMinimum(minimum);
+}
+void MainWindow::SetOffsetBarValue(int16_t row, int value) {
+  offset_bars_[static_cast<std::size_t>(row)]->setValue(value);
+}
 
 void MainWindow::SetOffsetBarSteps(int16_t row, int small_step, int large_step) {
   QScrollBar* bar = offset_bars_[static_cast<std::size_t>(row)];

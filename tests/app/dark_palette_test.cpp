@@ -157,9 +157,9 @@ TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
 
 TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {
   app->Main().load_buttons_[2]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
-  ExpectDarkTextOnLight(chooser.Label1, "File Name:");
-  ExpectDarkTextOnLight(chooser.Label3, "Directories:");
+  FileChooser& chooser = app->Chooser();
+  ExpectDarkTextOnLight(chooser.name_label_, "File Name:");
+  ExpectDarkTextOnLight(chooser.folder_label_, "Directories:");
   app->ShowAboutWindow();
   frmAbout* about = app->AboutIfLoaded();
   ASSERT_NE(about, nullptr);

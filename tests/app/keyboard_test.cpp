@@ -183,19 +183,19 @@ TEST_F(KeyboardTest, TheKeyboardStartsOnRowOnesLoadWithItsFocusFrameShown) {
 TEST_F(KeyboardTest, TheChooserSelectsItsProposedNameSoTypingReplacesIt) {
   Start();
   Main().load_buttons_[2]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
+  FileChooser& chooser = app->Chooser();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&chooser));
-  ASSERT_EQ(chooser.Text1->text(), "sun.fts");  // the folder's first .fts file
-  EXPECT_TRUE(chooser.Text1->hasFocus());
-  EXPECT_EQ(chooser.Text1->selectedText(), "sun.fts");
-  QTest::keyClicks(chooser.Text1, "vega.fts");
-  EXPECT_EQ(chooser.Text1->text(), "vega.fts");
-  QTest::keyClick(chooser.Text1, Qt::Key_Return);
+  ASSERT_EQ(chooser.name_box_->text(), "sun.fts");  // the folder's first .fts file
+  EXPECT_TRUE(chooser.name_box_->hasFocus());
+  EXPECT_EQ(chooser.name_box_->selectedText(), "sun.fts");
+  QTest::keyClicks(chooser.name_box_, "vega.fts");
+  EXPECT_EQ(chooser.name_box_->text(), "vega.fts");
+  QTest::keyClick(chooser.name_box_, Qt::Key_Return);
   EXPECT_EQ(app->State().SlotObject[2], "Alpha Lyr");
 
   // The next Load selects the name again, also while the chooser is open.
   Main().load_buttons_[3]->click();
-  EXPECT_EQ(chooser.Text1->selectedText(), chooser.Text1->text());
+  EXPECT_EQ(chooser.name_box_->selectedText(), chooser.name_box_->text());
 }
 
 TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo) {

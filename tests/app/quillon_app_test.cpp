@@ -80,24 +80,25 @@ class QuillonAppTest : public ::testing::Test {
   // Load in row r, then pick `name` in the chooser's file list and press OK.
   void LoadThroughChooser(int r, const std::string& name) {
     Main().load_buttons_[Row(r)]->click();
-    frmLoad_FitsFile& chooser = app->Chooser();
+    FileChooser& chooser = app->Chooser();
     ASSERT_TRUE(chooser.isVisible());
-    if (chooser.Dir1Path() != dir.path().string()) {
-      ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
+    if (chooser.FolderPath() != dir.path().string()) {
+      ASSERT_TRUE(chooser.SetFolderPath(dir.path().string()));
     }
-    const auto found = chooser.File1->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    const auto found = chooser.file_list_->findItems(QString::fromStdString(name), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name;
-    chooser.File1->setCurrentItem(found.front());
-    chooser.File1_Click();
-    ASSERT_EQ(chooser.Text1->text().toStdString(), name);
-    chooser.Command1->click();
+    chooser.file_list_->setCurrentItem(found.front());
+    chooser.FileClicked();
+    ASSERT_EQ(chooser.name_box_->text().toStdString(), name);
+    chooser.ok_button_->click();
   }
   bool RowShowsDetails(int r) {
     const std::size_t i = Row(r);
-    for (QWidget* w : std::initializer_list<QWidget*>{Main().header_buttons_[i], Main().file_name_cells_[i], Main().object_cells_[i],
-                                                      Main().level_cells_[i], Main().offset_bars_[i], Main().offset_cells_[i],
-                                                      Main().gap_lines_[i], Main().velocity_bars_[i], Main().velocity_cells_[i],
-                                                      Main().unload_buttons_[i]}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Main().header_buttons_[i], Main().file_name_cells_[i],
+                                                      Main().object_cells_[i], Main().level_cells_[i],
+                                                      Main().offset_bars_[i], Main().offset_cells_[i],
+                                                      Main().gap_lines_[i], Main().velocity_bars_[i],
+                                                      Main().velocity_cells_[i], Main().unload_buttons_[i]}) {
       if (!w->isVisibleTo(&Main())) return false;
     }
     return true;
@@ -121,8 +122,10 @@ TEST_F(QuillonAppTest, StartUpShowsOnlyLoadNumberAndSwatchInEveryRow) {
     EXPECT_TRUE(Main().row_numbers_[Row(r)]->isVisibleTo(&Main()));
     EXPECT_EQ(Main().row_numbers_[Row(r)]->text(), QString::number(r));
     EXPECT_TRUE(Main().swatches_[Row(r)]->isVisibleTo(&Main()));
-    for (QWidget* w : {static_cast<QWidget*>(Main().header_buttons_[Row(r)]), static_cast<QWidget*>(Main().file_name_cells_[Row(r)]),
-                       static_cast<QWidget*>(Main().offset_bars_[Row(r)]), static_cast<QWidget*>(Main().unload_buttons_[Row(r)])}) {
+    for (QWidget* w : {static_cast<QWidget*>(Main().header_buttons_[Row(r)]),
+                       static_cast<QWidget*>(Main().file_name_cells_[Row(r)]),
+                       static_cast<QWidget*>(Main().offset_bars_[Row(r)]),
+                       static_cast<QWidget*>(Main().unload_buttons_[Row(r)])}) {
       EXPECT_FALSE(w->isVisibleTo(&Main()));
     }
   }
@@ -143,14 +146,15 @@ TEST_F(QuillonAppTest, LoadIntoRowThreeThroughTheChooser) {
   EXPECT_EQ(Main().object_cells_[3]->text(), "Alpha Lyr");
   EXPECT_EQ(Main().offset_cells_[3]->text(), "-240");
   EXPECT_EQ(Main().velocity_cells_[3]->text(), "0");
-  EXPECT_EQ(Main().level_cells_[3]->text().toStdString(), std::to_string(static_cast<long>(std::floor(State().SlotNorm[3]))));
+  EXPECT_EQ(Main().level_cells_[3]->text().toStdString(),
+            std::to_string(static_cast<long>(std::floor(State().SlotNorm[3]))));
   EXPECT_EQ(State().SlotLoaded[3], kTrue);
   EXPECT_EQ(State().SpectraLoaded, kTrue);
   EXPECT_EQ(Plot(), nullptr);  // the plot opens with "Plot Spectra", not with a first load
 
   // The chooser's "*.fts" pattern lists upper-case names too.
   Main().load_buttons_[4]->click();
-  EXPECT_EQ(app->Chooser().File1->findItems("NEBULA.FTS", Qt::MatchExactly).size(), 1);
+  EXPECT_EQ(app->Chooser().file_list_->findItems("NEBULA.FTS", Qt::MatchExactly).size(), 1);
 }
 
 TEST_F(QuillonAppTest, LoadingIntoALoadedRowReplacesTheSpectrumAndKeepsTheOffset) {
@@ -246,12 +250,12 @@ TEST_F(QuillonAppTest, UnloadingOneOfTwoWithThePlotOpenRedrawsTheRest) {
 TEST_F(QuillonAppTest, AnotherRowPressedWhileTheChooserIsOpenGetsTheFile) {
   Start();
   Main().load_buttons_[3]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
-  ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
+  FileChooser& chooser = app->Chooser();
+  ASSERT_TRUE(chooser.SetFolderPath(dir.path().string()));
   Main().load_buttons_[7]->click();  // the chooser stays open and now fills row 7
   EXPECT_EQ(State().CurrentSlot, 7);
-  chooser.Text1->setText("sun.fts");
-  chooser.Command1->click();
+  chooser.name_box_->setText("sun.fts");
+  chooser.ok_button_->click();
   EXPECT_EQ(State().SlotLoaded[3], kFalse);
   EXPECT_EQ(State().SlotLoaded[7], kTrue);
   EXPECT_TRUE(RowShowsDetails(7));
@@ -360,18 +364,19 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) 
   WriteSpectrum(folder / "line\nbreak.fts", "Two lines", 4000, 2.0);
   Start();
   Main().load_buttons_[Row(2)]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
+  FileChooser& chooser = app->Chooser();
   // The folder, entered from the folder list by its line.
-  const auto folders = chooser.Dir1->findItems(QStringLiteral("r\uFFFDsultats"), Qt::MatchExactly);
+  const auto folders = chooser.folder_list_->findItems(QStringLiteral("r\uFFFDsultats"), Qt::MatchExactly);
   ASSERT_EQ(folders.size(), 1);
-  emit chooser.Dir1->itemDoubleClicked(folders.front());
-  ASSERT_EQ(chooser.Dir1Path(), folder.string());
-  EXPECT_EQ(chooser.Label4->text(), QString::fromStdString(dir.path().string()) + QStringLiteral("/r\uFFFDsultats"));
+  emit chooser.folder_list_->itemDoubleClicked(folders.front());
+  ASSERT_EQ(chooser.FolderPath(), folder.string());
+  EXPECT_EQ(chooser.path_label_->text(),
+            QString::fromStdString(dir.path().string()) + QStringLiteral("/r\uFFFDsultats"));
   QStringList listed;
-  for (int i = 0; i < chooser.File1->count(); ++i) listed << chooser.File1->item(i)->text();
+  for (int i = 0; i < chooser.file_list_->count(); ++i) listed << chooser.file_list_->item(i)->text();
   EXPECT_EQ(listed, (QStringList{kLatin1Shown, QStringLiteral("line\u240Abreak.fts")}));
-  EXPECT_EQ(chooser.Text1->text(), kLatin1Shown);
-  chooser.Command1->click();
+  EXPECT_EQ(chooser.name_box_->text(), kLatin1Shown);
+  chooser.ok_button_->click();
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
   EXPECT_EQ(State().SlotLoaded[2], kTrue);
   EXPECT_EQ(State().SlotFileName[2], kLatin1Name);
@@ -381,18 +386,18 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) 
 
   // A name with a line end shows whole on one line, and opens.
   Main().load_buttons_[Row(3)]->click();
-  chooser.File1->setCurrentRow(1);
-  chooser.File1_Click();
-  EXPECT_EQ(chooser.Text1->text(), QStringLiteral("line\u240Abreak.fts"));
-  chooser.Command1->click();
+  chooser.file_list_->setCurrentRow(1);
+  chooser.FileClicked();
+  EXPECT_EQ(chooser.name_box_->text(), QStringLiteral("line\u240Abreak.fts"));
+  chooser.ok_button_->click();
   EXPECT_EQ(State().SlotLoaded[3], kTrue);
   EXPECT_EQ(State().SlotFileName[3], "line\nbreak.fts");
   EXPECT_EQ(Main().file_name_cells_[Row(3)]->text(), QStringLiteral("line\u240Abreak.fts"));
 
   // A name the user types is taken as typed: the shown form names no file.
   Main().load_buttons_[Row(4)]->click();
-  chooser.Text1->setText(QStringLiteral("caf\u00e9.fts"));
-  chooser.Command1->click();
+  chooser.name_box_->setText(QStringLiteral("caf\u00e9.fts"));
+  chooser.ok_button_->click();
   EXPECT_EQ(State().SlotFileName[4], "caf\xc3\xa9.fts");
   EXPECT_EQ(State().SlotLoaded[4], kFalse);
   EXPECT_EQ(sink.messages.size(), 1u);
