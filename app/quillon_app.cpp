@@ -33,7 +33,7 @@ QuillonApp::QuillonApp(Options options)
     : options_(std::move(options)),
       plot_(std::make_unique<PlotWindowHost>(state_, *this)),
       chooser_([this] { return new FileChooser(state_, *this); }),
-      header_viewer_([this] { return new frmDisplayHdr(state_, *this); }),
+      header_viewer_([this] { return new HeaderViewer(state_, *this); }),
       help_([this] { return new frmHelp(state_); }),
       about_([this] { return new frmAbout(state_); }) {
   main_ = std::make_unique<MainWindow>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
@@ -53,9 +53,9 @@ void QuillonApp::Start(const std::vector<std::string>& files) {
 }
 
 FileChooser& QuillonApp::Chooser() { return chooser_.Get(); }
-frmDisplayHdr& QuillonApp::HeaderViewer() { return header_viewer_.Get(); }
+HeaderViewer& QuillonApp::Viewer() { return header_viewer_.Get(); }
 FileChooser* QuillonApp::ChooserIfLoaded() const { return chooser_.IfLoaded(); }
-frmDisplayHdr* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
+HeaderViewer* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
 frmHelp* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
 frmAbout* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
 PlotWindow* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }

@@ -19,7 +19,7 @@
 namespace quillon {
 
 class frmAbout;
-class frmDisplayHdr;
+class HeaderViewer;
 class frmHelp;
 class FileChooser;
 class MainWindow;
@@ -53,10 +53,10 @@ class QuillonApp : public WindowServices {
   MainWindow& Main() { return *main_; }
   /// The windows, created (loaded) first if they do not exist.
   FileChooser& Chooser();
-  frmDisplayHdr& HeaderViewer();
+  HeaderViewer& Viewer();
   /// The windows if they exist, else null; asking does not create them.
   FileChooser* ChooserIfLoaded() const;
-  frmDisplayHdr* HeaderViewerIfLoaded() const;
+  HeaderViewer* HeaderViewerIfLoaded() const;
   frmHelp* HelpIfLoaded() const;
   frmAbout* AboutIfLoaded() const;
   PlotWindow* PlotWindowIfLoaded();
@@ -82,7 +82,7 @@ class QuillonApp : public WindowServices {
   // running their unload handlers (the program has ended).
   std::unique_ptr<PlotWindowHost> plot_;
   WindowHolder<FileChooser> chooser_;
-  WindowHolder<frmDisplayHdr> header_viewer_;
+  WindowHolder<HeaderViewer> header_viewer_;
   WindowHolder<frmHelp> help_;
   WindowHolder<frmAbout> about_;
   std::unique_ptr<MainWindow> main_;

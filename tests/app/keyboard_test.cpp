@@ -219,7 +219,7 @@ TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo)
   EXPECT_NE(s.AboutLeft, -1);
 
   Main().header_buttons_[1]->click();
-  frmDisplayHdr* viewer = app->HeaderViewerIfLoaded();
+  HeaderViewer* viewer = app->HeaderViewerIfLoaded();
   ASSERT_NE(viewer, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
   s.HdrLeft = -1;
@@ -237,7 +237,7 @@ TEST_F(KeyboardTest, TheHeaderViewerCopiesTheWholeHeaderOneCardALine) {
   Start({(dir / "vega.fts").string(), (dir / "sun.fts").string()});
   const SharedState& s = app->State();
   Main().header_buttons_[2]->click();
-  frmDisplayHdr& viewer = app->HeaderViewer();
+  HeaderViewer& viewer = app->Viewer();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
 
   std::string expected;

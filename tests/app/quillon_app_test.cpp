@@ -266,7 +266,7 @@ TEST_F(QuillonAppTest, HdrShowsTheRowsCards) {
   LoadThroughChooser(4, "vega.fts");
   Main().header_buttons_[4]->click();
   ASSERT_NE(app->HeaderViewerIfLoaded(), nullptr);
-  EXPECT_TRUE(app->HeaderViewer().isVisible());
+  EXPECT_TRUE(app->Viewer().isVisible());
   EXPECT_EQ(State().CurrentSlot, 4);
 }
 
