@@ -34,8 +34,8 @@ QuillonApp::QuillonApp(Options options)
       plot_(std::make_unique<PlotWindowHost>(state_, *this)),
       chooser_([this] { return new FileChooser(state_, *this); }),
       header_viewer_([this] { return new HeaderViewer(state_, *this); }),
-      help_([this] { return new frmHelp(state_); }),
-      about_([this] { return new frmAbout(state_); }) {
+      help_([this] { return new HelpWindow(state_); }),
+      about_([this] { return new AboutWindow(state_); }) {
   main_ = std::make_unique<MainWindow>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
   main_->SetDropHandler([this](int16_t row, const std::vector<std::string>& paths) {
     LoadDroppedFiles(state_, row, paths, *this);
@@ -56,8 +56,8 @@ FileChooser& QuillonApp::Chooser() { return chooser_.Get(); }
 HeaderViewer& QuillonApp::Viewer() { return header_viewer_.Get(); }
 FileChooser* QuillonApp::ChooserIfLoaded() const { return chooser_.IfLoaded(); }
 HeaderViewer* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
-frmHelp* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
-frmAbout* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
+HelpWindow* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
+AboutWindow* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
 PlotWindow* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }
 
 void QuillonApp::EndProgram() {

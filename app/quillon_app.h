@@ -18,9 +18,9 @@
 
 namespace quillon {
 
-class frmAbout;
+class AboutWindow;
 class HeaderViewer;
-class frmHelp;
+class HelpWindow;
 class FileChooser;
 class MainWindow;
 class PlotWindow;
@@ -57,8 +57,8 @@ class QuillonApp : public WindowServices {
   /// The windows if they exist, else null; asking does not create them.
   FileChooser* ChooserIfLoaded() const;
   HeaderViewer* HeaderViewerIfLoaded() const;
-  frmHelp* HelpIfLoaded() const;
-  frmAbout* AboutIfLoaded() const;
+  HelpWindow* HelpIfLoaded() const;
+  AboutWindow* AboutIfLoaded() const;
   PlotWindow* PlotWindowIfLoaded();
 
   // ---- WindowServices ----
@@ -83,8 +83,8 @@ class QuillonApp : public WindowServices {
   std::unique_ptr<PlotWindowHost> plot_;
   WindowHolder<FileChooser> chooser_;
   WindowHolder<HeaderViewer> header_viewer_;
-  WindowHolder<frmHelp> help_;
-  WindowHolder<frmAbout> about_;
+  WindowHolder<HelpWindow> help_;
+  WindowHolder<AboutWindow> about_;
   std::unique_ptr<MainWindow> main_;
 };
 

@@ -161,10 +161,10 @@ TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {
   ExpectDarkTextOnLight(chooser.name_label_, "File Name:");
   ExpectDarkTextOnLight(chooser.folder_label_, "Directories:");
   app->ShowAboutWindow();
-  frmAbout* about = app->AboutIfLoaded();
+  AboutWindow* about = app->AboutIfLoaded();
   ASSERT_NE(about, nullptr);
-  ExpectDarkTextOnLight(about->Label(4), "report line");
-  EXPECT_EQ(about->Label(1)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  ExpectDarkTextOnLight(about->Line(AboutLine::ReportPrompt), "report line");
+  EXPECT_EQ(about->Line(AboutLine::Title)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
 }
 
 }  // namespace

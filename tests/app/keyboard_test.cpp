@@ -203,7 +203,7 @@ TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo)
   SharedState& s = app->State();
 
   Main().help_intro_action_->trigger();
-  frmHelp* help = app->HelpIfLoaded();
+  HelpWindow* help = app->HelpIfLoaded();
   ASSERT_NE(help, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(help));
   s.HelpLeft = -1;
@@ -211,7 +211,7 @@ TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo)
   EXPECT_NE(s.HelpLeft, -1) << "the unload stored the place";
 
   Main().about_action_->trigger();
-  frmAbout* about = app->AboutIfLoaded();
+  AboutWindow* about = app->AboutIfLoaded();
   ASSERT_NE(about, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(about));
   s.AboutLeft = -1;
