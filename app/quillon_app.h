@@ -31,14 +31,15 @@ class QuillonApp : public WindowServices {
   struct Options {
     /// Where message boxes go; null shows modal "Quillon" boxes.
     MessageSink* messages = nullptr;
-    /// Ends the program at once after the main window's Form_Unload; empty
-    /// leaves the event loop (no window runs its own unload handler).
+    /// Ends the program at once after the main window has saved the
+    /// settings; empty leaves the event loop (no window runs its own unload
+    /// handler).
     std::function<void()> end_program;
     /// The settings file, read at start-up and written at exit.
     std::filesystem::path settings_file = kSettingsFileName;
   };
 
-  /// Creates the main window, which runs the start-up (Form_Load).
+  /// Creates the main window, which runs the start-up.
   explicit QuillonApp(Options options);
   QuillonApp() : QuillonApp(Options{}) {}
   ~QuillonApp() override;

@@ -2,7 +2,7 @@
 // The main window: the table of sixteen spectrum rows, "Plot Spectra" and
 // the menus. Its rules live in session/main_window_logic.h; this
 // class builds the controls in twips, passes their events to the handlers
-// and shows what the rules set. The rows are control arrays indexed by slot
+// and shows what the rules set. The rows' controls are arrays indexed by slot
 // (entry 0 unused).
 
 #include <QMainWindow>
