@@ -32,11 +32,11 @@ void ShowModeless(QWidget& window) {
 QuillonApp::QuillonApp(Options options)
     : options_(std::move(options)),
       plot_(std::make_unique<PlotWindowHost>(state_, *this)),
-      chooser_([this] { return new frmLoad_FitsFile(state_, *this); }),
-      header_viewer_([this] { return new frmDisplayHdr(state_, *this); }),
-      help_([this] { return new frmHelp(state_); }),
-      about_([this] { return new frmAbout(state_); }) {
-  main_ = std::make_unique<frmMain>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
+      chooser_([this] { return new FileChooser(state_, *this); }),
+      header_viewer_([this] { return new HeaderViewer(state_, *this); }),
+      help_([this] { return new HelpWindow(state_); }),
+      about_([this] { return new AboutWindow(state_); }) {
+  main_ = std::make_unique<MainWindow>(state_, *this, [this] { EndProgram(); }, options_.settings_file);
   main_->SetDropHandler([this](int16_t row, const std::vector<std::string>& paths) {
     LoadDroppedFiles(state_, row, paths, *this);
   });
@@ -52,13 +52,13 @@ void QuillonApp::Start(const std::vector<std::string>& files) {
   if (!files.empty()) LoadCommandLineFiles(state_, files, *this);
 }
 
-frmLoad_FitsFile& QuillonApp::Chooser() { return chooser_.Get(); }
-frmDisplayHdr& QuillonApp::HeaderViewer() { return header_viewer_.Get(); }
-frmLoad_FitsFile* QuillonApp::ChooserIfLoaded() const { return chooser_.IfLoaded(); }
-frmDisplayHdr* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
-frmHelp* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
-frmAbout* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
-frmPlot_Spectra* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }
+FileChooser& QuillonApp::Chooser() { return chooser_.Get(); }
+HeaderViewer& QuillonApp::Viewer() { return header_viewer_.Get(); }
+FileChooser* QuillonApp::ChooserIfLoaded() const { return chooser_.IfLoaded(); }
+HeaderViewer* QuillonApp::HeaderViewerIfLoaded() const { return header_viewer_.IfLoaded(); }
+HelpWindow* QuillonApp::HelpIfLoaded() const { return help_.IfLoaded(); }
+AboutWindow* QuillonApp::AboutIfLoaded() const { return about_.IfLoaded(); }
+PlotWindow* QuillonApp::PlotWindowIfLoaded() { return plot_->Window(); }
 
 void QuillonApp::EndProgram() {
   if (options_.end_program) {
@@ -93,7 +93,7 @@ void QuillonApp::ClearPlotWindow() { plot_->ClearPlotWindow(); }
 void QuillonApp::HidePlotWindow() { plot_->HidePlotWindow(); }
 
 void QuillonApp::OpenFileChooser() {
-  frmLoad_FitsFile& chooser = chooser_.Get();
+  FileChooser& chooser = chooser_.Get();
   // Two selections make the chooser read its folder again: every Load shows
   // "*.fts" over a fresh file list.
   chooser.SetFileTypeIndex(1);

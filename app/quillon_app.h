@@ -18,12 +18,12 @@
 
 namespace quillon {
 
-class frmAbout;
-class frmDisplayHdr;
-class frmHelp;
-class frmLoad_FitsFile;
-class frmMain;
-class frmPlot_Spectra;
+class AboutWindow;
+class HeaderViewer;
+class HelpWindow;
+class FileChooser;
+class MainWindow;
+class PlotWindow;
 class PlotWindowHost;
 
 class QuillonApp : public WindowServices {
@@ -31,14 +31,15 @@ class QuillonApp : public WindowServices {
   struct Options {
     /// Where message boxes go; null shows modal "Quillon" boxes.
     MessageSink* messages = nullptr;
-    /// Ends the program at once after the main window's Form_Unload; empty
-    /// leaves the event loop (no window runs its own unload handler).
+    /// Ends the program at once after the main window has saved the
+    /// settings; empty leaves the event loop (no window runs its own unload
+    /// handler).
     std::function<void()> end_program;
     /// The settings file, read at start-up and written at exit.
     std::filesystem::path settings_file = kSettingsFileName;
   };
 
-  /// Creates the main window, which runs the start-up (Form_Load).
+  /// Creates the main window, which runs the start-up.
   explicit QuillonApp(Options options);
   QuillonApp() : QuillonApp(Options{}) {}
   ~QuillonApp() override;
@@ -50,16 +51,16 @@ class QuillonApp : public WindowServices {
   void Start(const std::vector<std::string>& files = {});
 
   SharedState& State() { return state_; }
-  frmMain& MainWindow() { return *main_; }
+  MainWindow& Main() { return *main_; }
   /// The windows, created (loaded) first if they do not exist.
-  frmLoad_FitsFile& Chooser();
-  frmDisplayHdr& HeaderViewer();
+  FileChooser& Chooser();
+  HeaderViewer& Viewer();
   /// The windows if they exist, else null; asking does not create them.
-  frmLoad_FitsFile* ChooserIfLoaded() const;
-  frmDisplayHdr* HeaderViewerIfLoaded() const;
-  frmHelp* HelpIfLoaded() const;
-  frmAbout* AboutIfLoaded() const;
-  frmPlot_Spectra* PlotWindowIfLoaded();
+  FileChooser* ChooserIfLoaded() const;
+  HeaderViewer* HeaderViewerIfLoaded() const;
+  HelpWindow* HelpIfLoaded() const;
+  AboutWindow* AboutIfLoaded() const;
+  PlotWindow* PlotWindowIfLoaded();
 
   // ---- WindowServices ----
   void ShowMessage(const std::string& text) override;
@@ -81,11 +82,11 @@ class QuillonApp : public WindowServices {
   // Windows are destroyed before the state they refer to, and without
   // running their unload handlers (the program has ended).
   std::unique_ptr<PlotWindowHost> plot_;
-  WindowHolder<frmLoad_FitsFile> chooser_;
-  WindowHolder<frmDisplayHdr> header_viewer_;
-  WindowHolder<frmHelp> help_;
-  WindowHolder<frmAbout> about_;
-  std::unique_ptr<frmMain> main_;
+  WindowHolder<FileChooser> chooser_;
+  WindowHolder<HeaderViewer> header_viewer_;
+  WindowHolder<HelpWindow> help_;
+  WindowHolder<AboutWindow> about_;
+  std::unique_ptr<MainWindow> main_;
 };
 
 }  // namespace quillon

@@ -104,10 +104,10 @@ void BM_LoadAndRedrawWithSixteenLoaded(benchmark::State& bench) {
   const auto load = [&](int slot) {
     state.CurrentSlot = static_cast<int16_t>(slot);
     AcceptFitsFile(state, dir.string(), "s" + std::to_string(slot) + ".fts", app);
-    if (frmPlot_Spectra* plot = app.PlotWindowIfLoaded()) plot->RasterizeNow();
+    if (PlotWindow* plot = app.PlotWindowIfLoaded()) plot->RasterizeNow();
   };
   load(1);
-  app.MainWindow().Command3->click();  // opens the plot: every later load redraws it
+  app.Main().plot_button_->click();  // opens the plot: every later load redraws it
   for (int slot = 2; slot <= kSlotCount; ++slot) load(slot);
 
   int slot = 0;
@@ -123,8 +123,8 @@ void BM_PlotWindow_MillionSamples(benchmark::State& bench) {
   BenchProgram program("quillon-app-million-bench");
   QuillonApp& app = program.App();
   PutMillionSamples(app.State());
-  app.MainWindow().Command3->click();  // Plot Spectra
-  frmPlot_Spectra* plot = app.PlotWindowIfLoaded();
+  app.Main().plot_button_->click();  // Plot Spectra
+  PlotWindow* plot = app.PlotWindowIfLoaded();
   if (plot == nullptr) {
     bench.SkipWithError("the plot window did not open");
     return;
@@ -194,8 +194,8 @@ void BM_PlotWindow_FirstOpenTenMillion(benchmark::State& bench) {
       AcceptFitsFile(app.State(), file.parent_path().string(), file.filename().string(), app);
       QCoreApplication::processEvents();
       bench.ResumeTiming();
-      app.MainWindow().Command3->click();  // Plot Spectra
-      frmPlot_Spectra* plot = app.PlotWindowIfLoaded();
+      app.Main().plot_button_->click();  // Plot Spectra
+      PlotWindow* plot = app.PlotWindowIfLoaded();
       if (plot == nullptr) {
         bench.SkipWithError("the plot window did not open");
         break;

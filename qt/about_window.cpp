@@ -26,20 +26,27 @@ constexpr double kLabelLeft = 120;
 constexpr double kLabelWidth = 4455;
 
 struct AboutLabel {
-  int number;
+  AboutLine line;
+  const char* name;  // the label's object name
   double top;
   double height;
 };
 // Top to bottom.
-constexpr AboutLabel kLabels[] = {{1, 120, 375}, {6, 960, 255}, {7, 1200, 255},
-                                  {3, 1440, 255}, {4, 1800, 255}, {5, 2160, 255}};
+constexpr AboutLabel kLabels[] = {
+    {AboutLine::Title, "title", 120, 375},
+    {AboutLine::Version, "version", 960, 255},
+    {AboutLine::Separator, "separator", 1200, 255},
+    {AboutLine::Terms, "terms", 1440, 255},
+    {AboutLine::ReportPrompt, "report_prompt", 1800, 255},
+    {AboutLine::Address, "address", 2160, 255},
+};
 }  // namespace
 
-QString frmAbout::VersionLine() {
+QString AboutWindow::VersionLine() {
   return QStringLiteral("Version %1 of %2").arg(QStringLiteral(QUILLON_VERSION), QStringLiteral(QUILLON_RELEASE_DATE));
 }
 
-frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Window), state_(state) {
+AboutWindow::AboutWindow(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Window), state_(state) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("About"));
   setAccessibleName(windowTitle());
@@ -49,49 +56,50 @@ frmAbout::frmAbout(SharedState& state, QWidget* parent) : QWidget(parent, Qt::Wi
 
   for (const AboutLabel& place : kLabels) {
     auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("Label%1").arg(place.number));
+    label->setObjectName(QString::fromLatin1(place.name));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignCenter);
     FixTextColour(label, Qt::black);  // the window-text colour of the grey box, whatever the theme
     PlaceChild(label, kLabelLeft, place.top, kLabelWidth, place.height);
-    labels_[static_cast<std::size_t>(place.number)] = label;
+    lines_[static_cast<std::size_t>(place.line)] = label;
   }
 
-  Label(1)->setText(QStringLiteral("Quillon Software"));
-  Label(1)->setFont(BoldSerifFont(13.5));
-  FixTextColour(Label(1), QColor(0, 0, 128));
-  Label(6)->setText(VersionLine());
-  Label(7)->setText(QString(61, QLatin1Char('-')));
-  Label(7)->setAccessibleName(QStringLiteral("Separator"));
-  Label(3)->setText(QStringLiteral("Quillon is free: pass it on without restriction."));
-  Label(4)->setText(QStringLiteral("Please report bugs, plus suggestions to:"));
-  Label(5)->setText(QStringLiteral("bugs@quillon.example.org"));
-  for (QLabel* label : labels_) {
+  Line(AboutLine::Title)->setText(QStringLiteral("Quillon Software"));
+  Line(AboutLine::Title)->setFont(BoldSerifFont(13.5));
+  FixTextColour(Line(AboutLine::Title), QColor(0, 0, 128));
+  Line(AboutLine::Version)->setText(VersionLine());
+  Line(AboutLine::Separator)->setText(QString(61, QLatin1Char('-')));
+  Line(AboutLine::Separator)->setAccessibleName(QStringLiteral("Separator"));
+  Line(AboutLine::Terms)->setText(QStringLiteral("Quillon is free: pass it on without restriction."));
+  Line(AboutLine::ReportPrompt)->setText(QStringLiteral("Please report bugs, plus suggestions to:"));
+  Line(AboutLine::Address)->setText(QStringLiteral("bugs@quillon.example.org"));
+  for (QLabel* label : lines_) {
     if (label != nullptr && label->accessibleName().isEmpty()) label->setAccessibleName(label->text());
   }
 
-  Form_Load();
+  Load();
 
   // Escape closes the window as its close box does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
-QLabel* frmAbout::Label(int n) const {
-  if (n < 0 || n >= static_cast<int>(labels_.size())) return nullptr;
-  return labels_[static_cast<std::size_t>(n)];
+QLabel* AboutWindow::Line(AboutLine line) const {
+  const int index = static_cast<int>(line);
+  if (index < 0 || index >= kAboutLineCount) return nullptr;
+  return lines_[static_cast<std::size_t>(index)];
 }
 
-void frmAbout::Form_Load() { position_.Apply(this, state_.AboutLeft, state_.AboutTop); }
+void AboutWindow::Load() { position_.Apply(this, state_.AboutLeft, state_.AboutTop); }
 
-void frmAbout::Form_Unload() {
+void AboutWindow::Unload() {
   // A position outside 16 bits is clamped to the nearest storable one.
   state_.AboutLeft = RoundToInt16(position_.Left(this));
   state_.AboutTop = RoundToInt16(position_.Top(this));
 }
 
-void frmAbout::closeEvent(QCloseEvent* event) {
-  Form_Unload();
+void AboutWindow::closeEvent(QCloseEvent* event) {
+  Unload();
   event->accept();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// frmAbout, "About": the program's title, version, terms of distribution and
-// where to send reports. A fixed-size window without commands; it remembers
-// only its position (AboutLeft, AboutTop).
+// The about window, "About": the program's title, version, terms of
+// distribution and where to send reports. A fixed-size window without
+// commands; it remembers only its position (AboutLeft, AboutTop).
 
 #include <QWidget>
 #include <array>
@@ -13,17 +13,28 @@ class QLabel;
 
 namespace quillon {
 
-class frmAbout : public QWidget {
+/// The lines of the about window, top to bottom.
+enum class AboutLine {
+  Title,         ///< "Quillon Software"
+  Version,       ///< "Version <version> of <year-month-day>"
+  Separator,     ///< a row of hyphens
+  Terms,         ///< the terms of distribution
+  ReportPrompt,  ///< "Please report bugs, plus suggestions to:"
+  Address,       ///< where reports go
+};
+inline constexpr int kAboutLineCount = 6;
+
+class AboutWindow : public QWidget {
   Q_OBJECT
 
  public:
-  /// Creates the window (hidden) and runs Form_Load; show it with show() and
+  /// Creates the window (hidden) and runs Load; show it with show() and
   /// raise(). `state` must outlive it. The window deletes itself when closed,
-  /// after Form_Unload has stored AboutLeft and AboutTop.
-  explicit frmAbout(SharedState& state, QWidget* parent = nullptr);
+  /// after Unload has stored AboutLeft and AboutTop.
+  explicit AboutWindow(SharedState& state, QWidget* parent = nullptr);
 
-  /// Label n of the window (1, 3, 4, 5, 6 or 7); null for any other n.
-  QLabel* Label(int n) const;
+  /// The label that shows `line`; null for a value outside AboutLine.
+  QLabel* Line(AboutLine line) const;
 
   /// "Version <version> of <year-month-day>" for this build.
   static QString VersionLine();
@@ -32,11 +43,11 @@ class frmAbout : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void Form_Load();
-  void Form_Unload();
+  void Load();    ///< places the window at (AboutLeft, AboutTop)
+  void Unload();  ///< stores its position there
 
   SharedState& state_;
-  std::array<QLabel*, 8> labels_{};  ///< indexed by label number
+  std::array<QLabel*, kAboutLineCount> lines_{};  ///< indexed by AboutLine
   HeldPosition position_;
 };
 

@@ -31,9 +31,9 @@ namespace quillon {
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;        // the folder a Dir1 line opens
+constexpr int kPathRole = Qt::UserRole;        // the folder a folder-list line opens
 constexpr int kDepthRole = Qt::UserRole + 1;   // its indentation level
-constexpr int kNameRole = Qt::UserRole + 2;    // a File1 line's name as the system's bytes
+constexpr int kNameRole = Qt::UserRole + 2;    // a file-list line's name as the system's bytes
 constexpr int32_t kFormBackground = 0x00C0C0C0;
 
 // Design client area of the window, twips.
@@ -66,7 +66,7 @@ class FolderLineDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-frmLoad_FitsFile::frmLoad_FitsFile(SharedState& state, WindowServices& services, QWidget* parent)
+FileChooser::FileChooser(SharedState& state, WindowServices& services, QWidget* parent)
     : QWidget(parent, Qt::Window), state_(state), services_(services) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle("Load 1-D Calibrated Fits file");
@@ -78,69 +78,71 @@ frmLoad_FitsFile::frmLoad_FitsFile(SharedState& state, WindowServices& services,
   // looks the same before and after its first resize.
   resize(TwipsToPixels(kDesignClientWidth, this), TwipsToPixels(kDesignClientHeight, this));
   handled_client_size_ = size();
-  Form_Resize();
-  Form_Load();
+  Resized();
+  Load();
 }
 
-void frmLoad_FitsFile::CreateControls() {
-  Label1 = new QLabel("File Name:", this);
-  Text1 = new QLineEdit(this);
-  File1 = new QListWidget(this);
-  Label2 = new QLabel("List Files of Type:", this);
-  Combo1 = new QComboBox(this);
-  Label3 = new QLabel("Directories:", this);
-  Label4 = new QLabel(this);
-  Dir1 = new QListWidget(this);
-  Label5 = new QLabel("Drives:", this);
-  Drive1 = new QComboBox(this);
-  Command1 = new QPushButton("OK", this);
-  Command2 = new QPushButton("Cancel", this);
+void FileChooser::CreateControls() {
+  name_label_ = new QLabel("File Name:", this);
+  name_box_ = new QLineEdit(this);
+  file_list_ = new QListWidget(this);
+  type_label_ = new QLabel("List Files of Type:", this);
+  type_list_ = new QComboBox(this);
+  folder_label_ = new QLabel("Directories:", this);
+  path_label_ = new QLabel(this);
+  folder_list_ = new QListWidget(this);
+  drive_label_ = new QLabel("Drives:", this);
+  drive_list_ = new QComboBox(this);
+  ok_button_ = new QPushButton("OK", this);
+  cancel_button_ = new QPushButton("Cancel", this);
 
   // The labels stand on the grey window: black under any theme.
-  for (QLabel* label : {Label1, Label2, Label3, Label4, Label5}) FixTextColour(label, Qt::black);
-  Label1->setBuddy(Text1);
-  Label2->setBuddy(Combo1);
-  Label3->setBuddy(Dir1);
-  Label5->setBuddy(Drive1);
-  Text1->setAccessibleName("File Name");
-  File1->setAccessibleName("Files");
-  Combo1->setAccessibleName("List Files of Type");
-  Label4->setAccessibleName("Current folder");
-  Dir1->setAccessibleName("Directories");
-  Drive1->setAccessibleName("Drives");
-  Command1->setAccessibleName("OK");
-  Command2->setAccessibleName("Cancel");
-  Command1->setDefault(true);
+  for (QLabel* label : {name_label_, type_label_, folder_label_, path_label_, drive_label_}) {
+    FixTextColour(label, Qt::black);
+  }
+  name_label_->setBuddy(name_box_);
+  type_label_->setBuddy(type_list_);
+  folder_label_->setBuddy(folder_list_);
+  drive_label_->setBuddy(drive_list_);
+  name_box_->setAccessibleName("File Name");
+  file_list_->setAccessibleName("Files");
+  type_list_->setAccessibleName("List Files of Type");
+  path_label_->setAccessibleName("Current folder");
+  folder_list_->setAccessibleName("Directories");
+  drive_list_->setAccessibleName("Drives");
+  ok_button_->setAccessibleName("OK");
+  cancel_button_->setAccessibleName("Cancel");
+  ok_button_->setDefault(true);
 
-  File1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Dir1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Dir1->setItemDelegate(new FolderLineDelegate(Dir1));
-  File1->installEventFilter(this);
-  Dir1->installEventFilter(this);
+  file_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  folder_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  folder_list_->setItemDelegate(new FolderLineDelegate(folder_list_));
+  file_list_->installEventFilter(this);
+  folder_list_->installEventFilter(this);
 
-  setTabOrder(Text1, File1);
-  setTabOrder(File1, Combo1);
-  setTabOrder(Combo1, Dir1);
-  setTabOrder(Dir1, Drive1);
-  setTabOrder(Drive1, Command1);
-  setTabOrder(Command1, Command2);
+  setTabOrder(name_box_, file_list_);
+  setTabOrder(file_list_, type_list_);
+  setTabOrder(type_list_, folder_list_);
+  setTabOrder(folder_list_, drive_list_);
+  setTabOrder(drive_list_, ok_button_);
+  setTabOrder(ok_button_, cancel_button_);
 
-  connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int) { Combo1_Click(); });
-  connect(Drive1, &QComboBox::currentIndexChanged, this, [this](int) { Drive1_Change(); });
-  connect(File1, &QListWidget::currentRowChanged, this, [this](int) { File1_Click(); });
+  connect(type_list_, &QComboBox::currentIndexChanged, this, [this](int) { FileTypeChosen(); });
+  connect(drive_list_, &QComboBox::currentIndexChanged, this, [this](int) { DriveChanged(); });
+  connect(file_list_, &QListWidget::currentRowChanged, this, [this](int) { FileClicked(); });
   // Pressing an entry that is already selected puts it back in the name box too.
-  connect(File1, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { PutInNameBox(item); });
-  connect(File1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { File1_DblClick(); });
+  connect(file_list_, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { PutInNameBox(item); });
+  connect(file_list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { FileDoubleClicked(); });
   // A folder opens on a double click; a single click only selects it.
-  connect(Dir1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { OpenDir1Item(item); });
-  connect(Text1, &QLineEdit::returnPressed, this, [this] { Command1_Click(); });
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  connect(folder_list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { OpenFolderItem(item); });
+  connect(name_box_, &QLineEdit::returnPressed, this, [this] { Accept(); });
+  connect(ok_button_, &QPushButton::clicked, this, [this] { Accept(); });
+  connect(cancel_button_, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 // ---- Handlers ----------------------------------------------------------------
 
-void frmLoad_FitsFile::Form_Load() {
+void FileChooser::Load() {
   MoveOuter(this, state_.LoadLeft, state_.LoadTop);
   placed_left_ = state_.LoadLeft;
   placed_top_ = state_.LoadTop;
@@ -148,12 +150,12 @@ void frmLoad_FitsFile::Form_Load() {
   KeepOnScreen();
   {
     // Filling the list is no choice of the user's: the pattern is set below.
-    const QSignalBlocker filling(Combo1);
-    Combo1->clear();
-    for (const char* pattern : kChooserPatterns) Combo1->addItem(pattern);
-    Combo1->setCurrentIndex(0);
+    const QSignalBlocker filling(type_list_);
+    type_list_->clear();
+    for (const char* pattern : kChooserPatterns) type_list_->addItem(pattern);
+    type_list_->setCurrentIndex(0);
   }
-  file1_pattern_ = kChooserPatterns[0];
+  file_pattern_ = kChooserPatterns[0];
 
   std::error_code ec;
   std::string start = std::filesystem::current_path(ec).string();
@@ -167,170 +169,170 @@ void frmLoad_FitsFile::Form_Load() {
     list = BuildFolderList("/");
   }
   if (list.ok()) {
-    FillDir1(list);
-    dir1_path_ = list.path;
+    FillFolderList(list);
+    folder_path_ = list.path;
   }
   SetDriveList(ListDrives());
-  file1_path_ = dir1_path_;
-  if (!file1_path_.empty()) ReadFile1();
+  file_list_path_ = folder_path_;
+  if (!file_list_path_.empty()) ReadFileList();
   PutFirstFileInNameBox();
-  ShowPathInLabel4();
+  ShowFolderPath();
 }
 
-void frmLoad_FitsFile::Form_Resize() {
+void FileChooser::Resized() {
   ApplySizeRules(OuterWidth(this), OuterHeight(this));
 }
 
-void frmLoad_FitsFile::Form_Unload() { StorePosition(); }
+void FileChooser::Unload() { StorePosition(); }
 
-void frmLoad_FitsFile::Combo1_Click() {
-  const int index = Combo1->currentIndex();
+void FileChooser::FileTypeChosen() {
+  const int index = type_list_->currentIndex();
   if (index < 0) return;
-  file1_pattern_ = Combo1->itemText(index).toStdString();
-  ReadFile1();  // the name box keeps its text
+  file_pattern_ = type_list_->itemText(index).toStdString();
+  ReadFileList();  // the name box keeps its text
 }
 
-void frmLoad_FitsFile::Drive1_Change() {
-  const int index = Drive1->currentIndex();
+void FileChooser::DriveChanged() {
+  const int index = drive_list_->currentIndex();
   if (index < 0 || index >= static_cast<int>(drives_.size())) return;
-  // Setting the folder list's path runs Dir1_Change.
-  if (SetDir1Path(drives_[static_cast<std::size_t>(index)])) {
+  // Setting the folder list's path runs FolderChanged.
+  if (SetFolderPath(drives_[static_cast<std::size_t>(index)])) {
     drive_index_ = index;
     return;
   }
   // The drive cannot be read: show the one still in use again.
-  const QSignalBlocker undoing(Drive1);
-  Drive1->setCurrentIndex(drive_index_);
+  const QSignalBlocker undoing(drive_list_);
+  drive_list_->setCurrentIndex(drive_index_);
 }
 
-void frmLoad_FitsFile::Dir1_Change() {
-  file1_path_ = dir1_path_;
-  if (!ReadFile1()) {
+void FileChooser::FolderChanged() {
+  file_list_path_ = folder_path_;
+  if (!ReadFileList()) {
     // The folder was readable a moment ago; whatever the list held belonged elsewhere.
-    const QSignalBlocker clearing(File1);
-    File1->clear();
+    const QSignalBlocker clearing(file_list_);
+    file_list_->clear();
   }
   PutFirstFileInNameBox();
-  ShowPathInLabel4();
+  ShowFolderPath();
 }
 
-void frmLoad_FitsFile::File1_Click() {
-  if (const QListWidgetItem* item = File1->currentItem()) PutInNameBox(item);
+void FileChooser::FileClicked() {
+  if (const QListWidgetItem* item = file_list_->currentItem()) PutInNameBox(item);
 }
 
-void frmLoad_FitsFile::File1_DblClick() {
-  File1_Click();
-  Command1_Click();
+void FileChooser::FileDoubleClicked() {
+  FileClicked();
+  Accept();
 }
 
-void frmLoad_FitsFile::Command1_Click() {
-  ShowPathInLabel4();
+void FileChooser::Accept() {
+  ShowFolderPath();
   // Slot 0 belongs to no row: without a Load press there is nothing to fill.
   if (state_.CurrentSlot >= 1 && state_.CurrentSlot <= state_.SlotCount) {
-    AcceptFitsFile(state_, dir1_path_, NameBoxFileName(), services_);
+    AcceptFitsFile(state_, folder_path_, NameBoxFileName(), services_);
   }
   hide();  // the position is stored by Cancel and the close box only
 }
 
-void frmLoad_FitsFile::Command2_Click() {
+void FileChooser::Cancel() {
   StorePosition();
   hide();
 }
 
 // ---- Public helpers ------------------------------------------------------------
 
-void frmLoad_FitsFile::SelectFileName() {
-  Text1->setFocus(Qt::OtherFocusReason);
-  Text1->selectAll();
+void FileChooser::SelectFileName() {
+  name_box_->setFocus(Qt::OtherFocusReason);
+  name_box_->selectAll();
 }
 
-void frmLoad_FitsFile::SetFileTypeIndex(int index) {
-  if (index < 0 || index >= Combo1->count()) return;
-  if (Combo1->currentIndex() == index) {
-    Combo1_Click();  // the combo raises no change for the same index; the list is re-read all the same
+void FileChooser::SetFileTypeIndex(int index) {
+  if (index < 0 || index >= type_list_->count()) return;
+  if (type_list_->currentIndex() == index) {
+    FileTypeChosen();  // the combo raises no change for the same index; the list is re-read all the same
   } else {
-    Combo1->setCurrentIndex(index);  // runs Combo1_Click at once
+    type_list_->setCurrentIndex(index);  // runs FileTypeChosen at once
   }
 }
 
-void frmLoad_FitsFile::SetOuterSize(double width, double height) {
+void FileChooser::SetOuterSize(double width, double height) {
   ResizeClient(ClientPixelsFor(width, height, false));
   ApplySizeRules(width, height);
 }
 
-void frmLoad_FitsFile::SetDriveList(std::vector<std::string> drives) {
+void FileChooser::SetDriveList(std::vector<std::string> drives) {
   if (drives.empty()) drives.push_back("/");
   drives_ = std::move(drives);
   // Filling the list is no choice of the user's.
-  const QSignalBlocker filling(Drive1);
-  Drive1->clear();
-  for (const std::string& drive : drives_) Drive1->addItem(ToQt(drive));
-  drive_index_ = static_cast<int>(DriveIndexOfPath(drives_, dir1_path_));
-  Drive1->setCurrentIndex(drive_index_);
+  const QSignalBlocker filling(drive_list_);
+  drive_list_->clear();
+  for (const std::string& drive : drives_) drive_list_->addItem(ToQt(drive));
+  drive_index_ = static_cast<int>(DriveIndexOfPath(drives_, folder_path_));
+  drive_list_->setCurrentIndex(drive_index_);
 }
 
-bool frmLoad_FitsFile::SetDir1Path(const std::string& path) {
+bool FileChooser::SetFolderPath(const std::string& path) {
   const FolderList list = BuildFolderList(path);
   if (!list.ok()) {
     services_.ShowMessage(list.error);
     return false;
   }
-  FillDir1(list);
-  dir1_path_ = list.path;
-  Dir1_Change();
+  FillFolderList(list);
+  folder_path_ = list.path;
+  FolderChanged();
   return true;
 }
 
 // ---- Events ------------------------------------------------------------------------
 
-void frmLoad_FitsFile::resizeEvent(QResizeEvent* event) {
+void FileChooser::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // Sizes set by code were handled when they were set; the window system may
   // report them again later.
   if (event->size() == handled_client_size_) return;
   handled_client_size_ = event->size();
-  Form_Resize();
+  Resized();
 }
 
-void frmLoad_FitsFile::showEvent(QShowEvent* event) {
+void FileChooser::showEvent(QShowEvent* event) {
   // Volumes come and go while the program runs (a USB stick); offer those mounted now.
   if (!event->spontaneous()) SetDriveList(ListDrives());
   QWidget::showEvent(event);
 }
 
-void frmLoad_FitsFile::changeEvent(QEvent* event) {
+void FileChooser::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   // The size rules wait while the window is minimised; catch up on restoring it.
   if (event->type() == QEvent::WindowStateChange && !isMinimized() &&
       (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized)) {
-    Form_Resize();
+    Resized();
   }
 }
 
-void frmLoad_FitsFile::closeEvent(QCloseEvent* event) {
-  Form_Unload();
+void FileChooser::closeEvent(QCloseEvent* event) {
+  Unload();
   QWidget::closeEvent(event);
 }
 
-void frmLoad_FitsFile::keyPressEvent(QKeyEvent* event) {
+void FileChooser::keyPressEvent(QKeyEvent* event) {
   // Escape, not taken by a control (an open drop-down closes itself first), is Cancel.
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-    Command2_Click();
+    Cancel();
     return;
   }
   QWidget::keyPressEvent(event);
 }
 
-bool frmLoad_FitsFile::eventFilter(QObject* watched, QEvent* event) {
+bool FileChooser::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      if (watched == Dir1) {
-        OpenDir1Item(Dir1->currentItem());
+      if (watched == folder_list_) {
+        OpenFolderItem(folder_list_->currentItem());
         return true;
       }
-      if (watched == File1 && File1->currentItem() != nullptr) {
-        File1_DblClick();
+      if (watched == file_list_ && file_list_->currentItem() != nullptr) {
+        FileDoubleClicked();
         return true;
       }
     }
@@ -340,7 +342,7 @@ bool frmLoad_FitsFile::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Private -------------------------------------------------------------------------
 
-void frmLoad_FitsFile::ApplySizeRules(double width, double height) {
+void FileChooser::ApplySizeRules(double width, double height) {
   if (isMinimized()) return;  // nothing to lay out; the rules run again on the next real resize
   const ChooserSize snapped = SnapChooserSize(width, height);
   // Setting the height or the width runs the handler again with the new size.
@@ -357,10 +359,10 @@ void frmLoad_FitsFile::ApplySizeRules(double width, double height) {
   layout_ = ComputeChooserLayout(width, height);
   PlaceControls();
   // A shorter folder list still shows where it stands.
-  if (QListWidgetItem* current = Dir1->currentItem()) Dir1->scrollToItem(current);
+  if (QListWidgetItem* current = folder_list_->currentItem()) folder_list_->scrollToItem(current);
 }
 
-QSize frmLoad_FitsFile::ClientPixelsFor(double width, double height, bool round_up) const {
+QSize FileChooser::ClientPixelsFor(double width, double height, bool round_up) const {
   const double per_twip = PixelsPerTwip(this);
   const auto pixels = [&](double twips) {
     const double exact = twips * per_twip;
@@ -373,53 +375,53 @@ QSize frmLoad_FitsFile::ClientPixelsFor(double width, double height, bool round_
   return QSize(std::max(1, pixels(width) - extra.width()), std::max(1, pixels(height) - extra.height()));
 }
 
-void frmLoad_FitsFile::ResizeClient(const QSize& client) {
+void FileChooser::ResizeClient(const QSize& client) {
   // The caller runs the size rules for this size itself, at once: the resize
   // event the window system sends for it (now or later) is already handled.
   handled_client_size_ = client;
   resize(client);
 }
 
-void frmLoad_FitsFile::ResizeOuterAtLeast(double width, double height) {
+void FileChooser::ResizeOuterAtLeast(double width, double height) {
   // Rounded up, so that reading the size back never gives less than was set.
   ResizeClient(ClientPixelsFor(width, height, true));
 }
 
-void frmLoad_FitsFile::PlaceControls() {
+void FileChooser::PlaceControls() {
   const ChooserLayout& l = layout_;
-  PlaceChild(Label1, 120, 120, 975, 255);
-  PlaceChild(Text1, 120, 360, l.LeftColumnWidth, 315);
-  PlaceChild(File1, 120, 840, l.LeftColumnWidth, l.File1Height);
-  PlaceChild(Label2, 120, l.Label2Top, 2415, 255);
-  PlaceChild(Combo1, 120, l.Combo1Top, l.LeftColumnWidth, 315);
-  PlaceChild(Label3, l.RightColumnLeft, 120, 2295, 255);
-  PlaceChild(Label4, l.RightColumnLeft, 360, 3975, 255);
-  PlaceChild(Dir1, l.RightColumnLeft, 720, l.RightColumnWidth, l.Dir1Height);
-  PlaceChild(Label5, l.RightColumnLeft, l.Label5Top, 1335, 255);
-  PlaceChild(Drive1, l.RightColumnLeft, l.Drive1Top, l.RightColumnWidth, 315);
-  PlaceChild(Command1, l.ButtonLeft, 720, 1335, 375);
-  PlaceChild(Command2, l.ButtonLeft, 1200, 1335, 375);
+  PlaceChild(name_label_, 120, 120, 975, 255);
+  PlaceChild(name_box_, 120, 360, l.left_column_width, 315);
+  PlaceChild(file_list_, 120, 840, l.left_column_width, l.file_list_height);
+  PlaceChild(type_label_, 120, l.type_label_top, 2415, 255);
+  PlaceChild(type_list_, 120, l.type_list_top, l.left_column_width, 315);
+  PlaceChild(folder_label_, l.right_column_left, 120, 2295, 255);
+  PlaceChild(path_label_, l.right_column_left, 360, 3975, 255);
+  PlaceChild(folder_list_, l.right_column_left, 720, l.right_column_width, l.folder_list_height);
+  PlaceChild(drive_label_, l.right_column_left, l.drive_label_top, 1335, 255);
+  PlaceChild(drive_list_, l.right_column_left, l.drive_list_top, l.right_column_width, 315);
+  PlaceChild(ok_button_, l.button_left, 720, 1335, 375);
+  PlaceChild(cancel_button_, l.button_left, 1200, 1335, 375);
 }
 
-void frmLoad_FitsFile::FillDir1(const FolderList& list) {
-  const QSignalBlocker filling(Dir1);
-  Dir1->clear();
+void FileChooser::FillFolderList(const FolderList& list) {
+  const QSignalBlocker filling(folder_list_);
+  folder_list_->clear();
   const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
   for (const FolderEntry& entry : list.entries) {
-    auto* item = new QListWidgetItem(entry.open ? open : closed, ToQt(entry.name), Dir1);
+    auto* item = new QListWidgetItem(entry.open ? open : closed, ToQt(entry.name), folder_list_);
     item->setData(kPathRole, NameBytes(entry.path));
     item->setData(kDepthRole, entry.depth);
     item->setToolTip(ToQt(entry.path));
   }
   if (!list.entries.empty()) {
-    Dir1->setCurrentRow(static_cast<int>(list.current));
-    Dir1->scrollToItem(Dir1->currentItem());
+    folder_list_->setCurrentRow(static_cast<int>(list.current));
+    folder_list_->scrollToItem(folder_list_->currentItem());
   }
 }
 
-bool frmLoad_FitsFile::ReadFile1() {
-  const FolderNames files = ListMatchingFiles(file1_path_, file1_pattern_);
+bool FileChooser::ReadFileList() {
+  const FolderNames files = ListMatchingFiles(file_list_path_, file_pattern_);
   if (!files.ok()) {
     // A folder that went away would otherwise be reported by every re-read of one Load.
     if (files.error != last_file_error_) services_.ShowMessage(files.error);
@@ -427,42 +429,42 @@ bool frmLoad_FitsFile::ReadFile1() {
     return false;
   }
   last_file_error_.clear();
-  const QSignalBlocker filling(File1);
-  File1->clear();
+  const QSignalBlocker filling(file_list_);
+  file_list_->clear();
   for (const std::string& name : files.names) {
-    auto* item = new QListWidgetItem(ToQt(name), File1);
+    auto* item = new QListWidgetItem(ToQt(name), file_list_);
     item->setData(kNameRole, NameBytes(name));
   }
   return true;
 }
 
-void frmLoad_FitsFile::PutFirstFileInNameBox() {
-  PutInNameBox(File1->count() > 0 ? File1->item(0) : nullptr);
+void FileChooser::PutFirstFileInNameBox() {
+  PutInNameBox(file_list_->count() > 0 ? file_list_->item(0) : nullptr);
 }
 
-void frmLoad_FitsFile::PutInNameBox(const QListWidgetItem* item) {
+void FileChooser::PutInNameBox(const QListWidgetItem* item) {
   name_box_native_ = item != nullptr ? NameString(item->data(kNameRole).toByteArray()) : std::string();
   name_box_shown_ = item != nullptr ? item->text() : QString();
-  Text1->setText(name_box_shown_);
+  name_box_->setText(name_box_shown_);
 }
 
-std::string frmLoad_FitsFile::NameBoxFileName() const {
+std::string FileChooser::NameBoxFileName() const {
   // A name the list put there is opened by its own bytes, which its shown
   // form may have lost; a name the user typed is taken as typed.
-  if (Text1->text() == name_box_shown_) return name_box_native_;
-  return NativeFileName(Text1->text());
+  if (name_box_->text() == name_box_shown_) return name_box_native_;
+  return NativeFileName(name_box_->text());
 }
 
-void frmLoad_FitsFile::ShowPathInLabel4() {
-  const QString path = ToQt(dir1_path_);
-  Label4->setText(path);
-  Label4->setToolTip(path);
+void FileChooser::ShowFolderPath() {
+  const QString path = ToQt(folder_path_);
+  path_label_->setText(path);
+  path_label_->setToolTip(path);
   // A path too long for the label shows its end, the part that tells folders apart.
-  const bool fits = Label4->fontMetrics().horizontalAdvance(path) <= Label4->width();
-  Label4->setAlignment((fits ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+  const bool fits = path_label_->fontMetrics().horizontalAdvance(path) <= path_label_->width();
+  path_label_->setAlignment((fits ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
 }
 
-void frmLoad_FitsFile::KeepOnScreen() {
+void FileChooser::KeepOnScreen() {
   // A position from another monitor set-up (or a damaged settings file) would
   // put the window where nobody can reach it; bring it onto the primary screen.
   const QRect frame = frameGeometry();
@@ -475,7 +477,7 @@ void frmLoad_FitsFile::KeepOnScreen() {
   move(x, y);
 }
 
-void frmLoad_FitsFile::StorePosition() {
+void FileChooser::StorePosition() {
   // A window that has not moved keeps the twips it was placed at: converting
   // its pixel position back would lose a few twips to rounding on every store.
   if (frameGeometry().topLeft() != placed_at_) {
@@ -487,9 +489,9 @@ void frmLoad_FitsFile::StorePosition() {
   state_.LoadTop = placed_top_;
 }
 
-void frmLoad_FitsFile::OpenDir1Item(QListWidgetItem* item) {
+void FileChooser::OpenFolderItem(QListWidgetItem* item) {
   if (item == nullptr) return;
-  SetDir1Path(NameString(item->data(kPathRole).toByteArray()));
+  SetFolderPath(NameString(item->data(kPathRole).toByteArray()));
 }
 
 }  // namespace quillon

@@ -1,9 +1,9 @@
 #pragma once
-// frmLoad_FitsFile, the FITS file chooser: a drive list, a folder list, a
-// file list filtered by a file-type pattern and a name box. OK hands the
-// folder and the name to AcceptFitsFile for CurrentSlot and hides the window;
-// Cancel stores the position and hides it; the close box stores the position
-// and destroys it. The rules it follows live in fits/chooser_logic.h.
+// The FITS file chooser: a drive list, a folder list, a file list filtered
+// by a file-type pattern and a name box. OK hands the folder and the name to
+// AcceptFitsFile for CurrentSlot and hides the window; Cancel stores the
+// position and hides it; the close box stores the position and destroys it.
+// The rules it follows live in session/chooser_logic.h.
 
 #include <QPoint>
 #include <QSize>
@@ -25,18 +25,18 @@ class QPushButton;
 
 namespace quillon {
 
-class frmLoad_FitsFile : public QWidget {
+class FileChooser : public QWidget {
   Q_OBJECT
 
  public:
-  /// Creates the window (hidden) and runs Form_Load: placed at (LoadLeft,
+  /// Creates the window (hidden) and runs Load: placed at (LoadLeft,
   /// LoadTop) twips, lists at the process's current directory, "*.fts" as
   /// the pattern. `state` and `services` must outlive the window. Deletes
   /// itself when closed by its close box.
-  frmLoad_FitsFile(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
+  FileChooser(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
 
-  /// Sets Combo1's list index (0-based); runs Combo1_Click at once, which
-  /// re-reads the file list. An index outside 0..3 changes nothing.
+  /// Sets the file-type list's index (0-based); runs FileTypeChosen at once,
+  /// which re-reads the file list. An index outside 0..3 changes nothing.
   void SetFileTypeIndex(int index);
 
   /// Puts the keyboard in the name box with its text selected, so typing
@@ -47,49 +47,56 @@ class frmLoad_FitsFile : public QWidget {
   /// (a size below the minimum snaps back to it).
   void SetOuterSize(double width, double height);
 
-  /// The folder list's current path (Dir1's Path); an absolute folder.
-  const std::string& Dir1Path() const { return dir1_path_; }
+  /// The folder list's current path; an absolute folder.
+  const std::string& FolderPath() const { return folder_path_; }
   /// The file list's current folder and pattern.
-  const std::string& File1Path() const { return file1_path_; }
-  const std::string& File1Pattern() const { return file1_pattern_; }
-  /// Sets the folder list's path by code, as Drive1_Change does: reads the
-  /// folder and runs Dir1_Change. A folder that cannot be read is reported
+  const std::string& FileListPath() const { return file_list_path_; }
+  const std::string& FilePattern() const { return file_pattern_; }
+  /// Sets the folder list's path by code, as DriveChanged does: reads the
+  /// folder and runs FolderChanged. A folder that cannot be read is reported
   /// in a message box and changes nothing; the result says whether it worked.
-  bool SetDir1Path(const std::string& path);
-  /// Replaces the drives offered by Drive1 (mount points, the root first)
+  bool SetFolderPath(const std::string& path);
+  /// Replaces the drives offered by the drive list (mount points, the root first)
   /// and shows the one holding the folder list's path. Filling the list
   /// chooses no drive, so the folder and file lists stay as they are.
   void SetDriveList(std::vector<std::string> drives);
-  /// The mount points offered by Drive1, in list order.
+  /// The mount points offered by the drive list, in list order.
   const std::vector<std::string>& Drives() const { return drives_; }
   /// The layout the size rules last gave the controls, twips.
   const ChooserLayout& CurrentLayout() const { return layout_; }
 
   // Handlers, run by the controls and callable by code.
-  void Form_Load();
-  void Form_Resize();
-  void Form_Unload();
-  void Combo1_Click();
-  void Drive1_Change();
-  void Dir1_Change();
-  void File1_Click();
-  void File1_DblClick();
-  void Command1_Click();  ///< OK
-  void Command2_Click();  ///< Cancel
+  /// The window's creation: placed, the file-type patterns, the lists at the
+  /// current directory, the first file in the name box.
+  void Load();
+  void Resized();  ///< the size rules for the window's present size
+  void Unload();   ///< the close box: stores the position
+  /// A file type chosen: it becomes the file list's pattern (the list is
+  /// re-read; the name box keeps its text).
+  void FileTypeChosen();
+  /// A drive chosen: the folder list moves to it (which runs FolderChanged).
+  void DriveChanged();
+  /// The folder list's path changed: the file list reads that folder, its
+  /// first file goes in the name box and the path label shows the folder.
+  void FolderChanged();
+  void FileClicked();        ///< the selected file goes in the name box
+  void FileDoubleClicked();  ///< the file goes in the name box, then OK
+  void Accept();  ///< "OK": loads the named file into CurrentSlot and hides the window
+  void Cancel();  ///< "Cancel": stores the position and hides the window
 
-  // Controls, named as in the design table; owned by the window.
-  QLabel* Label1 = nullptr;  ///< "File Name:"
-  QLineEdit* Text1 = nullptr;
-  QListWidget* File1 = nullptr;
-  QLabel* Label2 = nullptr;  ///< "List Files of Type:"
-  QComboBox* Combo1 = nullptr;
-  QLabel* Label3 = nullptr;  ///< "Directories:"
-  QLabel* Label4 = nullptr;  ///< the folder list's path
-  QListWidget* Dir1 = nullptr;
-  QLabel* Label5 = nullptr;  ///< "Drives:"
-  QComboBox* Drive1 = nullptr;
-  QPushButton* Command1 = nullptr;  ///< "OK"
-  QPushButton* Command2 = nullptr;  ///< "Cancel"
+  // Controls; owned by the window.
+  QLabel* name_label_ = nullptr;          ///< "File Name:"
+  QLineEdit* name_box_ = nullptr;
+  QListWidget* file_list_ = nullptr;
+  QLabel* type_label_ = nullptr;          ///< "List Files of Type:"
+  QComboBox* type_list_ = nullptr;        ///< the file-type patterns
+  QLabel* folder_label_ = nullptr;        ///< "Directories:"
+  QLabel* path_label_ = nullptr;          ///< the folder list's path
+  QListWidget* folder_list_ = nullptr;
+  QLabel* drive_label_ = nullptr;         ///< "Drives:"
+  QComboBox* drive_list_ = nullptr;
+  QPushButton* ok_button_ = nullptr;
+  QPushButton* cancel_button_ = nullptr;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -106,26 +113,26 @@ class frmLoad_FitsFile : public QWidget {
   void ResizeClient(const QSize& client);
   void ResizeOuterAtLeast(double width, double height);
   void PlaceControls();
-  void FillDir1(const FolderList& list);
-  bool ReadFile1();
+  void FillFolderList(const FolderList& list);
+  bool ReadFileList();
   void PutFirstFileInNameBox();
   void PutInNameBox(const QListWidgetItem* item);
   std::string NameBoxFileName() const;
-  void ShowPathInLabel4();
+  void ShowFolderPath();
   void KeepOnScreen();
   void StorePosition();
-  void OpenDir1Item(QListWidgetItem* item);
+  void OpenFolderItem(QListWidgetItem* item);
 
   SharedState& state_;
   WindowServices& services_;
-  std::string dir1_path_;
-  std::string file1_path_;
-  std::string file1_pattern_;
+  std::string folder_path_;
+  std::string file_list_path_;
+  std::string file_pattern_;
   std::vector<std::string> drives_;
-  std::string name_box_native_;  ///< the bytes of the name the file list last put in Text1
-  QString name_box_shown_;       ///< ... and how Text1 showed it
+  std::string name_box_native_;  ///< the bytes of the name the file list last put in the name box
+  QString name_box_shown_;       ///< ... and how the name box showed it
   std::string last_file_error_;  ///< the file-list read failure last reported
-  int drive_index_ = -1;  ///< Drive1's index as last applied, to undo a drive that cannot be read
+  int drive_index_ = -1;  ///< the drive list's index as last applied, to undo a drive that cannot be read
   ChooserLayout layout_;
   // Where the window was last placed or stored, in twips and in pixels.
   int16_t placed_left_ = 0;

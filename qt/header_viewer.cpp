@@ -20,41 +20,41 @@
 
 namespace quillon {
 
-frmDisplayHdr::frmDisplayHdr(SharedState& state, WindowServices& /*services: the viewer calls nothing outside itself*/,
-                             QWidget* parent)
+HeaderViewer::HeaderViewer(SharedState& state, WindowServices& /*services: the viewer calls nothing outside itself*/,
+                           QWidget* parent)
     : QWidget(parent, Qt::Window), logic_(state, *this) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Display Fits Hdr - 2D Spectrum"));
   setAccessibleName(windowTitle());
   setAccessibleDescription(QStringLiteral("Header cards of the spectrum, one per line"));
 
-  VScroll1_ = new QScrollBar(Qt::Vertical, this);
-  VScroll1_->setObjectName(QStringLiteral("VScroll1"));
-  VScroll1_->setAccessibleName(QStringLiteral("Scroll header cards"));
-  const HeaderScrollBar& designed = logic_.VScroll1();
-  VScroll1_->setRange(designed.Min, designed.Max);
-  VScroll1_->setValue(designed.Value);
-  // Each change of value runs VScroll1_Change at once; the logic's own
+  scroll_bar_ = new QScrollBar(Qt::Vertical, this);
+  scroll_bar_->setObjectName(QStringLiteral("scroll_bar"));
+  scroll_bar_->setAccessibleName(QStringLiteral("Scroll header cards"));
+  const HeaderScrollBar& designed = logic_.ScrollBar();
+  scroll_bar_->setRange(designed.min, designed.max);
+  scroll_bar_->setValue(designed.value);
+  // Each change of value runs the logic's Scrolled at once; the logic's own
   // mirroring arrives here with the value it already holds and is ignored there.
-  connect(VScroll1_, &QScrollBar::valueChanged, this, [this](int value) { logic_.ScrolledByUser(value); });
+  connect(scroll_bar_, &QScrollBar::valueChanged, this, [this](int value) { logic_.ScrolledByUser(value); });
 
   ChooseCardFont();
-  logic_.Form_Load();
+  logic_.Load();
 
   // Escape closes the window as its close box does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   // Ctrl+C, or the entry of the surface's context menu, copies the header.
-  CopyHeader_ = new QAction(QStringLiteral("Copy Header"), this);
-  CopyHeader_->setShortcut(QKeySequence::Copy);
-  CopyHeader_->setShortcutContext(Qt::WindowShortcut);
-  connect(CopyHeader_, &QAction::triggered, this, &frmDisplayHdr::CopyHeader);
-  addAction(CopyHeader_);
+  copy_header_action_ = new QAction(QStringLiteral("Copy Header"), this);
+  copy_header_action_->setShortcut(QKeySequence::Copy);
+  copy_header_action_->setShortcutContext(Qt::WindowShortcut);
+  connect(copy_header_action_, &QAction::triggered, this, &HeaderViewer::CopyHeader);
+  addAction(copy_header_action_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void frmDisplayHdr::CopyHeader() {
+void HeaderViewer::CopyHeader() {
   const int16_t slot = logic_.PrintedSlot();
   if (slot == 0) return;  // nothing printed yet
   const std::string text = HeaderText(logic_.State(), slot);
@@ -62,9 +62,9 @@ void frmDisplayHdr::CopyHeader() {
   QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-double frmDisplayHdr::LinePixels() const { return HeaderViewerLogic::kLineTwips * PixelsPerTwip(this); }
+double HeaderViewer::LinePixels() const { return HeaderViewerLogic::kLineTwips * PixelsPerTwip(this); }
 
-void frmDisplayHdr::ChooseCardFont() {
+void HeaderViewer::ChooseCardFont() {
   // A fixed-pitch font small enough that one card fits in one 194.5-twip line,
   // so the 80 columns of every card line up and lines never overlap.
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -78,9 +78,9 @@ void frmDisplayHdr::ChooseCardFont() {
   card_font_ = font;
 }
 
-void frmDisplayHdr::ShowCardsFromTop(int16_t slot) {
+void HeaderViewer::ShowCardsFromTop(int16_t slot) {
   if (!isVisible()) {
-    show();  // the first display runs Form_Resize (showEvent)
+    show();  // the first display runs the logic's Resized (showEvent)
   } else if (isMinimized()) {
     showNormal();
   }
@@ -89,15 +89,15 @@ void frmDisplayHdr::ShowCardsFromTop(int16_t slot) {
   logic_.PrintCardsFromTop(slot);
 }
 
-QSize frmDisplayHdr::FrameExtra() const {
+QSize HeaderViewer::FrameExtra() const {
   const QSize frame = frameGeometry().size();
   const QSize client = geometry().size();
   return QSize(std::max(0, frame.width() - client.width()), std::max(0, frame.height() - client.height()));
 }
 
-void frmDisplayHdr::ApplyPosition(double left, double top) { position_.Apply(this, left, top); }
+void HeaderViewer::ApplyPosition(double left, double top) { position_.Apply(this, left, top); }
 
-void frmDisplayHdr::ApplySize(double width, double height) {
+void HeaderViewer::ApplySize(double width, double height) {
   const QSize extra = FrameExtra();
   applied_extra_ = extra;
   // Recorded before resizing: the window system may report this size at once
@@ -107,19 +107,19 @@ void frmDisplayHdr::ApplySize(double width, double height) {
   ResizeOuter(this, width, height);
 }
 
-void frmDisplayHdr::ApplyScrollBar(const HeaderScrollBar& bar) {
-  if (VScroll1_ == nullptr) return;
-  VScroll1_->setRange(bar.Min, bar.Max);
-  VScroll1_->setValue(bar.Value);
-  VScroll1_->setSingleStep(bar.SmallChange);
-  VScroll1_->setPageStep(bar.LargeChange);
-  PlaceChild(VScroll1_, bar.Left, bar.Top, bar.Width, std::max(0.0, bar.Height));
-  VScroll1_->setVisible(bar.Visible);
+void HeaderViewer::ApplyScrollBar(const HeaderScrollBar& bar) {
+  if (scroll_bar_ == nullptr) return;
+  scroll_bar_->setRange(bar.min, bar.max);
+  scroll_bar_->setValue(bar.value);
+  scroll_bar_->setSingleStep(bar.small_change);
+  scroll_bar_->setPageStep(bar.large_change);
+  PlaceChild(scroll_bar_, bar.left, bar.top, bar.width, std::max(0.0, bar.height));
+  scroll_bar_->setVisible(bar.visible);
 }
 
-void frmDisplayHdr::SurfaceChanged() { update(); }
+void HeaderViewer::SurfaceChanged() { update(); }
 
-void frmDisplayHdr::paintEvent(QPaintEvent* event) {
+void HeaderViewer::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setFont(card_font_);
   painter.setPen(palette().color(QPalette::WindowText));
@@ -135,7 +135,7 @@ void frmDisplayHdr::paintEvent(QPaintEvent* event) {
   }
 }
 
-void frmDisplayHdr::resizeEvent(QResizeEvent* event) {
+void HeaderViewer::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (isMinimized()) return;
   if (event->size() == handled_client_) return;  // already handled when the size was set
@@ -145,16 +145,16 @@ void frmDisplayHdr::resizeEvent(QResizeEvent* event) {
                        PixelsToTwips(event->size().height() + extra.height(), this), isMinimized());
 }
 
-void frmDisplayHdr::showEvent(QShowEvent* event) {
+void HeaderViewer::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (displayed_) return;
   displayed_ = true;
   // The frame is known only now: keep the outer size the logic holds.
   ApplySize(logic_.Width(), logic_.Height());
-  logic_.Form_Resize();  // the first display raises a resize
+  logic_.Resized();  // the first display raises a resize
 }
 
-void frmDisplayHdr::moveEvent(QMoveEvent* event) {
+void HeaderViewer::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   // Where the window manager frames a window only after it is shown, the
   // size set at its first display gave the whole outer height to the client,
@@ -166,8 +166,8 @@ void frmDisplayHdr::moveEvent(QMoveEvent* event) {
   ApplySize(logic_.Width(), logic_.Height());
 }
 
-void frmDisplayHdr::closeEvent(QCloseEvent* event) {
-  logic_.Form_Unload(position_.Left(this), position_.Top(this));
+void HeaderViewer::closeEvent(QCloseEvent* event) {
+  logic_.Unload(position_.Left(this), position_.Top(this));
   event->accept();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// frmDisplayHdr, "Display Fits Hdr - 2D Spectrum": the header cards of a
+// The header viewer, "Display Fits Hdr - 2D Spectrum": the header cards of a
 // loaded spectrum printed one per line onto the window's surface, with a
 // vertical scroll bar at the right edge. The rules live in HeaderViewerLogic;
 // this window draws the printed lines and passes the window system's events on.
@@ -19,24 +19,24 @@ class QScrollBar;
 
 namespace quillon {
 
-class frmDisplayHdr : public QWidget, private HeaderViewerView {
+class HeaderViewer : public QWidget, private HeaderViewerView {
   Q_OBJECT
 
  public:
-  /// Creates the window (hidden) and runs Form_Load. `state` must outlive it.
-  /// The window deletes itself when closed, after Form_Unload has stored its geometry.
-  frmDisplayHdr(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
+  /// Creates the window (hidden) and runs the logic's Load. `state` must outlive
+  /// it. The window deletes itself when closed, after Unload has stored its geometry.
+  HeaderViewer(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
 
   /// The Hdr button's own printing: shows the viewer modeless (its first
-  /// display runs Form_Resize), clears it and prints cards
+  /// display runs its resize handler), clears it and prints cards
   /// 1..line_count of the slot's header from the top. When the viewer is already shown
   /// it is only brought forward: no load and no resize.
   void ShowCardsFromTop(int16_t slot);
 
   /// The rules behind the window, for inspection.
   const HeaderViewerLogic& Logic() const { return logic_; }
-  /// The scroll bar VScroll1.
-  QScrollBar* VScroll1() const { return VScroll1_; }
+  /// The scroll bar at the right edge.
+  QScrollBar* ScrollBar() const { return scroll_bar_; }
   /// Pixel height of one printed card line (194.5 twips at this window's DPI).
   double LinePixels() const;
   /// The fixed-pitch font the cards are printed in.
@@ -47,7 +47,7 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   /// Header"). Before anything is printed nothing is copied.
   void CopyHeader();
   /// The "Copy Header" entry of the context menu.
-  QAction* CopyHeaderAction() const { return CopyHeader_; }
+  QAction* CopyHeaderAction() const { return copy_header_action_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -65,10 +65,10 @@ class frmDisplayHdr : public QWidget, private HeaderViewerView {
   QSize FrameExtra() const;
 
   HeaderViewerLogic logic_;
-  QScrollBar* VScroll1_ = nullptr;
-  QAction* CopyHeader_ = nullptr;
+  QScrollBar* scroll_bar_ = nullptr;
+  QAction* copy_header_action_ = nullptr;
   HeldPosition position_;
-  QSize handled_client_;  ///< client size whose Form_Resize has run (or that the logic set itself)
+  QSize handled_client_;  ///< client size whose Resized has run (or that the logic set itself)
   QSize applied_extra_;   ///< frame (outer minus client) allowed for when the logic's size was last set
   bool displayed_ = false;
   QFont card_font_;

@@ -21,7 +21,7 @@ constexpr double kTitleHeight = 375;
 constexpr std::array<double, kHelpParagraphs> kParagraphHeights = {2175, 1935, 2295};
 }  // namespace
 
-frmHelp::frmHelp(SharedState& state, QWidget* parent)
+HelpWindow::HelpWindow(SharedState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), logic_(state, ProgramHelpMemory(), *this) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Help"));
@@ -35,46 +35,46 @@ frmHelp::frmHelp(SharedState& state, QWidget* parent)
   setPalette(page);
   setAutoFillBackground(true);
 
-  Label0_ = new QLabel(this);
-  Label0_->setObjectName(QStringLiteral("Label0"));
-  Label0_->setFont(BoldSansFont(15.75));
-  QPalette title = Label0_->palette();
+  title_ = new QLabel(this);
+  title_->setObjectName(QStringLiteral("title"));
+  title_->setFont(BoldSansFont(15.75));
+  QPalette title = title_->palette();
   title.setColor(QPalette::WindowText, QColor(192, 0, 0));
-  Label0_->setPalette(title);
-  Label0_->setAlignment(Qt::AlignCenter);
-  Label0_->setTextFormat(Qt::PlainText);
+  title_->setPalette(title);
+  title_->setAlignment(Qt::AlignCenter);
+  title_->setTextFormat(Qt::PlainText);
 
   for (int k = 0; k < kHelpParagraphs; ++k) {
     auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("Label1_%1").arg(k + 1));
+    label->setObjectName(QStringLiteral("paragraph_%1").arg(k + 1));
     label->setAccessibleName(QStringLiteral("Help paragraph %1").arg(k + 1));
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1_[static_cast<std::size_t>(k)] = label;
+    paragraphs_[static_cast<std::size_t>(k)] = label;
   }
 
-  logic_.Form_Load();
+  logic_.Load();
 
   // Escape closes the window as its close box does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
-QLabel* frmHelp::Label1(int k) const {
+QLabel* HelpWindow::Paragraph(int k) const {
   if (k < 1 || k > kHelpParagraphs) return nullptr;
-  return Label1_[static_cast<std::size_t>(k - 1)];
+  return paragraphs_[static_cast<std::size_t>(k - 1)];
 }
 
-QSize frmHelp::FrameExtra() const {
+QSize HelpWindow::FrameExtra() const {
   const QSize frame = frameGeometry().size();
   const QSize client = geometry().size();
   return QSize(std::max(0, frame.width() - client.width()), std::max(0, frame.height() - client.height()));
 }
 
-void frmHelp::ApplyPosition(double left, double top) { position_.Apply(this, left, top); }
+void HelpWindow::ApplyPosition(double left, double top) { position_.Apply(this, left, top); }
 
-void frmHelp::ApplySize(double width, double height) {
+void HelpWindow::ApplySize(double width, double height) {
   const QSize extra = FrameExtra();
   // Recorded first: the window system may report this size at once or later,
   // and the logic has handled it already.
@@ -83,23 +83,23 @@ void frmHelp::ApplySize(double width, double height) {
   ResizeOuter(this, width, height);
 }
 
-void frmHelp::ApplyTexts(const std::string& title, const std::array<std::string, 17>& paragraphs) {
-  Label0_->setText(QString::fromStdString(title));
-  Label0_->setAccessibleName(Label0_->text());
+void HelpWindow::ApplyTexts(const std::string& title, const std::array<std::string, 17>& paragraphs) {
+  title_->setText(QString::fromStdString(title));
+  title_->setAccessibleName(title_->text());
   for (int k = 1; k <= kHelpParagraphs; ++k) {
-    Label1(k)->setText(QString::fromStdString(paragraphs[static_cast<std::size_t>(k)]));
+    Paragraph(k)->setText(QString::fromStdString(paragraphs[static_cast<std::size_t>(k)]));
   }
 }
 
-void frmHelp::ApplyLayout(const HelpLayout& layout) {
-  PlaceChild(Label0_, kLabelLeft, kTitleTop, layout.LabelWidth, kTitleHeight);
+void HelpWindow::ApplyLayout(const HelpLayout& layout) {
+  PlaceChild(title_, kLabelLeft, kTitleTop, layout.label_width, kTitleHeight);
   for (int k = 1; k <= kHelpParagraphs; ++k) {
     const auto i = static_cast<std::size_t>(k - 1);
-    PlaceChild(Label1(k), kLabelLeft, layout.Tops[i], layout.LabelWidth, kParagraphHeights[i]);
+    PlaceChild(Paragraph(k), kLabelLeft, layout.tops[i], layout.label_width, kParagraphHeights[i]);
   }
 }
 
-void frmHelp::resizeEvent(QResizeEvent* event) {
+void HelpWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (isMinimized()) return;
   if (event->size() == handled_client_) return;  // already laid out when the size was set
@@ -109,17 +109,17 @@ void frmHelp::resizeEvent(QResizeEvent* event) {
                        PixelsToTwips(event->size().height() + extra.height(), this), isMinimized());
 }
 
-void frmHelp::showEvent(QShowEvent* event) {
+void HelpWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (displayed_) return;
   displayed_ = true;
   // The frame is known only now: keep the outer size the logic holds.
   ApplySize(logic_.Width(), logic_.Height());
-  logic_.Form_Resize();  // the first display lays the window out again
+  logic_.LayOut();  // the first display lays the window out again
 }
 
-void frmHelp::closeEvent(QCloseEvent* event) {
-  logic_.Form_Unload(position_.Left(this), position_.Top(this));
+void HelpWindow::closeEvent(QCloseEvent* event) {
+  logic_.Unload(position_.Left(this), position_.Top(this));
   event->accept();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// frmHelp, "Help": a title and three fixed paragraphs in word-wrapped labels.
-// Its height follows from its width and the length of the text every time
-// the window changes size (HelpWindowLogic); the user sets only the width.
+// The help window, "Help": a title and three fixed paragraphs in word-wrapped
+// labels. Its height follows from its width and the length of the text every
+// time the window changes size (HelpWindowLogic); the user sets only the width.
 
 #include <QSize>
 #include <QWidget>
@@ -15,19 +15,19 @@ class QLabel;
 
 namespace quillon {
 
-class frmHelp : public QWidget, private HelpView {
+class HelpWindow : public QWidget, private HelpView {
   Q_OBJECT
 
  public:
-  /// Creates the window (hidden) and runs Form_Load; show it with show() and
-  /// raise(). `state` must outlive it. The window deletes itself when closed,
-  /// after Form_Unload has stored HelpLeft/Top/Width/Height.
-  explicit frmHelp(SharedState& state, QWidget* parent = nullptr);
+  /// Creates the window (hidden) and runs the logic's Load; show it with
+  /// show() and raise(). `state` must outlive it. The window deletes itself
+  /// when closed, after the logic's Unload has stored HelpLeft/Top/Width/Height.
+  explicit HelpWindow(SharedState& state, QWidget* parent = nullptr);
 
-  /// The title label Label0.
-  QLabel* Label0() const { return Label0_; }
-  /// Paragraph label Label1(k), k = 1..3; null for any other k.
-  QLabel* Label1(int k) const;
+  /// The title label.
+  QLabel* Title() const { return title_; }
+  /// The label of paragraph k, k = 1..3; null for any other k.
+  QLabel* Paragraph(int k) const;
   const HelpWindowLogic& Logic() const { return logic_; }
 
  protected:
@@ -42,8 +42,8 @@ class frmHelp : public QWidget, private HelpView {
   void ApplyLayout(const HelpLayout& layout) override;
   QSize FrameExtra() const;
 
-  QLabel* Label0_ = nullptr;
-  std::array<QLabel*, kHelpParagraphs> Label1_{};
+  QLabel* title_ = nullptr;
+  std::array<QLabel*, kHelpParagraphs> paragraphs_{};
   HelpWindowLogic logic_;
   HeldPosition position_;
   QSize handled_client_;

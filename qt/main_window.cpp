@@ -61,8 +61,8 @@ QString RowName(const char* role, int16_t row) { return QStringLiteral("%1 row %
 
 }  // namespace
 
-frmMain::frmMain(SharedState& state, WindowServices& services, std::function<void()> end_program,
-                 std::filesystem::path settings_file, QWidget* parent)
+MainWindow::MainWindow(SharedState& state, WindowServices& services, std::function<void()> end_program,
+                       std::filesystem::path settings_file, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       end_program_(std::move(end_program)),
@@ -70,7 +70,7 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
       logic_(state, services, *this) {
   setWindowTitle(QStringLiteral("Quillon"));
   setAccessibleName(windowTitle());
-  setObjectName(QStringLiteral("frmMain"));
+  setObjectName(QStringLiteral("MainWindow"));
   setFont(WindowFont());
   setAcceptDrops(true);
 
@@ -97,34 +97,34 @@ frmMain::frmMain(SharedState& state, WindowServices& services, std::function<voi
   buttons->setParent(this);
   for (QPushButton* button : client_->findChildren<QPushButton*>()) button->setStyle(buttons);
 
-  connect(Command3, &QPushButton::clicked, this, [this] { logic_.Command3_Click(); });
-  logic_.Form_Load(settings_file_);
+  connect(plot_button_, &QPushButton::clicked, this, [this] { logic_.PlotSpectra(); });
+  logic_.Start(settings_file_);
 }
 
-frmMain::~frmMain() = default;
+MainWindow::~MainWindow() = default;
 
-void frmMain::BuildFixedControls() {
-  Label1 = new QLabel(QStringLiteral("Quillon"), client_);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setAlignment(Qt::AlignCenter);
-  Label1->setFont(BoldSansFont(24));
-  FixTextColour(Label1, ColorFromBgr(kTitleColor));
-  PlaceChild(Label1, 1560, 0, 6855, 495);
+void MainWindow::BuildFixedControls() {
+  title_ = new QLabel(QStringLiteral("Quillon"), client_);
+  title_->setObjectName(QStringLiteral("title"));
+  title_->setAlignment(Qt::AlignCenter);
+  title_->setFont(BoldSansFont(24));
+  FixTextColour(title_, ColorFromBgr(kTitleColor));
+  PlaceChild(title_, 1560, 0, 6855, 495);
 
-  Command3 = new QPushButton(QStringLiteral("Plot Spectra"), client_);
-  Command3->setObjectName(QStringLiteral("Command3"));
-  Command3->setFont(WindowFont());
-  PlaceChild(Command3, 8640, 120, 2055, 375);
+  plot_button_ = new QPushButton(QStringLiteral("Plot Spectra"), client_);
+  plot_button_->setObjectName(QStringLiteral("plot_button"));
+  plot_button_->setFont(WindowFont());
+  PlaceChild(plot_button_, 8640, 120, 2055, 375);
 
-  Label2 = Heading("Spectrum", 1080, 855);
-  Label5 = Heading("Filename", 2400, 2295);
-  Label6 = Heading("Object", 4800, 1455);
-  Label14 = Heading("Level", 6360, 735);
-  Label9 = Heading("Offset", 7560, 855);
-  Label11 = Heading("Velocity Shift (km/s)", 9360, 1815);
+  spectrum_heading_ = Heading("Spectrum", 1080, 855);
+  filename_heading_ = Heading("Filename", 2400, 2295);
+  object_heading_ = Heading("Object", 4800, 1455);
+  level_heading_ = Heading("Level", 6360, 735);
+  offset_heading_ = Heading("Offset", 7560, 855);
+  velocity_heading_ = Heading("Velocity Shift (km/s)", 9360, 1815);
 }
 
-QLabel* frmMain::Heading(const char* text, double left, double width) {
+QLabel* MainWindow::Heading(const char* text, double left, double width) {
   auto* label = new QLabel(QString::fromUtf8(text), client_);
   label->setAlignment(Qt::AlignCenter);
   label->setFont(WindowFont());
@@ -142,7 +142,7 @@ QLabel* frmMain::Heading(const char* text, double left, double width) {
   return label;
 }
 
-QLabel* frmMain::Cell(const QString& accessible_name, RowControl control, int16_t row) {
+QLabel* MainWindow::Cell(const QString& accessible_name, RowControl control, int16_t row) {
   auto* cell = new QLabel(client_);
   cell->setTextFormat(Qt::PlainText);
   cell->setAlignment(Qt::AlignCenter);
@@ -156,22 +156,22 @@ QLabel* frmMain::Cell(const QString& accessible_name, RowControl control, int16_
 
 // Controls are made row by row and, within a row, left to right, so the
 // keyboard focus moves along the rows.
-void frmMain::BuildRow(int16_t r) {
+void MainWindow::BuildRow(int16_t r) {
   const auto index = static_cast<std::size_t>(r);
 
   auto* load = new QPushButton(QStringLiteral("Load"), client_);
   load->setAccessibleName(RowName("Load", r));
-  PlaceBox(load, RowControlBox(RowControl::Command1, r));
-  connect(load, &QPushButton::clicked, this, [this, r] { logic_.Command1_Click(r); });
-  Command1[index] = load;
+  PlaceBox(load, RowControlBox(RowControl::LoadButton, r));
+  connect(load, &QPushButton::clicked, this, [this, r] { logic_.LoadRow(r); });
+  load_buttons_[index] = load;
 
   auto* number = new QLabel(QString::number(r), client_);
   number->setAlignment(Qt::AlignCenter);
   number->setFont(BoldSansFont(9.75));
   number->setAccessibleName(QStringLiteral("Spectrum %1").arg(r));
   FixTextColour(number, Qt::black);
-  PlaceBox(number, RowControlBox(RowControl::Label4, r));
-  Label4[index] = number;
+  PlaceBox(number, RowControlBox(RowControl::Number, r));
+  row_numbers_[index] = number;
 
   auto* swatch = new QLabel(client_);
   swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -179,51 +179,51 @@ void frmMain::BuildRow(int16_t r) {
   FixBackground(swatch, ColorFromBgr(r == 10 ? 0 : DefaultSlotColor(r)));
   FixTextColour(swatch, Qt::black);  // the border
   swatch->setAccessibleName(RowName("Colour", r));
-  PlaceBox(swatch, RowControlBox(RowControl::Label3, r));
-  Label3[index] = swatch;
+  PlaceBox(swatch, RowControlBox(RowControl::Swatch, r));
+  swatches_[index] = swatch;
 
   auto* hdr = new QPushButton(QStringLiteral("Hdr"), client_);
   hdr->setAccessibleName(RowName("Hdr", r));
-  PlaceBox(hdr, RowControlBox(RowControl::Command4, r));
-  connect(hdr, &QPushButton::clicked, this, [this, r] { logic_.Command4_Click(r); });
-  Command4[index] = hdr;
+  PlaceBox(hdr, RowControlBox(RowControl::HeaderButton, r));
+  connect(hdr, &QPushButton::clicked, this, [this, r] { logic_.ShowRowHeader(r); });
+  header_buttons_[index] = hdr;
 
-  Label7[index] = Cell(RowName("Filename", r), RowControl::Label7, r);
-  Label8[index] = Cell(RowName("Object", r), RowControl::Label8, r);
-  Label13[index] = Cell(RowName("Level", r), RowControl::Label13, r);
+  file_name_cells_[index] = Cell(RowName("Filename", r), RowControl::FileName, r);
+  object_cells_[index] = Cell(RowName("Object", r), RowControl::Object, r);
+  level_cells_[index] = Cell(RowName("Level", r), RowControl::Level, r);
 
   auto* offset = new QScrollBar(Qt::Vertical, client_);
   offset->setAccessibleName(RowName("Offset", r));
   // Change runs on a click or when the thumb is let go, not for every step of a drag.
   offset->setTracking(false);
   offset->setFocusPolicy(Qt::StrongFocus);  // reachable by Tab, moved by the arrow keys
-  PlaceBox(offset, RowControlBox(RowControl::VScroll1, r));
-  connect(offset, &QScrollBar::valueChanged, this, [this, r] { logic_.VScroll1_Change(r); });
-  VScroll1[index] = offset;
+  PlaceBox(offset, RowControlBox(RowControl::OffsetBar, r));
+  connect(offset, &QScrollBar::valueChanged, this, [this, r] { logic_.OffsetChanged(r); });
+  offset_bars_[index] = offset;
 
-  Label10[index] = Cell(RowName("Offset value", r), RowControl::Label10, r);
+  offset_cells_[index] = Cell(RowName("Offset value", r), RowControl::OffsetValue, r);
 
   auto* line = new QFrame(client_);
   FixBackground(line, Qt::black);
-  const TwipsBox span = RowControlBox(RowControl::Line10, r);
+  const TwipsBox span = RowControlBox(RowControl::GapLine, r);
   QRect pixels = TwipsToPixelRect(span.left, span.top, span.width, 0, this);
   line->setGeometry(pixels.x(), pixels.y() - 1, pixels.width(), 2);  // two pixels wide, centred on the line
   line->setAccessibleName(RowName("Line", r));
-  Line10[index] = line;
+  gap_lines_[index] = line;
 
   auto* velocity = new QScrollBar(Qt::Horizontal, client_);
   velocity->setAccessibleName(RowName("Velocity Shift (km/s)", r));
-  PlaceBox(velocity, RowControlBox(RowControl::HScroll1, r));
+  PlaceBox(velocity, RowControlBox(RowControl::VelocityBar, r));
   velocity->setFocusPolicy(Qt::NoFocus);
-  HScroll1[index] = velocity;  // no handler: the velocity shift has no effect
+  velocity_bars_[index] = velocity;  // no handler: the velocity shift has no effect
 
-  Label12[index] = Cell(RowName("Velocity value", r), RowControl::Label12, r);
+  velocity_cells_[index] = Cell(RowName("Velocity value", r), RowControl::VelocityValue, r);
 
   auto* unload = new QPushButton(QStringLiteral("Unload"), client_);
   unload->setAccessibleName(RowName("Unload", r));
-  PlaceBox(unload, RowControlBox(RowControl::Command2, r));
-  connect(unload, &QPushButton::clicked, this, [this, r] { logic_.Command2_Click(r); });
-  Command2[index] = unload;
+  PlaceBox(unload, RowControlBox(RowControl::UnloadButton, r));
+  connect(unload, &QPushButton::clicked, this, [this, r] { logic_.UnloadRow(r); });
+  unload_buttons_[index] = unload;
 
   // The swatch sits above the line in the design; the line must not cover the cells.
   line->lower();
@@ -231,45 +231,45 @@ void frmMain::BuildRow(int16_t r) {
 
 // The captions are the designed ones; each "&" only underlines the letter
 // that opens the menu or runs the entry from the keyboard (Alt+F, Alt+P, Alt+H).
-void frmMain::BuildMenus() {
-  mFile = menuBar()->addMenu(QStringLiteral("&File"));
-  mOpen = mFile->addAction(QStringLiteral("&Open ..."));  // no handler
-  mDash1 = mFile->addSeparator();
-  mExit = mFile->addAction(QStringLiteral("E&xit"));
-  connect(mExit, &QAction::triggered, this, &frmMain::mExit_Click);
-  mPrintSetup = menuBar()->addAction(QStringLiteral("&Print Setup ..."));  // no handler
-  mHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-  mHelpIntro = mHelp->addAction(QStringLiteral("&Help - Intro"));
-  connect(mHelpIntro, &QAction::triggered, this, [this] { logic_.mHelpIntro_Click(); });
-  mDash2 = mHelp->addSeparator();
-  mAbout = mHelp->addAction(QStringLiteral("&About"));
-  connect(mAbout, &QAction::triggered, this, [this] { logic_.mAbout_Click(); });
+void MainWindow::BuildMenus() {
+  file_menu_ = menuBar()->addMenu(QStringLiteral("&File"));
+  open_action_ = file_menu_->addAction(QStringLiteral("&Open ..."));  // no handler
+  file_separator_ = file_menu_->addSeparator();
+  exit_action_ = file_menu_->addAction(QStringLiteral("E&xit"));
+  connect(exit_action_, &QAction::triggered, this, &MainWindow::Exit);
+  print_setup_action_ = menuBar()->addAction(QStringLiteral("&Print Setup ..."));  // no handler
+  help_menu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+  help_intro_action_ = help_menu_->addAction(QStringLiteral("&Help - Intro"));
+  connect(help_intro_action_, &QAction::triggered, this, [this] { logic_.ShowHelp(); });
+  help_separator_ = help_menu_->addSeparator();
+  about_action_ = help_menu_->addAction(QStringLiteral("&About"));
+  connect(about_action_, &QAction::triggered, this, [this] { logic_.ShowAbout(); });
 }
 
 // Keys beside the menus. They are the window's shortcuts rather than the
 // entries', so the menus show the designed captions alone.
-void frmMain::BuildShortcuts() {
+void MainWindow::BuildShortcuts() {
   const auto bind = [this](const QKeySequence& keys, Qt::ShortcutContext context, auto handler) {
     auto* shortcut = new QShortcut(keys, this);
     shortcut->setContext(context);
     connect(shortcut, &QShortcut::activated, this, handler);
   };
   // Help and Exit from whichever of the program's windows is active.
-  bind(QKeySequence(Qt::Key_F1), Qt::ApplicationShortcut, [this] { mHelpIntro->trigger(); });
-  bind(QKeySequence(Qt::CTRL | Qt::Key_Q), Qt::ApplicationShortcut, [this] { mExit->trigger(); });
+  bind(QKeySequence(Qt::Key_F1), Qt::ApplicationShortcut, [this] { help_intro_action_->trigger(); });
+  bind(QKeySequence(Qt::CTRL | Qt::Key_Q), Qt::ApplicationShortcut, [this] { exit_action_->trigger(); });
   // F10 opens the first menu; the arrow keys then move along the menu bar.
-  bind(QKeySequence(Qt::Key_F10), Qt::WindowShortcut, [this] { menuBar()->setActiveAction(mFile->menuAction()); });
+  bind(QKeySequence(Qt::Key_F10), Qt::WindowShortcut, [this] { menuBar()->setActiveAction(file_menu_->menuAction()); });
 }
 
-void frmMain::ShowAtStart() {
+void MainWindow::ShowAtStart() {
   show();
   // The keyboard starts on row 1's Load button, its focus frame shown as
   // after a Tab, so the user sees where keys go.
-  Command1[1]->setFocus(Qt::TabFocusReason);
+  load_buttons_[1]->setFocus(Qt::TabFocusReason);
   setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
-void frmMain::FitToScreen() {
+void MainWindow::FitToScreen() {
   // The whole table where the screen has room for it, else as much as fits.
   const QSize full = client_->size() + QSize(0, menuBar()->sizeHint().height());
   QSize size = full;
@@ -287,28 +287,28 @@ void frmMain::FitToScreen() {
 
 // ---- MainView -----------------------------------------------------------------
 
-void frmMain::PlaceWindow(double left, double top) { position_.Apply(this, left, top); }
-double frmMain::WindowLeft() const { return position_.Left(this); }
-double frmMain::WindowTop() const { return position_.Top(this); }
+void MainWindow::PlaceWindow(double left, double top) { position_.Apply(this, left, top); }
+double MainWindow::WindowLeft() const { return position_.Left(this); }
+double MainWindow::WindowTop() const { return position_.Top(this); }
 
-QWidget* frmMain::RowDetail(RowControl control, int16_t row) const {
+QWidget* MainWindow::RowDetail(RowControl control, int16_t row) const {
   const auto i = static_cast<std::size_t>(row);
   switch (control) {
-    case RowControl::Command4: return Command4[i];
-    case RowControl::Label7: return Label7[i];
-    case RowControl::Label8: return Label8[i];
-    case RowControl::Label13: return Label13[i];
-    case RowControl::VScroll1: return VScroll1[i];
-    case RowControl::Label10: return Label10[i];
-    case RowControl::Line10: return Line10[i];
-    case RowControl::HScroll1: return HScroll1[i];
-    case RowControl::Label12: return Label12[i];
-    case RowControl::Command2: return Command2[i];
+    case RowControl::HeaderButton: return header_buttons_[i];
+    case RowControl::FileName: return file_name_cells_[i];
+    case RowControl::Object: return object_cells_[i];
+    case RowControl::Level: return level_cells_[i];
+    case RowControl::OffsetBar: return offset_bars_[i];
+    case RowControl::OffsetValue: return offset_cells_[i];
+    case RowControl::GapLine: return gap_lines_[i];
+    case RowControl::VelocityBar: return velocity_bars_[i];
+    case RowControl::VelocityValue: return velocity_cells_[i];
+    case RowControl::UnloadButton: return unload_buttons_[i];
     default: return nullptr;
   }
 }
 
-void frmMain::SetRowDetailsVisible(int16_t row, bool visible) {
+void MainWindow::SetRowDetailsVisible(int16_t row, bool visible) {
   if (row < 1 || row > kSlotCount) return;
   for (int c = 0; c < kRowControlCount; ++c) {
     const auto control = static_cast<RowControl>(c);
@@ -317,16 +317,16 @@ void frmMain::SetRowDetailsVisible(int16_t row, bool visible) {
   }
 }
 
-void frmMain::SetCellText(int16_t row, RowCell cell, const std::string& text) {
+void MainWindow::SetCellText(int16_t row, RowCell cell, const std::string& text) {
   if (row < 1 || row > kSlotCount) return;
   const auto i = static_cast<std::size_t>(row);
   QLabel* label = nullptr;
   switch (cell) {
-    case RowCell::FileName: label = Label7[i]; break;
-    case RowCell::Object: label = Label8[i]; break;
-    case RowCell::Level: label = Label13[i]; break;
-    case RowCell::Offset: label = Label10[i]; break;
-    case RowCell::Velocity: label = Label12[i]; break;
+    case RowCell::FileName: label = file_name_cells_[i]; break;
+    case RowCell::Object: label = object_cells_[i]; break;
+    case RowCell::Level: label = level_cells_[i]; break;
+    case RowCell::Offset: label = offset_cells_[i]; break;
+    case RowCell::Velocity: label = velocity_cells_[i]; break;
   }
   // The file name is the system's bytes; it shows readable and on one line.
   const QString value = cell == RowCell::FileName ? ShownFileName(text) : QString::fromStdString(text);
@@ -335,33 +335,39 @@ void frmMain::SetCellText(int16_t row, RowCell cell, const std::string& text) {
   if (cell == RowCell::FileName || cell == RowCell::Object) label->setToolTip(value);
 }
 
-void frmMain::SetOffsetBarMaximum(int16_t row, int maximum) { VScroll1[static_cast<std::size_t>(row)]->setMaximum(maximum); }
-void frmMain::SetOffsetBarMinimum(int16_t row, int minimum) { VScroll1[static_cast<std::size_t>(row)]->setMinimum(minimum); }
-void frmMain::SetOffsetBarValue(int16_t row, int value) { VScroll1[static_cast<std::size_t>(row)]->setValue(value); }
+void MainWindow::SetOffsetBarMaximum(int16_t row, int maximum) {
+  offset_bars_[static_cast<std::size_t>(row)]->setMaximum(maximum);
+}
+void MainWindow::SetOffsetBarMinimum(int16_t row, int minimum) {
+  offset_bars_[static_cast<std::size_t>(row)]->setMinimum(minimum);
+}
+void MainWindow::SetOffsetBarValue(int16_t row, int value) {
+  offset_bars_[static_cast<std::size_t>(row)]->setValue(value);
+}
 
-void frmMain::SetOffsetBarSteps(int16_t row, int small_step, int large_step) {
-  QScrollBar* bar = VScroll1[static_cast<std::size_t>(row)];
+void MainWindow::SetOffsetBarSteps(int16_t row, int small_step, int large_step) {
+  QScrollBar* bar = offset_bars_[static_cast<std::size_t>(row)];
   bar->setSingleStep(small_step);
   bar->setPageStep(large_step);
 }
 
-int frmMain::OffsetBarValue(int16_t row) const { return VScroll1[static_cast<std::size_t>(row)]->value(); }
+int MainWindow::OffsetBarValue(int16_t row) const { return offset_bars_[static_cast<std::size_t>(row)]->value(); }
 
 // ---- Exit and drops ------------------------------------------------------------
 
-void frmMain::EndTheProgram() {
+void MainWindow::EndTheProgram() {
   if (ended_) return;  // the exit runs once, whether from the menu or the close box
   ended_ = true;
-  logic_.Form_Unload(settings_file_);
+  logic_.SaveSettings(settings_file_);
   if (end_program_) end_program_();
 }
 
-void frmMain::mExit_Click() {
+void MainWindow::Exit() {
   EndTheProgram();
   hide();
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   EndTheProgram();
   event->accept();
 }
@@ -378,11 +384,11 @@ std::vector<std::string> LocalFiles(const QMimeData* data) {
 }
 }  // namespace
 
-void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
-void frmMain::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
   const std::vector<std::string> paths = LocalFiles(event->mimeData());
   if (paths.empty() || !drop_handler_) return;
   event->acceptProposedAction();

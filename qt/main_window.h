@@ -1,8 +1,8 @@
 #pragma once
-// frmMain, the main window: the table of sixteen spectrum rows, "Plot
-// Spectra" and the menus. Its rules live in shell/main_window_logic.h; this
+// The main window: the table of sixteen spectrum rows, "Plot Spectra" and
+// the menus. Its rules live in session/main_window_logic.h; this
 // class builds the controls in twips, passes their events to the handlers
-// and shows what the rules set. The rows are control arrays indexed by slot
+// and shows what the rules set. The rows' controls are arrays indexed by slot
 // (entry 0 unused).
 
 #include <QMainWindow>
@@ -28,7 +28,7 @@ class QScrollBar;
 
 namespace quillon {
 
-class frmMain : public QMainWindow, private MainView {
+class MainWindow : public QMainWindow, private MainView {
   Q_OBJECT
 
  public:
@@ -39,12 +39,12 @@ class frmMain : public QMainWindow, private MainView {
   /// point lies outside the table) and the local paths, in order.
   using DropHandler = std::function<void(int16_t row, const std::vector<std::string>& paths)>;
 
-  /// Creates the window (hidden) and runs Form_Load, which reads
-  /// `settings_file`. `end_program` ends the program at once after
-  /// Form_Unload; `state` and `services` must outlive the window.
-  frmMain(SharedState& state, WindowServices& services, std::function<void()> end_program,
-          std::filesystem::path settings_file = kSettingsFileName, QWidget* parent = nullptr);
-  ~frmMain() override;
+  /// Creates the window (hidden) and runs the start-up, which reads
+  /// `settings_file`. `end_program` ends the program at once after the
+  /// settings are saved; `state` and `services` must outlive the window.
+  MainWindow(SharedState& state, WindowServices& services, std::function<void()> end_program,
+             std::filesystem::path settings_file = kSettingsFileName, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   MainWindowLogic& Logic() { return logic_; }
   void SetDropHandler(DropHandler handler) { drop_handler_ = std::move(handler); }
@@ -53,43 +53,43 @@ class frmMain : public QMainWindow, private MainView {
   /// focus frame drawn, as after a Tab.
   void ShowAtStart();
 
-  /// File, Exit: runs Form_Unload and ends the program, as closing the window does.
-  void mExit_Click();
+  /// File, Exit: saves the settings and ends the program, as closing the window does.
+  void Exit();
 
   /// The client area that holds the table (its coordinates are the layout's).
   QWidget* ClientArea() const { return client_; }
 
-  // ---- Controls, named as in the design ----
-  QLabel* Label1 = nullptr;         ///< title
-  QPushButton* Command3 = nullptr;  ///< "Plot Spectra"
-  QLabel* Label2 = nullptr;         ///< headings: "Spectrum"
-  QLabel* Label5 = nullptr;         ///< "Filename"
-  QLabel* Label6 = nullptr;         ///< "Object"
-  QLabel* Label14 = nullptr;        ///< "Level"
-  QLabel* Label9 = nullptr;         ///< "Offset"
-  QLabel* Label11 = nullptr;        ///< "Velocity Shift (km/s)"
-  RowArray<QPushButton> Command1{};  ///< "Load"
-  RowArray<QLabel> Label4{};         ///< row number
-  RowArray<QLabel> Label3{};         ///< colour swatch
-  RowArray<QPushButton> Command4{};  ///< "Hdr"
-  RowArray<QLabel> Label7{};         ///< file name
-  RowArray<QLabel> Label8{};         ///< object
-  RowArray<QLabel> Label13{};        ///< level
-  RowArray<QScrollBar> VScroll1{};   ///< offset
-  RowArray<QLabel> Label10{};        ///< offset value
-  RowArray<QFrame> Line10{};
-  RowArray<QScrollBar> HScroll1{};  ///< velocity shift, inert
-  RowArray<QLabel> Label12{};       ///< velocity value
-  RowArray<QPushButton> Command2{};  ///< "Unload"
-  QMenu* mFile = nullptr;
-  QAction* mOpen = nullptr;
-  QAction* mDash1 = nullptr;
-  QAction* mExit = nullptr;
-  QAction* mPrintSetup = nullptr;
-  QMenu* mHelp = nullptr;
-  QAction* mHelpIntro = nullptr;
-  QAction* mDash2 = nullptr;
-  QAction* mAbout = nullptr;
+  // ---- Controls ----
+  QLabel* title_ = nullptr;
+  QPushButton* plot_button_ = nullptr;       ///< "Plot Spectra"
+  QLabel* spectrum_heading_ = nullptr;
+  QLabel* filename_heading_ = nullptr;
+  QLabel* object_heading_ = nullptr;
+  QLabel* level_heading_ = nullptr;
+  QLabel* offset_heading_ = nullptr;
+  QLabel* velocity_heading_ = nullptr;       ///< "Velocity Shift (km/s)"
+  RowArray<QPushButton> load_buttons_{};
+  RowArray<QLabel> row_numbers_{};
+  RowArray<QLabel> swatches_{};              ///< the slot's colour
+  RowArray<QPushButton> header_buttons_{};   ///< "Hdr"
+  RowArray<QLabel> file_name_cells_{};
+  RowArray<QLabel> object_cells_{};
+  RowArray<QLabel> level_cells_{};
+  RowArray<QScrollBar> offset_bars_{};
+  RowArray<QLabel> offset_cells_{};          ///< the offset as text
+  RowArray<QFrame> gap_lines_{};             ///< across the gap the staggered offset bars leave
+  RowArray<QScrollBar> velocity_bars_{};     ///< velocity shift, inert
+  RowArray<QLabel> velocity_cells_{};        ///< always "0"
+  RowArray<QPushButton> unload_buttons_{};
+  QMenu* file_menu_ = nullptr;
+  QAction* open_action_ = nullptr;           ///< "Open ...", no handler
+  QAction* file_separator_ = nullptr;
+  QAction* exit_action_ = nullptr;
+  QAction* print_setup_action_ = nullptr;    ///< "Print Setup ...", no handler
+  QMenu* help_menu_ = nullptr;
+  QAction* help_intro_action_ = nullptr;
+  QAction* help_separator_ = nullptr;
+  QAction* about_action_ = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -45,13 +45,13 @@ int ShiftState(Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 // The client area: paints the drawing from a device-pixel buffer and passes
-// mouse motion to Form_MouseMove. A new drawing goes into the buffer as it
+// mouse motion to TrackCursor. A new drawing goes into the buffer as it
 // is made (the live surface), so painting it costs nothing more; the
 // recorded drawing is replayed only when the size or the pixel ratio
 // changed since.
 class PlotCanvas : public QWidget {
  public:
-  PlotCanvas(frmPlot_Spectra& window, const DisplayList& drawing)
+  PlotCanvas(PlotWindow& window, const DisplayList& drawing)
       : QWidget(&window), window_(window), drawing_(drawing) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -119,17 +119,17 @@ class PlotCanvas : public QWidget {
     wheel_ += delta;
     while (wheel_ >= kNotch) {
       wheel_ -= kNotch;
-      window_.Command1_Click();
+      window_.ZoomIn();
     }
     while (wheel_ <= -kNotch) {
       wheel_ += kNotch;
-      window_.Command2_Click();
+      window_.ZoomOut();
     }
   }
 
   void mouseMoveEvent(QMouseEvent* event) override {
     const QPointF p = event->position();
-    window_.Form_MouseMove(MouseButtons(event->buttons()), ShiftState(event->modifiers()),
+    window_.TrackCursor(MouseButtons(event->buttons()), ShiftState(event->modifiers()),
                            static_cast<float>(PixelsToTwips(p.x(), this)),
                            static_cast<float>(PixelsToTwips(p.y(), this)));
   }
@@ -146,7 +146,7 @@ class PlotCanvas : public QWidget {
 
   static constexpr int kNotch = 120;  // QWheelEvent's eighths of a degree in one wheel notch
 
-  frmPlot_Spectra& window_;
+  PlotWindow& window_;
   const DisplayList& drawing_;
   int wheel_ = 0;  // the part of a notch turned so far
   QImage buffer_;
@@ -157,9 +157,9 @@ class PlotCanvas : public QWidget {
 
 // What RenderPlot draws on: records into the display list, places the axis
 // labels at once and schedules a repaint.
-class frmPlot_Spectra::WindowSurface : public DrawingSurface {
+class PlotWindow::WindowSurface : public DrawingSurface {
  public:
-  explicit WindowSurface(frmPlot_Spectra& window) : window_(window) {}
+  explicit WindowSurface(PlotWindow& window) : window_(window) {}
   void Clear() override {
     window_.drawing_.Clear();
     window_.canvas_->BeginDrawing();
@@ -192,13 +192,13 @@ class frmPlot_Spectra::WindowSurface : public DrawingSurface {
   }
 
  private:
-  frmPlot_Spectra& window_;
+  PlotWindow& window_;
 };
 
-// HScroll1 as the view arithmetic drives it. QScrollBar's setters emit
+// The pan bar as the view arithmetic drives it. QScrollBar's setters emit
 // valueChanged synchronously when they move the position (setMinimum clamps
-// it), which runs HScroll1_Change nested, as the handlers expect.
-class frmPlot_Spectra::ScrollBarAdapter : public ScrollBarControl {
+// it), which runs ScrollChanged nested, as the handlers expect.
+class PlotWindow::ScrollBarAdapter : public ScrollBarControl {
  public:
   explicit ScrollBarAdapter(QScrollBar& bar) : bar_(bar) {}
   void SetMin(int32_t value) override { bar_.setMinimum(value); }
@@ -211,7 +211,7 @@ class frmPlot_Spectra::ScrollBarAdapter : public ScrollBarControl {
   QScrollBar& bar_;
 };
 
-frmPlot_Spectra::frmPlot_Spectra(SharedState& state, WindowServices& services, QWidget* parent)
+PlotWindow::PlotWindow(SharedState& state, WindowServices& services, QWidget* parent)
     : QMainWindow(parent, Qt::Window), state_(state), services_(services) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Plot Spectra"));
@@ -223,39 +223,39 @@ frmPlot_Spectra::frmPlot_Spectra(SharedState& state, WindowServices& services, Q
   BuildMenu();
   BuildControls();
   BuildShortcuts();
-  Form_Load();
+  Load();
 }
 
-frmPlot_Spectra::~frmPlot_Spectra() = default;
+PlotWindow::~PlotWindow() = default;
 
-QWidget* frmPlot_Spectra::ClientArea() const { return canvas_; }
+QWidget* PlotWindow::ClientArea() const { return canvas_; }
 
-DrawingSurface& frmPlot_Spectra::Surface() { return *surface_; }
+DrawingSurface& PlotWindow::Surface() { return *surface_; }
 
-void frmPlot_Spectra::ClearDrawing() { surface_->Clear(); }
+void PlotWindow::ClearDrawing() { surface_->Clear(); }
 
-void frmPlot_Spectra::BuildMenu() {
-  mFile = menuBar()->addMenu(QStringLiteral("&File"));
-  mFile->setObjectName(QStringLiteral("mFile"));
-  mPrintsetup = mFile->addAction(QStringLiteral("Print Setup ..."));
-  mPrintsetup->setObjectName(QStringLiteral("mPrintsetup"));
-  mPrint = mFile->addAction(QStringLiteral("Print"));
-  mPrint->setObjectName(QStringLiteral("mPrint"));
-  mPrint->setShortcut(QKeySequence::Print);
-  mPrint->setShortcutContext(Qt::WindowShortcut);
-  mExport = mFile->addAction(QStringLiteral("Export ..."));
-  mExport->setObjectName(QStringLiteral("mExport"));
-  mydash = mFile->addSeparator();
-  mydash->setObjectName(QStringLiteral("mydash"));
-  mExit = mFile->addAction(QStringLiteral("Exit"));
-  mExit->setObjectName(QStringLiteral("mExit"));
-  connect(mPrintsetup, &QAction::triggered, this, [this] { mPrintsetup_Click(); });
-  connect(mPrint, &QAction::triggered, this, [this] { mPrint_Click(); });
-  connect(mExport, &QAction::triggered, this, [this] { mExport_Click(); });
-  connect(mExit, &QAction::triggered, this, [this] { mExit_Click(); });
+void PlotWindow::BuildMenu() {
+  file_menu_ = menuBar()->addMenu(QStringLiteral("&File"));
+  file_menu_->setObjectName(QStringLiteral("file_menu"));
+  print_setup_action_ = file_menu_->addAction(QStringLiteral("Print Setup ..."));
+  print_setup_action_->setObjectName(QStringLiteral("print_setup_action"));
+  print_action_ = file_menu_->addAction(QStringLiteral("Print"));
+  print_action_->setObjectName(QStringLiteral("print_action"));
+  print_action_->setShortcut(QKeySequence::Print);
+  print_action_->setShortcutContext(Qt::WindowShortcut);
+  export_action_ = file_menu_->addAction(QStringLiteral("Export ..."));
+  export_action_->setObjectName(QStringLiteral("export_action"));
+  separator_ = file_menu_->addSeparator();
+  separator_->setObjectName(QStringLiteral("separator"));
+  exit_action_ = file_menu_->addAction(QStringLiteral("Exit"));
+  exit_action_->setObjectName(QStringLiteral("exit_action"));
+  connect(print_setup_action_, &QAction::triggered, this, [this] { PrintSetup(); });
+  connect(print_action_, &QAction::triggered, this, [this] { Print(); });
+  connect(export_action_, &QAction::triggered, this, [this] { Export(); });
+  connect(exit_action_, &QAction::triggered, this, [this] { Exit(); });
 }
 
-void frmPlot_Spectra::BuildControls() {
+void PlotWindow::BuildControls() {
   const auto make_label = [this](const char* name, const QString& text, const QString& accessible) {
     auto* label = new QLabel(text, canvas_);
     label->setObjectName(QString::fromLatin1(name));
@@ -264,36 +264,37 @@ void frmPlot_Spectra::BuildControls() {
     return label;
   };
   // Axis labels: placed and filled by the renderer.
-  Label1 = make_label("Label1", {}, QStringLiteral("First wavelength tick"));
-  Label2 = make_label("Label2", {}, QStringLiteral("Last wavelength tick"));
-  Label3 = make_label("Label3", {}, QStringLiteral("Wavelength axis title"));
-  Label4 = make_label("Label4", {}, QStringLiteral("Top intensity tick"));
-  Label6 = make_label("Label6", {}, QStringLiteral("Intensity tick step"));
-  Label8 = make_label("Label8", {}, QStringLiteral("Bottom intensity tick"));
-  for (QLabel* label : {Label1, Label2, Label3, Label4, Label6, Label8}) {
+  first_wavelength_label_ = make_label("first_wavelength_label", {}, QStringLiteral("First wavelength tick"));
+  last_wavelength_label_ = make_label("last_wavelength_label", {}, QStringLiteral("Last wavelength tick"));
+  wavelength_title_ = make_label("wavelength_title", {}, QStringLiteral("Wavelength axis title"));
+  top_intensity_label_ = make_label("top_intensity_label", {}, QStringLiteral("Top intensity tick"));
+  intensity_step_label_ = make_label("intensity_step_label", {}, QStringLiteral("Intensity tick step"));
+  bottom_intensity_label_ = make_label("bottom_intensity_label", {}, QStringLiteral("Bottom intensity tick"));
+  for (QLabel* label : {first_wavelength_label_, last_wavelength_label_, wavelength_title_, top_intensity_label_,
+                        intensity_step_label_, bottom_intensity_label_}) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);  // the read-out keeps working over them
     FixTextColour(label, Qt::black);                       // on the white page
   }
 
   // Bottom row.
-  Label5 = make_label("Label5", QStringLiteral("Wavelength"), QStringLiteral("Wavelength"));
-  Label7 = make_label("Label7", {}, QStringLiteral("Wavelength read-out"));
-  Label9 = make_label("Label9", QStringLiteral("Intensity"), QStringLiteral("Intensity"));
-  Label10 = make_label("Label10", {}, QStringLiteral("Intensity read-out"));
-  for (QLabel* plain : {Label5, Label9}) FixTextColour(plain, Qt::black);
-  for (QLabel* box : {Label7, Label10}) {
+  wavelength_caption_ = make_label("wavelength_caption", QStringLiteral("Wavelength"), QStringLiteral("Wavelength"));
+  wavelength_readout_ = make_label("wavelength_readout", {}, QStringLiteral("Wavelength read-out"));
+  intensity_caption_ = make_label("intensity_caption", QStringLiteral("Intensity"), QStringLiteral("Intensity"));
+  intensity_readout_ = make_label("intensity_readout", {}, QStringLiteral("Intensity read-out"));
+  for (QLabel* plain : {wavelength_caption_, intensity_caption_}) FixTextColour(plain, Qt::black);
+  for (QLabel* box : {wavelength_readout_, intensity_readout_}) {
     box->setAlignment(Qt::AlignCenter);
     box->setFrameShape(QFrame::Box);
     box->setLineWidth(1);
     FixColours(box, Qt::white, Qt::black);
   }
-  // Created before Command1 so that the "In" button is drawn over it.
-  Label11 = make_label("Label11", QStringLiteral("Zoom"), QStringLiteral("Zoom"));
-  FixColours(Label11, Qt::white, Qt::black);
+  // Created before the "In" button so that the button is drawn over it.
+  zoom_caption_ = make_label("zoom_caption", QStringLiteral("Zoom"), QStringLiteral("Zoom"));
+  FixColours(zoom_caption_, Qt::white, Qt::black);
 
-  HScroll1 = new QScrollBar(Qt::Horizontal, canvas_);
-  HScroll1->setObjectName(QStringLiteral("HScroll1"));
-  HScroll1->setAccessibleName(QStringLiteral("Pan along wavelength"));
+  pan_bar_ = new QScrollBar(Qt::Horizontal, canvas_);
+  pan_bar_->setObjectName(QStringLiteral("pan_bar"));
+  pan_bar_->setAccessibleName(QStringLiteral("Pan along wavelength"));
   const auto make_button = [this](const char* name, const QString& caption) {
     auto* button = new QPushButton(caption, canvas_);
     button->setObjectName(QString::fromLatin1(name));
@@ -301,74 +302,74 @@ void frmPlot_Spectra::BuildControls() {
     button->setAutoDefault(false);
     return button;
   };
-  Command1 = make_button("Command1", QStringLiteral("In"));
-  Command2 = make_button("Command2", QStringLiteral("Out"));
-  Command3 = make_button("Command3", QStringLiteral("Full Range"));
+  zoom_in_button_ = make_button("zoom_in_button", QStringLiteral("In"));
+  zoom_out_button_ = make_button("zoom_out_button", QStringLiteral("Out"));
+  full_range_button_ = make_button("full_range_button", QStringLiteral("Full Range"));
 
   for (const BottomPlace& place : kBottomRow) {
     QWidget* control = BottomWidget(place.control);
     PlaceChild(control, place.left, 0, place.width, place.height);
   }
 
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  connect(zoom_in_button_, &QPushButton::clicked, this, [this] { ZoomIn(); });
+  connect(zoom_out_button_, &QPushButton::clicked, this, [this] { ZoomOut(); });
+  connect(full_range_button_, &QPushButton::clicked, this, [this] { FullRange(); });
   // With tracking on, a drag moves the value, so valueChanged covers both the
   // drag (Scroll) and every other change (Change); Change runs Scroll.
-  connect(HScroll1, &QScrollBar::valueChanged, this, [this](int) { HScroll1_Change(); });
+  connect(pan_bar_, &QScrollBar::valueChanged, this, [this](int) { ScrollChanged(); });
 }
 
-void frmPlot_Spectra::BuildShortcuts() {
+void PlotWindow::BuildShortcuts() {
   const auto bind = [this](const QKeySequence& keys, auto handler) {
     auto* shortcut = new QShortcut(keys, this);
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, handler);
   };
-  bind(QKeySequence(Qt::Key_Plus), [this] { Command1_Click(); });
-  bind(QKeySequence(Qt::Key_Equal), [this] { Command1_Click(); });  // "+" without Shift
-  bind(QKeySequence(Qt::Key_Minus), [this] { Command2_Click(); });
-  bind(QKeySequence(Qt::Key_0), [this] { Command3_Click(); });
-  bind(QKeySequence(Qt::Key_Home), [this] { Command3_Click(); });
+  bind(QKeySequence(Qt::Key_Plus), [this] { ZoomIn(); });
+  bind(QKeySequence(Qt::Key_Equal), [this] { ZoomIn(); });  // "+" without Shift
+  bind(QKeySequence(Qt::Key_Minus), [this] { ZoomOut(); });
+  bind(QKeySequence(Qt::Key_0), [this] { FullRange(); });
+  bind(QKeySequence(Qt::Key_Home), [this] { FullRange(); });
   // Panning moves the scroll bar, whose change handler redraws.
-  bind(QKeySequence(Qt::Key_Left), [this] { HScroll1->setValue(HScroll1->value() - HScroll1->singleStep()); });
-  bind(QKeySequence(Qt::Key_Right), [this] { HScroll1->setValue(HScroll1->value() + HScroll1->singleStep()); });
+  bind(QKeySequence(Qt::Key_Left), [this] { pan_bar_->setValue(pan_bar_->value() - pan_bar_->singleStep()); });
+  bind(QKeySequence(Qt::Key_Right), [this] { pan_bar_->setValue(pan_bar_->value() + pan_bar_->singleStep()); });
 }
 
-QWidget* frmPlot_Spectra::BottomWidget(BottomControl control) const {
+QWidget* PlotWindow::BottomWidget(BottomControl control) const {
   switch (control) {
-    case BottomControl::Label5: return Label5;
-    case BottomControl::Label7: return Label7;
-    case BottomControl::Label9: return Label9;
-    case BottomControl::Label10: return Label10;
-    case BottomControl::Label11: return Label11;
-    case BottomControl::HScroll1: return HScroll1;
-    case BottomControl::Command1: return Command1;
-    case BottomControl::Command2: return Command2;
-    case BottomControl::Command3: return Command3;
+    case BottomControl::WavelengthCaption: return wavelength_caption_;
+    case BottomControl::WavelengthReadout: return wavelength_readout_;
+    case BottomControl::IntensityCaption: return intensity_caption_;
+    case BottomControl::IntensityReadout: return intensity_readout_;
+    case BottomControl::ZoomCaption: return zoom_caption_;
+    case BottomControl::PanBar: return pan_bar_;
+    case BottomControl::ZoomInButton: return zoom_in_button_;
+    case BottomControl::ZoomOutButton: return zoom_out_button_;
+    case BottomControl::FullRangeButton: return full_range_button_;
   }
-  return Label5;
+  return wavelength_caption_;
 }
 
-QLabel* frmPlot_Spectra::AxisLabel(PlotLabel label) const {
+QLabel* PlotWindow::AxisLabel(PlotLabel label) const {
   switch (label) {
-    case PlotLabel::Label1: return Label1;
-    case PlotLabel::Label2: return Label2;
-    case PlotLabel::Label3: return Label3;
-    case PlotLabel::Label4: return Label4;
-    case PlotLabel::Label6: return Label6;
-    case PlotLabel::Label8: return Label8;
+    case PlotLabel::FirstWavelength: return first_wavelength_label_;
+    case PlotLabel::LastWavelength: return last_wavelength_label_;
+    case PlotLabel::WavelengthTitle: return wavelength_title_;
+    case PlotLabel::TopIntensity: return top_intensity_label_;
+    case PlotLabel::IntensityStep: return intensity_step_label_;
+    case PlotLabel::BottomIntensity: return bottom_intensity_label_;
   }
-  return Label1;
+  return first_wavelength_label_;
 }
 
-void frmPlot_Spectra::PlaceBottomRow() {
+void PlotWindow::PlaceBottomRow() {
   for (const BottomPlace& place : kBottomRow) {
     QWidget* control = BottomWidget(place.control);
     PlaceChild(control, place.left, BottomTop(place, state_.PlotHeight), place.width, place.height);
   }
 }
 
-void frmPlot_Spectra::ApplyGeometry() {
+void PlotWindow::ApplyGeometry() {
   MoveOuter(this, state_.PlotLeft, state_.PlotTop);
   // The outer size includes the frame where the platform already knows it.
   const QRect frame = frameGeometry();
@@ -387,7 +388,7 @@ void frmPlot_Spectra::ApplyGeometry() {
   handled_size_ = size;
 }
 
-void frmPlot_Spectra::ShowModeless() {
+void PlotWindow::ShowModeless() {
   show();
   // The frame is known only once the window is shown: give the window the
   // outer size it was asked for, once, while the user has not resized it.
@@ -396,26 +397,26 @@ void frmPlot_Spectra::ShowModeless() {
   if (frameGeometry().size() != geometry().size() && size() == applied_size_) {
     const bool busy = state_.RenderBusy;
     ApplyGeometry();
-    if (!busy) Form_Resize();
+    if (!busy) Resized();
   }
 }
 
-double frmPlot_Spectra::RecordedLeft() const { return pos() == applied_pos_ ? applied_twips_[0] : OuterLeft(this); }
+double PlotWindow::RecordedLeft() const { return pos() == applied_pos_ ? applied_twips_[0] : OuterLeft(this); }
 
-double frmPlot_Spectra::RecordedTop() const { return pos() == applied_pos_ ? applied_twips_[1] : OuterTop(this); }
+double PlotWindow::RecordedTop() const { return pos() == applied_pos_ ? applied_twips_[1] : OuterTop(this); }
 
-double frmPlot_Spectra::RecordedWidth() const { return size() == applied_size_ ? applied_twips_[2] : OuterWidth(this); }
+double PlotWindow::RecordedWidth() const { return size() == applied_size_ ? applied_twips_[2] : OuterWidth(this); }
 
-double frmPlot_Spectra::RecordedHeight() const {
+double PlotWindow::RecordedHeight() const {
   return size() == applied_size_ ? applied_twips_[3] : OuterHeight(this);
 }
 
-void frmPlot_Spectra::Form_Load() {
+void PlotWindow::Load() {
   state_.PlotLambdaSpan = state_.PlotLambdaMax - state_.PlotLambdaMin;
-  ScrollBarAdapter bar(*HScroll1);
-  UpdateScrollBar(state_, bar);  // runs HScroll1_Change, which does nothing while RenderBusy is set
+  ScrollBarAdapter bar(*pan_bar_);
+  UpdateScrollBar(state_, bar);  // runs ScrollChanged, which does nothing while RenderBusy is set
   ApplyGeometry();
-  Form_Resize();
+  Resized();
   PlaceBottomRow();
   for (int slot = 1; slot <= state_.SlotCount; ++slot) {
     if (!state_.Slots[slot].loaded) continue;
@@ -425,7 +426,7 @@ void frmPlot_Spectra::Form_Load() {
   }
 }
 
-void frmPlot_Spectra::Form_Resize() {
+void PlotWindow::Resized() {
   if (state_.RenderBusy || !state_.SpectraLoaded) return;
   state_.PlotWidth = RoundToInt16(RecordedWidth());
   state_.PlotHeight = RoundToInt16(RecordedHeight());
@@ -434,7 +435,7 @@ void frmPlot_Spectra::Form_Resize() {
   PlaceBottomRow();
 }
 
-void frmPlot_Spectra::Form_Unload() {
+void PlotWindow::Unload() {
   const RecordedGeometry g = RecordGeometry(RecordedLeft(), RecordedTop(), RecordedWidth(), RecordedHeight());
   state_.PlotLeft = g.left;
   state_.PlotTop = g.top;
@@ -443,95 +444,95 @@ void frmPlot_Spectra::Form_Unload() {
   state_.PlotWindowOpen = false;
 }
 
-void frmPlot_Spectra::Form_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
+void PlotWindow::TrackCursor(int /*button*/, int /*shift*/, float x, float y) {
   const CursorReadOut r = ReadOutAt(state_, frame_, x, y);
   if (!r.inside) {
     canvas_->setCursor(Qt::ArrowCursor);
     return;
   }
   canvas_->setCursor(Qt::CrossCursor);
-  Label7->setText(QString::fromStdString(r.wavelength));
-  Label10->setText(QString::fromStdString(r.intensity));
+  wavelength_readout_->setText(QString::fromStdString(r.wavelength));
+  intensity_readout_->setText(QString::fromStdString(r.intensity));
 }
 
-void frmPlot_Spectra::Command1_Click() {
-  if (!ZoomIn(state_)) return;
-  ScrollBarAdapter bar(*HScroll1);
-  // A position change here runs HScroll1_Change -> HScroll1_Scroll, which
+void PlotWindow::ZoomIn() {
+  if (!quillon::ZoomIn(state_)) return;
+  ScrollBarAdapter bar(*pan_bar_);
+  // A position change here runs ScrollChanged -> Scroll, which
   // draws once re-centred; the button then draws again.
   UpdateScrollBar(state_, bar);
   ClearDrawing();
   services_.RenderPlot();
 }
 
-void frmPlot_Spectra::Command2_Click() {
-  ZoomOut(state_);
-  ScrollBarAdapter bar(*HScroll1);
+void PlotWindow::ZoomOut() {
+  quillon::ZoomOut(state_);
+  ScrollBarAdapter bar(*pan_bar_);
   UpdateScrollBar(state_, bar);  // nested re-centred drawing when the position moves
   ClearDrawing();
   services_.RenderPlot();
 }
 
-void frmPlot_Spectra::Command3_Click() {
+void PlotWindow::FullRange() {
   ShowFullRange(state_);
-  ScrollBarAdapter bar(*HScroll1);
+  ScrollBarAdapter bar(*pan_bar_);
   UpdateScrollBar(state_, bar);  // nested re-centred drawing when the position moves
   services_.RenderPlot();
 }
 
-void frmPlot_Spectra::HScroll1_Scroll() {
+void PlotWindow::Scroll() {
   if (state_.RenderBusy) return;
-  CentreView(state_, HScroll1->value());
+  CentreView(state_, pan_bar_->value());
   services_.RenderPlot();
 }
 
-void frmPlot_Spectra::HScroll1_Change() { HScroll1_Scroll(); }
+void PlotWindow::ScrollChanged() { Scroll(); }
 
-void frmPlot_Spectra::mExit_Click() { hide(); }
+void PlotWindow::Exit() { hide(); }
 
-void frmPlot_Spectra::mPrint_Click() {
+void PlotWindow::Print() {
   QtSaveDialog desktop_dialog(this);
   QtInstalledPrinters desktop_printers(CurrentQtPrinter());
   PrintPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog,
                   installed_printers_ != nullptr ? *installed_printers_ : desktop_printers);
 }
 
-void frmPlot_Spectra::mExport_Click() {
+void PlotWindow::Export() {
   QtSaveDialog desktop_dialog(this);
   ExportPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog);
 }
 
-void frmPlot_Spectra::SetFileDesktop(SaveDialog* dialog, InstalledPrinters* printers) {
+void PlotWindow::SetFileDesktop(SaveDialog* dialog, InstalledPrinters* printers) {
   save_dialog_ = dialog;
   installed_printers_ = printers;
 }
 
-PlotPicture frmPlot_Spectra::Picture() const {
+PlotPicture PlotWindow::Picture() const {
   PictureMetrics metrics;
   metrics.area = canvas_->size();
   metrics.dots_per_inch = LogicalDpi(canvas_);
   metrics.device_ratio = canvas_->devicePixelRatioF();
-  metrics.label_font = Label1->font();  // every axis label has the labels' font
+  metrics.label_font = first_wavelength_label_->font();  // every axis label has the labels' font
   return PictureOfDrawing(drawing_, frame_, metrics);
 }
 
-void frmPlot_Spectra::mPrintsetup_Click() { SetUpPrinter(*this, services_); }
+void PlotWindow::PrintSetup() { SetUpPrinter(*this, services_); }
 
-void frmPlot_Spectra::closeEvent(QCloseEvent* event) {
-  Form_Unload();
+void PlotWindow::closeEvent(QCloseEvent* event) {
+  Unload();
   event->accept();
 }
 
-void frmPlot_Spectra::resizeEvent(QResizeEvent* event) {
+void PlotWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (event->size() == handled_size_) return;
   handled_size_ = event->size();
-  Form_Resize();
+  Resized();
 }
 
-void frmPlot_Spectra::RasterizeNow() { canvas_->Rasterize(); }
+void PlotWindow::RasterizeNow() { canvas_->Rasterize(); }
 
-void frmPlot_Spectra::RenderClientArea(QPainter& painter, const QRectF& target) {
+void PlotWindow::RenderClientArea(QPainter& painter, const QRectF& target) {
   const QSize area = canvas_->size();
   if (area.isEmpty() || target.isEmpty()) return;
   painter.save();
@@ -557,7 +558,7 @@ void frmPlot_Spectra::RenderClientArea(QPainter& painter, const QRectF& target) 
   painter.restore();
 }
 
-QImage frmPlot_Spectra::GrabClientArea(double ratio) {
+QImage PlotWindow::GrabClientArea(double ratio) {
   const QSize pixels = (QSizeF(canvas_->size()) * ratio).toSize().expandedTo(QSize(1, 1));
   QImage image(pixels, QImage::Format_RGB32);
   image.fill(canvas_->Background());

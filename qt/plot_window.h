@@ -1,9 +1,9 @@
 #pragma once
-// frmPlot_Spectra, the plot window: the surface RenderPlot draws on, three
-// zoom buttons, the scroll bar that pans the view, the cursor read-outs and
-// the File menu with the print commands. The arithmetic lives in
-// plot/plot_view.h; this class wires it to Qt and keeps the handlers' nesting
-// (setting the scroll bar runs HScroll1_Change at once).
+// The plot window: the surface RenderPlot draws on, three zoom buttons, the
+// scroll bar that pans the view, the cursor read-outs and the File menu with
+// the print commands. The arithmetic lives in session/plot_view.h; this class
+// wires it to Qt and keeps the handlers' nesting (setting the pan bar runs
+// ScrollChanged at once).
 
 #include <QMainWindow>
 #include <QSize>
@@ -28,31 +28,39 @@ namespace quillon {
 
 class PlotCanvas;
 
-class frmPlot_Spectra : public QMainWindow {
+class PlotWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  /// A top-level window without owner; runs Form_Load before returning. The
+  /// A top-level window without owner; runs Load before returning. The
   /// state and services must outlive it. Closing it unloads (deletes) it.
-  frmPlot_Spectra(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
-  ~frmPlot_Spectra() override;
+  PlotWindow(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
+  ~PlotWindow() override;
 
   // ---- Handlers ----
-  void Form_Load();
-  void Form_Resize();
-  void Form_Unload();
+  /// The window's creation: the pan bar from the view, the stored geometry,
+  /// the bottom row's places and the main window's offset cells.
+  void Load();
+  /// A new size: recorded, then the plot is redrawn and the bottom row
+  /// follows the height (nothing while RenderBusy is set or nothing is loaded).
+  void Resized();
+  /// The close box: stores the geometry and clears PlotWindowOpen.
+  void Unload();
   /// Mouse motion over the client area: `button` and `shift` as bit sets
   /// (1 left, 2 right, 4 middle; 1 Shift, 2 Ctrl, 4 Alt), position in twips.
-  void Form_MouseMove(int button, int shift, float x, float y);
-  void Command1_Click();  ///< In
-  void Command2_Click();  ///< Out
-  void Command3_Click();  ///< Full Range
-  void HScroll1_Scroll();
-  void HScroll1_Change();
-  void mExit_Click();
-  void mPrint_Click();
-  void mPrintsetup_Click();
-  void mExport_Click();
+  /// Inside the frame the read-outs show the wavelength and intensity there.
+  void TrackCursor(int button, int shift, float x, float y);
+  void ZoomIn();     ///< "In"
+  void ZoomOut();    ///< "Out"
+  void FullRange();  ///< "Full Range"
+  /// The pan bar dragged: the view is re-centred on its value and redrawn.
+  void Scroll();
+  /// Any change of the pan bar's value; runs Scroll.
+  void ScrollChanged();
+  void Exit();        ///< File, "Exit": hides the window, which stays loaded
+  void Print();       ///< File, "Print"
+  void PrintSetup();  ///< File, "Print Setup ..."
+  void Export();      ///< File, "Export ..."
 
   /// The save dialog and the list of installed printers that Print and
   /// Export use instead of the desktop's (tests answer them); nullptr gives
@@ -90,28 +98,30 @@ class frmPlot_Spectra : public QMainWindow {
   /// The client area widget: controls and labels are its children.
   QWidget* ClientArea() const;
 
-  // ---- Controls (named as in the form) ----
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label4 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label6 = nullptr;
-  QLabel* Label7 = nullptr;
-  QLabel* Label8 = nullptr;
-  QLabel* Label9 = nullptr;
-  QLabel* Label10 = nullptr;
-  QLabel* Label11 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command3 = nullptr;
-  QScrollBar* HScroll1 = nullptr;
-  QMenu* mFile = nullptr;
-  QAction* mPrintsetup = nullptr;
-  QAction* mPrint = nullptr;
-  QAction* mExport = nullptr;
-  QAction* mydash = nullptr;
-  QAction* mExit = nullptr;
+  // ---- Controls ----
+  // The axis labels, which the renderer places and fills.
+  QLabel* first_wavelength_label_ = nullptr;
+  QLabel* last_wavelength_label_ = nullptr;
+  QLabel* wavelength_title_ = nullptr;  ///< "Wavelength /Angstroms"
+  QLabel* top_intensity_label_ = nullptr;
+  QLabel* intensity_step_label_ = nullptr;
+  QLabel* bottom_intensity_label_ = nullptr;
+  // The bottom row.
+  QLabel* wavelength_caption_ = nullptr;  ///< "Wavelength"
+  QLabel* wavelength_readout_ = nullptr;
+  QLabel* intensity_caption_ = nullptr;   ///< "Intensity"
+  QLabel* intensity_readout_ = nullptr;
+  QLabel* zoom_caption_ = nullptr;        ///< "Zoom", under the "In" button
+  QPushButton* zoom_in_button_ = nullptr;
+  QPushButton* zoom_out_button_ = nullptr;
+  QPushButton* full_range_button_ = nullptr;
+  QScrollBar* pan_bar_ = nullptr;  ///< its value is the view's centre, whole Angstroms
+  QMenu* file_menu_ = nullptr;
+  QAction* print_setup_action_ = nullptr;
+  QAction* print_action_ = nullptr;
+  QAction* export_action_ = nullptr;
+  QAction* separator_ = nullptr;  ///< the line above "Exit"
+  QAction* exit_action_ = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -139,7 +149,7 @@ class frmPlot_Spectra : public QMainWindow {
   PlotFrame frame_;
   std::unique_ptr<WindowSurface> surface_;
   PlotCanvas* canvas_ = nullptr;
-  // The client size whose Form_Resize has run: a later resizeEvent for the
+  // The client size whose Resized has run: a later resizeEvent for the
   // same size (the window system's late notice) is not handled twice.
   QSize handled_size_;
   // Geometry applied at load, in twips and in pixels, so a window that was

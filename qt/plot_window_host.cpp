@@ -7,9 +7,9 @@ namespace quillon {
 
 class PlotWindowHost::Host : public PlotHost {
  public:
-  explicit Host(WindowHolder<frmPlot_Spectra>& holder) : holder_(holder) {}
+  explicit Host(WindowHolder<PlotWindow>& holder) : holder_(holder) {}
   void Show() override {
-    frmPlot_Spectra& window = holder_.Get();  // a first touch creates it and runs its load handler
+    PlotWindow& window = holder_.Get();  // a first touch creates it and runs its load handler
     window.ShowModeless();
   }
   void SetFrame(const PlotFrame& frame) override { holder_.Get().SetFrame(frame); }
@@ -17,13 +17,13 @@ class PlotWindowHost::Host : public PlotHost {
   double OuterWidth() override { return quillon::OuterWidth(&holder_.Get()); }
 
  private:
-  WindowHolder<frmPlot_Spectra>& holder_;
+  WindowHolder<PlotWindow>& holder_;
 };
 
 PlotWindowHost::PlotWindowHost(SharedState& state, WindowServices& services)
     : state_(state),
       services_(services),
-      holder_([this] { return new frmPlot_Spectra(state_, services_); }),
+      holder_([this] { return new PlotWindow(state_, services_); }),
       host_(std::make_unique<Host>(holder_)) {}
 
 PlotWindowHost::~PlotWindowHost() = default;
@@ -31,13 +31,13 @@ PlotWindowHost::~PlotWindowHost() = default;
 void PlotWindowHost::RenderPlot() { quillon::RenderPlot(state_, *host_); }
 
 void PlotWindowHost::ClearPlotWindow() {
-  if (frmPlot_Spectra* window = holder_.IfLoaded()) window->ClearDrawing();
+  if (PlotWindow* window = holder_.IfLoaded()) window->ClearDrawing();
 }
 
 void PlotWindowHost::HidePlotWindow() {
-  if (frmPlot_Spectra* window = holder_.IfLoaded()) window->hide();
+  if (PlotWindow* window = holder_.IfLoaded()) window->hide();
 }
 
-frmPlot_Spectra* PlotWindowHost::Window() { return holder_.IfLoaded(); }
+PlotWindow* PlotWindowHost::Window() { return holder_.IfLoaded(); }
 
 }  // namespace quillon

@@ -1,6 +1,6 @@
 #pragma once
 // PlotWindowHost: the plot window as the rest of the program reaches it. The
-// application object owns exactly one; it creates frmPlot_Spectra the first
+// application object owns exactly one; it creates the PlotWindow the first
 // time RenderPlot needs to show it (inside RenderPlot, while RenderBusy is
 // set) and runs the renderer over it.
 
@@ -14,7 +14,7 @@
 
 namespace quillon {
 
-class frmPlot_Spectra;
+class PlotWindow;
 
 class PlotWindowHost : public PlotRedraw {
  public:
@@ -32,13 +32,13 @@ class PlotWindowHost : public PlotRedraw {
   /// Hides the window if it is loaded; it stays loaded.
   void HidePlotWindow();
   /// The window, or nullptr when it is not loaded.
-  frmPlot_Spectra* Window();
+  PlotWindow* Window();
 
  private:
   SharedState& state_;
   WindowServices& services_;
   class Host;
-  WindowHolder<frmPlot_Spectra> holder_;
+  WindowHolder<PlotWindow> holder_;
   std::unique_ptr<Host> host_;
 };
 

@@ -10,7 +10,7 @@
 
 namespace quillon {
 
-void PrintPlotWindow(frmPlot_Spectra& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog,
+void PrintPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog,
                      InstalledPrinters& installed) {
   // The picture is drawn again at the printer's resolution, not enlarged
   // from the screen.
@@ -30,14 +30,14 @@ void PrintPlotWindow(frmPlot_Spectra& window, const SharedState& state, MessageS
   if (failure) messages.ShowMessage(PrintFailureReport(state, *failure));
 }
 
-void SetUpPrinter(frmPlot_Spectra& window, MessageSink& messages) {
+void SetUpPrinter(PlotWindow& window, MessageSink& messages) {
   QtCurrentPrinter& printer = CurrentQtPrinter();
   QtInstalledPrinters installed(printer);
   QtPrinterDialogFactory dialogs(&window);
   PrintSetupCommand(printer, installed, dialogs, messages);
 }
 
-void ExportPlotWindow(frmPlot_Spectra& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog) {
+void ExportPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog) {
   const std::optional<std::string> file =
       dialog.AskFileName(kExportDialogTitle, ProposedFilePath(state.FitsDirectory, "plot.png"), kExportFilters);
   if (!file || file->empty()) return;

@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class frmPlot_Spectra;
+class PlotWindow;
 
 /// File, Print: prints the plot window's client area (its drawing and
 /// visible controls) as one page on the current printer. A failure shows the
@@ -19,17 +19,17 @@ class frmPlot_Spectra;
 /// instead: `dialog` asks for its name, proposing "plot.pdf" in the
 /// spectrum's folder (FitsDirectory), and the page is printed there exactly
 /// as to paper; cancelling does nothing.
-void PrintPlotWindow(frmPlot_Spectra& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog,
+void PrintPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog,
                      InstalledPrinters& installed);
 
 /// File, Print Setup ...: the printer dialog, owned by the plot window; a
 /// confirmed choice becomes the current printer for every later Print.
-void SetUpPrinter(frmPlot_Spectra& window, MessageSink& messages);
+void SetUpPrinter(PlotWindow& window, MessageSink& messages);
 
 /// File, Export ...: `dialog` asks for a file, proposing "plot.png" in the
 /// spectrum's folder; its extension chooses PNG, SVG or PDF. An unknown
 /// extension or a failed write shows one message and writes nothing;
 /// cancelling does nothing.
-void ExportPlotWindow(frmPlot_Spectra& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog);
+void ExportPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog);
 
 }  // namespace quillon

@@ -1,7 +1,7 @@
 #pragma once
 // Each window of the program exists at most once: it is created the first
 // time any code touches it, hiding keeps it, and unloading (its close box)
-// destroys it after its Form_Unload has stored its geometry. A WindowHolder
+// destroys it after its unload handler has stored its geometry. A WindowHolder
 // keeps that lifetime for one window class.
 
 #include <QPointer>
@@ -14,10 +14,10 @@ namespace quillon {
 template <typename Window>
 class WindowHolder {
  public:
-  /// `factory` creates the window (its construction raises Form_Load); the
+  /// `factory` creates the window (its construction runs its load handler); the
   /// window must have Qt::WA_DeleteOnClose so that closing it unloads it.
   explicit WindowHolder(std::function<Window*()> factory) : factory_(std::move(factory)) {}
-  ~WindowHolder() { delete window_.data(); }  // program end: no close event, no Form_Unload
+  ~WindowHolder() { delete window_.data(); }  // program end: no close event, no unload handler
   WindowHolder(const WindowHolder&) = delete;
   WindowHolder& operator=(const WindowHolder&) = delete;
 

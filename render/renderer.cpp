@@ -383,14 +383,14 @@ void DrawPlot(const PlotScene& scene, const PlotFrame& f, DrawingSurface& surfac
   if (xt.valid) {
     const float first = TickValue(xt, xt.first);
     const float last = TickValue(xt, xt.last);
-    EmitLabel(*surface, PlotLabel::Label1, m.Xc(first) - 200, x_label_top, ShortPlain(first));
-    EmitLabel(*surface, PlotLabel::Label2, m.Xc(last) - 200, x_label_top, ShortPlain(last));
+    EmitLabel(*surface, PlotLabel::FirstWavelength, m.Xc(first) - 200, x_label_top, ShortPlain(first));
+    EmitLabel(*surface, PlotLabel::LastWavelength, m.Xc(last) - 200, x_label_top, ShortPlain(last));
   } else {
     // No numbers rather than the numbers of an earlier drawing.
-    EmitLabel(*surface, PlotLabel::Label1, frame_left - 200, x_label_top, "");
-    EmitLabel(*surface, PlotLabel::Label2, frame_right - 200, x_label_top, "");
+    EmitLabel(*surface, PlotLabel::FirstWavelength, frame_left - 200, x_label_top, "");
+    EmitLabel(*surface, PlotLabel::LastWavelength, frame_right - 200, x_label_top, "");
   }
-  EmitLabel(*surface, PlotLabel::Label3, 0.7 * scene.outer_width, int32_t{scene.height} - bottom_reserve - 600,
+  EmitLabel(*surface, PlotLabel::WavelengthTitle, 0.7 * scene.outer_width, int32_t{scene.height} - bottom_reserve - 600,
             "Wavelength /Angstroms");
 
   // Intensity axis.
@@ -411,13 +411,13 @@ void DrawPlot(const PlotScene& scene, const PlotFrame& f, DrawingSurface& surfac
   if (yt.valid) {
     const float first = TickValue(yt, yt.first);
     const float last = TickValue(yt, yt.last);
-    EmitLabel(*surface, PlotLabel::Label4, 0, m.Y(last) - 100, FormatValue(last, 6, 0));
-    EmitLabel(*surface, PlotLabel::Label8, 0, m.Y(first) - 100, FormatValue(first, 6, 0));
-    EmitLabel(*surface, PlotLabel::Label6, 0, step_label_top, ShortPlain(yt.step));
+    EmitLabel(*surface, PlotLabel::TopIntensity, 0, m.Y(last) - 100, FormatValue(last, 6, 0));
+    EmitLabel(*surface, PlotLabel::BottomIntensity, 0, m.Y(first) - 100, FormatValue(first, 6, 0));
+    EmitLabel(*surface, PlotLabel::IntensityStep, 0, step_label_top, ShortPlain(yt.step));
   } else {
-    EmitLabel(*surface, PlotLabel::Label4, 0, frame_top - 100, "");
-    EmitLabel(*surface, PlotLabel::Label8, 0, frame_bottom - 100, "");
-    EmitLabel(*surface, PlotLabel::Label6, 0, step_label_top, "");
+    EmitLabel(*surface, PlotLabel::TopIntensity, 0, frame_top - 100, "");
+    EmitLabel(*surface, PlotLabel::BottomIntensity, 0, frame_bottom - 100, "");
+    EmitLabel(*surface, PlotLabel::IntensityStep, 0, step_label_top, "");
   }
 
   surface->SetForeColor(kBlack);

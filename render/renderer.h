@@ -16,8 +16,17 @@
 
 namespace quillon {
 
-/// The plot window labels that the renderer places and fills.
-enum class PlotLabel { Label1, Label2, Label3, Label4, Label6, Label8 };
+/// The plot window labels that the renderer places and fills: the numbers at
+/// both ends of the wavelength axis, the axis title, the numbers at the top
+/// and bottom of the intensity axis and the intensity grid's step.
+enum class PlotLabel {
+  FirstWavelength,
+  LastWavelength,
+  WavelengthTitle,
+  TopIntensity,
+  IntensityStep,
+  BottomIntensity,
+};
 inline constexpr int kPlotLabelCount = 6;
 
 /// One line as a display list keeps it: twips, with its colour (0x00BBGGRR).

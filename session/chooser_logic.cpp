@@ -33,19 +33,19 @@ ChooserLayout ComputeChooserLayout(double width, double height) {
   const double H = AtLeast(height, kChooserMinHeight);
   ChooserLayout layout;
   // Left column, vertically: the file list takes the height, the type list follows it.
-  layout.File1Height = H - 2100;
-  layout.Label2Top = layout.File1Height + 990;
-  layout.Combo1Top = layout.File1Height + 1230;
+  layout.file_list_height = H - 2100;
+  layout.type_label_top = layout.file_list_height + 990;
+  layout.type_list_top = layout.file_list_height + 1230;
   // Right column, vertically: the folder list takes the height, the drive list follows it.
-  layout.Dir1Height = H - 1890;
-  layout.Label5Top = layout.Dir1Height + 780;
-  layout.Drive1Top = layout.Dir1Height + 1020;
+  layout.folder_list_height = H - 1890;
+  layout.drive_label_top = layout.folder_list_height + 780;
+  layout.drive_list_top = layout.folder_list_height + 1020;
   // Widths: whatever lies beyond 7830 twips is shared equally by the two columns.
   const double w = (W - 7830) / 2;
-  layout.LeftColumnWidth = w + 3015;
-  layout.RightColumnWidth = w + 2655;
-  layout.RightColumnLeft = layout.LeftColumnWidth + 345;
-  layout.ButtonLeft = layout.RightColumnWidth + layout.LeftColumnWidth + 570;
+  layout.left_column_width = w + 3015;
+  layout.right_column_width = w + 2655;
+  layout.right_column_left = layout.left_column_width + 345;
+  layout.button_left = layout.right_column_width + layout.left_column_width + 570;
   return layout;
 }
 

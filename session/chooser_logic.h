@@ -1,5 +1,5 @@
 #pragma once
-// The Qt-free rules behind the FITS file chooser (frmLoad_FitsFile): the size
+// The Qt-free rules behind the FITS file chooser (FileChooser): the size
 // rules of its resize handler, the file-type pattern, the folder, file and
 // drive lists it shows. Nothing here throws on a file-system error: each
 // listing returns its error text, which the window shows in a message box.
@@ -15,7 +15,7 @@ namespace quillon {
 inline constexpr double kChooserMinWidth = 6525;
 inline constexpr double kChooserMinHeight = 3540;
 
-/// The file-type patterns of the chooser's Combo1, in list order.
+/// The file-type patterns of the chooser's file-type list, in list order.
 inline constexpr const char* kChooserPatterns[] = {"*.fts", "*.fit", "*.fits", "*.*"};
 inline constexpr int kChooserPatternCount = 4;
 
@@ -33,16 +33,17 @@ ChooserSize SnapChooserSize(double width, double height);
 /// What the size rules give the controls, twips. Widths are reals: any width
 /// beyond 7830 is shared equally between the two columns, so halves occur.
 struct ChooserLayout {
-  double LeftColumnWidth = 0;   ///< Text1, File1 and Combo1
-  double File1Height = 0;
-  double Label2Top = 0;
-  double Combo1Top = 0;
-  double RightColumnLeft = 0;   ///< Left of Label3, Label4, Dir1, Label5 and Drive1
-  double RightColumnWidth = 0;  ///< Dir1 and Drive1
-  double Dir1Height = 0;
-  double Label5Top = 0;
-  double Drive1Top = 0;
-  double ButtonLeft = 0;        ///< Command1 and Command2
+  double left_column_width = 0;   ///< the name box, the file list and the file-type list
+  double file_list_height = 0;
+  double type_label_top = 0;
+  double type_list_top = 0;
+  double right_column_left = 0;   ///< Left of the folder and path labels, the folder list,
+                                  ///< the drive label and the drive list
+  double right_column_width = 0;  ///< the folder list and the drive list
+  double folder_list_height = 0;
+  double drive_label_top = 0;
+  double drive_list_top = 0;
+  double button_left = 0;         ///< OK and Cancel
 };
 
 /// The layout for an outer size of `width` x `height` twips. The caller

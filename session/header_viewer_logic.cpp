@@ -39,8 +39,8 @@ int16_t HeaderViewerLogic::CurrentLineCount() const {
   return std::max<int16_t>(0, SlotHeader(state_, state_.CurrentSlot).line_count);
 }
 
-void HeaderViewerLogic::Form_Load() {
-  const ScopedFlag loading(HdrLoading_);
+void HeaderViewerLogic::Load() {
+  const ScopedFlag loading(loading_);
   left_ = state_.HdrLeft;
   // HdrTop holds any number; a window can only be placed within 16 bits.
   top_ = std::isfinite(state_.HdrTop) ? std::clamp(state_.HdrTop, -32768.0, 32767.0) : 0.0;
@@ -48,77 +48,77 @@ void HeaderViewerLogic::Form_Load() {
   width_ = state_.HdrWidth;
   height_ = state_.HdrHeight;
   view_.ApplySize(width_, height_);
-  Form_Resize();  // raised by the new size; does nothing while loading
-  HdrVisibleLines_ = HeaderLinesWhole(state_.HdrHeight);
+  Resized();  // raised by the new size; does nothing while loading
+  visible_lines_ = HeaderLinesWhole(state_.HdrHeight);
 
-  // Setting the minimum may move the value and so run VScroll1_Change at once;
-  // the maximum is then computed from HdrVisibleLines as that run left it.
-  const int min = RoundToInt16(HdrVisibleLines_ / 2.0);
+  // Setting the minimum may move the value and so run Scrolled at once; the
+  // maximum is then computed from the visible lines as that run left them.
+  const int min = RoundToInt16(visible_lines_ / 2.0);
   SetScrollMin(min);
   SetScrollValue(min);
-  const int max = RoundToInt16(CurrentLineCount() - HdrVisibleLines_ / 2.0);
-  SetScrollMax(std::max(max, VScroll1_.Min));
-  VScroll1_.SmallChange = 1;
-  VScroll1_.LargeChange = 10;
-  view_.ApplyScrollBar(VScroll1_);
+  const int max = RoundToInt16(CurrentLineCount() - visible_lines_ / 2.0);
+  SetScrollMax(std::max(max, scroll_bar_.min));
+  scroll_bar_.small_change = 1;
+  scroll_bar_.large_change = 10;
+  view_.ApplyScrollBar(scroll_bar_);
 }
 
-void HeaderViewerLogic::Form_Resize() {
-  if (HdrLoading_) return;
+void HeaderViewerLogic::Resized() {
+  if (loading_) return;
   state_.HdrWidth = RoundToInt16(width_);
   state_.HdrHeight = RoundToInt16(height_);
 
-  VScroll1_.Height = std::max(0.0, height_ - kScrollBarBottomGap);
-  VScroll1_.Left = width_ - kScrollBarRightOffset;
-  view_.ApplyScrollBar(VScroll1_);
+  scroll_bar_.height = std::max(0.0, height_ - kScrollBarBottomGap);
+  scroll_bar_.left = width_ - kScrollBarRightOffset;
+  view_.ApplyScrollBar(scroll_bar_);
 
-  HdrVisibleLines_ = HeaderLinesWhole(height_);
+  visible_lines_ = HeaderLinesWhole(height_);
   const int16_t count = CurrentLineCount();
-  if (HdrVisibleLines_ < count) {
-    VScroll1_.Visible = true;
-    view_.ApplyScrollBar(VScroll1_);
+  if (visible_lines_ < count) {
+    scroll_bar_.visible = true;
+    view_.ApplyScrollBar(scroll_bar_);
   } else {
-    VScroll1_.Visible = false;
-    view_.ApplyScrollBar(VScroll1_);
-    // Runs this handler again at once; what follows uses HdrVisibleLines as
+    scroll_bar_.visible = false;
+    view_.ApplyScrollBar(scroll_bar_);
+    // Runs this handler again at once; what follows uses the visible lines as
     // that nested run leaves it.
     SetSize(width_, count * kLineTwips + kChromeTwips);
   }
 
-  SetScrollMin(RoundToInt16(HdrVisibleLines_ / 2.0));
-  SetScrollMax(RoundToInt16(CurrentLineCount() - HdrVisibleLines_ / 2.0));
-  VScroll1_.SmallChange = 1;
-  VScroll1_.LargeChange = 10;
-  view_.ApplyScrollBar(VScroll1_);
+  SetScrollMin(RoundToInt16(visible_lines_ / 2.0));
+  SetScrollMax(RoundToInt16(CurrentLineCount() - visible_lines_ / 2.0));
+  scroll_bar_.small_change = 1;
+  scroll_bar_.large_change = 10;
+  view_.ApplyScrollBar(scroll_bar_);
 
-  const int value = VScroll1_.Value;
+  const int value = scroll_bar_.value;
   ClearSurface();
-  HdrFirstCard_ = AtLeastOne(RoundToInt16(value - HdrVisibleLines_ / 2.0 + 1));
-  HdrLastCard_ = ClampToInt16(int64_t{HdrFirstCard_} + HdrVisibleLines_);
+  first_card_ = AtLeastOne(RoundToInt16(value - visible_lines_ / 2.0 + 1));
+  last_card_ = ClampToInt16(int64_t{first_card_} + visible_lines_);
   LimitToLastCard();
-  PrintCards(state_.CurrentSlot, HdrFirstCard_, HdrLastCard_);
+  PrintCards(state_.CurrentSlot, first_card_, last_card_);
 }
 
-void HeaderViewerLogic::VScroll1_Change() {
-  HdrVisibleLines_ = HeaderLinesRounded(height_);
-  const int value = VScroll1_.Value;
+void HeaderViewerLogic::Scrolled() {
+  visible_lines_ = HeaderLinesRounded(height_);
+  const int value = scroll_bar_.value;
   ClearSurface();
-  HdrFirstCard_ = AtLeastOne(RoundToInt16(value - HdrVisibleLines_ / 2.0 + 2));
-  if (value == VScroll1_.Min) HdrFirstCard_ = 1;
-  HdrLastCard_ = ClampToInt16(int64_t{HdrFirstCard_} + HdrVisibleLines_);
+  first_card_ = AtLeastOne(RoundToInt16(value - visible_lines_ / 2.0 + 2));
+  if (value == scroll_bar_.min) first_card_ = 1;
+  last_card_ = ClampToInt16(int64_t{first_card_} + visible_lines_);
   LimitToLastCard();
-  PrintCards(state_.CurrentSlot, HdrFirstCard_, HdrLastCard_);
+  PrintCards(state_.CurrentSlot, first_card_, last_card_);
 }
 
 void HeaderViewerLogic::LimitToLastCard() {
   const int16_t count = CurrentLineCount();
-  if (HdrLastCard_ > count) {
-    HdrLastCard_ = count;
-    HdrFirstCard_ = AtLeastOne(ClampToInt16(int64_t{count} - HdrVisibleLines_ + 2));
+  if (last_card_ > count) {
+    last_card_ = count;
+    first_card_ = AtLeastOne(ClampToInt16(int64_t{count} - visible_lines_ + 2));
   }
 }
 
-void HeaderViewerLogic::Form_Unload(double left, double top) {
+void HeaderViewerLogic::Unload(double left, double top) {
   state_.HdrLeft = RoundToInt16(left);
   state_.HdrTop = top;
   state_.HdrWidth = RoundToInt16(width_);
@@ -129,11 +129,11 @@ void HeaderViewerLogic::ResizedByUser(double width, double height, bool minimise
   if (minimised) return;
   width_ = width;
   height_ = height;
-  Form_Resize();
+  Resized();
 }
 
 void HeaderViewerLogic::ScrolledByUser(int value) {
-  if (value == VScroll1_.Value) return;  // our own mirroring, or no move at all
+  if (value == scroll_bar_.value) return;  // our own mirroring, or no move at all
   SetScrollValue(value);
 }
 
@@ -149,34 +149,34 @@ void HeaderViewerLogic::SetSize(double width, double height) {
   width_ = width;
   height_ = height;
   view_.ApplySize(width_, height_);
-  Form_Resize();
+  Resized();
 }
 
 void HeaderViewerLogic::SetScrollMin(int value) {
-  VScroll1_.Min = value;
-  VScroll1_.Max = std::max(VScroll1_.Max, value);
+  scroll_bar_.min = value;
+  scroll_bar_.max = std::max(scroll_bar_.max, value);
   ClampScrollValue();
 }
 
 void HeaderViewerLogic::SetScrollMax(int value) {
-  VScroll1_.Max = value;
-  VScroll1_.Min = std::min(VScroll1_.Min, value);
+  scroll_bar_.max = value;
+  scroll_bar_.min = std::min(scroll_bar_.min, value);
   ClampScrollValue();
 }
 
 void HeaderViewerLogic::SetScrollValue(int value) {
-  const int clamped = std::clamp(value, VScroll1_.Min, VScroll1_.Max);
-  if (clamped == VScroll1_.Value) return;
-  VScroll1_.Value = clamped;
-  view_.ApplyScrollBar(VScroll1_);
-  VScroll1_Change();
+  const int clamped = std::clamp(value, scroll_bar_.min, scroll_bar_.max);
+  if (clamped == scroll_bar_.value) return;
+  scroll_bar_.value = clamped;
+  view_.ApplyScrollBar(scroll_bar_);
+  Scrolled();
 }
 
 void HeaderViewerLogic::ClampScrollValue() {
-  const int old = VScroll1_.Value;
-  VScroll1_.Value = std::clamp(old, VScroll1_.Min, VScroll1_.Max);
-  view_.ApplyScrollBar(VScroll1_);
-  if (VScroll1_.Value != old) VScroll1_Change();
+  const int old = scroll_bar_.value;
+  scroll_bar_.value = std::clamp(old, scroll_bar_.min, scroll_bar_.max);
+  view_.ApplyScrollBar(scroll_bar_);
+  if (scroll_bar_.value != old) Scrolled();
 }
 
 void HeaderViewerLogic::ClearSurface() {

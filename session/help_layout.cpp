@@ -56,13 +56,13 @@ std::array<std::string, kHelpParagraphs> BuildHelpParagraphs() {
 HelpLayout ComputeHelpLayout(double width, const std::array<int16_t, kHelpParagraphs>& lengths) {
   HelpLayout layout;
   // A window too narrow for its labels still divides by a positive width.
-  layout.LabelWidth = std::max(1.0, width - kLabelMargin);
+  layout.label_width = std::max(1.0, width - kLabelMargin);
   const double height_width = std::max(1.0, width);
 
   int32_t top = static_cast<int32_t>(kFirstTop);
   for (int k = 0; k < kHelpParagraphs; ++k) {
-    layout.Tops[static_cast<std::size_t>(k)] = top;
-    top = RoundToInt32(top + lengths[static_cast<std::size_t>(k)] * kTwipsPerCharacter / layout.LabelWidth +
+    layout.tops[static_cast<std::size_t>(k)] = top;
+    top = RoundToInt32(top + lengths[static_cast<std::size_t>(k)] * kTwipsPerCharacter / layout.label_width +
                        kParagraphGap);
   }
 
@@ -72,7 +72,7 @@ HelpLayout ComputeHelpLayout(double width, const std::array<int16_t, kHelpParagr
   for (int k = 0; k < kHelpParagraphs; ++k) {
     h = RoundToInt16(h + lengths[static_cast<std::size_t>(k)] * kTwipsPerCharacter / height_width + kParagraphGap);
   }
-  layout.WindowHeight = ClampToInt16(int64_t{h} + static_cast<int64_t>(kHeightExtra));
+  layout.window_height = ClampToInt16(int64_t{h} + static_cast<int64_t>(kHeightExtra));
   return layout;
 }
 
@@ -84,41 +84,41 @@ HelpWindowMemory& ProgramHelpMemory() {
 HelpWindowLogic::HelpWindowLogic(SharedState& state, HelpWindowMemory& memory, HelpView& view)
     : state_(state), memory_(memory), view_(view) {}
 
-void HelpWindowLogic::Form_Load() {
+void HelpWindowLogic::Load() {
   left_ = state_.HelpLeft;
   top_ = state_.HelpTop;
   view_.ApplyPosition(left_, top_);
   width_ = state_.HelpWidth;
   height_ = state_.HelpHeight;
   view_.ApplySize(width_, height_);
-  Form_Resize();  // raised by the new size: lays out at once on every load after the first
+  LayOut();  // raised by the new size: lays out at once on every load after the first
 
   const std::array<std::string, kHelpParagraphs> paragraphs = BuildHelpParagraphs();
-  memory_.HelpParagraphCount = kHelpParagraphs;
+  memory_.paragraph_count = kHelpParagraphs;
   for (int k = 1; k <= kHelpParagraphs; ++k) {
     const std::string& text = paragraphs[static_cast<std::size_t>(k - 1)];
-    memory_.HelpText[static_cast<std::size_t>(k)] = text;
-    memory_.HelpTextLength[static_cast<std::size_t>(k)] = ClampToInt16(static_cast<int64_t>(text.size()));
+    memory_.text[static_cast<std::size_t>(k)] = text;
+    memory_.text_length[static_cast<std::size_t>(k)] = ClampToInt16(static_cast<int64_t>(text.size()));
   }
-  view_.ApplyTexts(HelpTitle(), memory_.HelpText);
+  view_.ApplyTexts(HelpTitle(), memory_.text);
 
-  memory_.HelpLaidOut = kTrue;
-  Form_Resize();
+  memory_.laid_out = true;
+  LayOut();
 }
 
-void HelpWindowLogic::Form_Resize() {
-  if (memory_.HelpLaidOut != kTrue) return;
+void HelpWindowLogic::LayOut() {
+  if (!memory_.laid_out) return;
   std::array<int16_t, kHelpParagraphs> lengths{};
   for (int k = 1; k <= kHelpParagraphs; ++k) {
-    lengths[static_cast<std::size_t>(k - 1)] = memory_.HelpTextLength[static_cast<std::size_t>(k)];
+    lengths[static_cast<std::size_t>(k - 1)] = memory_.text_length[static_cast<std::size_t>(k)];
   }
   layout_ = ComputeHelpLayout(width_, lengths);
   view_.ApplyLayout(layout_);
   // Raises a second pass, which computes the same height and so ends.
-  SetSize(width_, layout_.WindowHeight);
+  SetSize(width_, layout_.window_height);
 }
 
-void HelpWindowLogic::Form_Unload(double left, double top) {
+void HelpWindowLogic::Unload(double left, double top) {
   state_.HelpLeft = RoundToInt16(left);
   state_.HelpTop = RoundToInt16(top);
   state_.HelpWidth = RoundToInt16(width_);
@@ -129,7 +129,7 @@ void HelpWindowLogic::ResizedByUser(double width, double height, bool minimised)
   if (minimised) return;
   width_ = width;
   height_ = height;
-  Form_Resize();
+  LayOut();
 }
 
 void HelpWindowLogic::SetSize(double width, double height) {
@@ -137,7 +137,7 @@ void HelpWindowLogic::SetSize(double width, double height) {
   width_ = width;
   height_ = height;
   view_.ApplySize(width_, height_);
-  Form_Resize();
+  LayOut();
 }
 
 }  // namespace quillon

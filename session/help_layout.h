@@ -21,9 +21,9 @@ std::array<std::string, kHelpParagraphs> BuildHelpParagraphs();
 
 /// Where the layout puts the labels and how high it makes the window.
 struct HelpLayout {
-  double LabelWidth = 1;                            ///< W - 500, at least 1 twip
-  std::array<int32_t, kHelpParagraphs> Tops{};      ///< tops of Label1(1..3)
-  int16_t WindowHeight = 0;                         ///< h + 400, at most 32767
+  double label_width = 1;                        ///< W - 500, at least 1 twip
+  std::array<int32_t, kHelpParagraphs> tops{};  ///< tops of the paragraph labels
+  int16_t window_height = 0;                     ///< h + 400, at most 32767
 };
 
 /// The layout for outer width `width` and the paragraph lengths `lengths`
@@ -34,16 +34,16 @@ HelpLayout ComputeHelpLayout(double width, const std::array<int16_t, kHelpParagr
 /// The help window's own state, kept for the whole run (the window itself is
 /// destroyed and created anew by each close and open).
 struct HelpWindowMemory {
-  std::array<std::string, 17> HelpText{};   ///< entries 1..3 used
-  std::array<int16_t, 17> HelpTextLength{}; ///< characters of each used paragraph
-  int16_t HelpParagraphCount = kHelpParagraphs;
-  int16_t HelpLaidOut = kFalse;             ///< -1 from the first load on; never cleared
+  std::array<std::string, 17> text{};     ///< entries 1..3 used
+  std::array<int16_t, 17> text_length{};  ///< characters of each used paragraph
+  int16_t paragraph_count = kHelpParagraphs;
+  bool laid_out = false;                  ///< set from the first load on; never cleared
 };
 
 /// The memory of the program's help window.
 HelpWindowMemory& ProgramHelpMemory();
 
-/// What the logic asks of the help window. frmHelp implements it.
+/// What the logic asks of the help window. HelpWindow implements it.
 class HelpView {
  public:
   virtual ~HelpView() = default;
@@ -54,7 +54,8 @@ class HelpView {
   virtual void ApplySize(double width, double height) = 0;
   /// Sets the title and the paragraph captions (entries 1..3 of `paragraphs`).
   virtual void ApplyTexts(const std::string& title, const std::array<std::string, 17>& paragraphs) = 0;
-  /// Gives Label0 and Label1(1..3) the width, and Label1(k) the top, of `layout`.
+  /// Gives the title and the paragraph labels the width, and the paragraph
+  /// labels the tops, of `layout`.
   virtual void ApplyLayout(const HelpLayout& layout) = 0;
 };
 
@@ -65,14 +66,14 @@ class HelpWindowLogic {
 
   /// Applies HelpLeft/Top/Width/Height, builds the paragraphs into the labels
   /// and lays the window out.
-  void Form_Load();
+  void Load();
   /// Lays the window out for its present width and sets the height computed
   /// from it (which raises one nested pass that ends). Does nothing before
   /// the first load has filled the labels.
-  void Form_Resize();
+  void LayOut();
   /// Stores Left, Top, Width and Height, rounded and clamped to 16 bits.
   /// `left` and `top` are the window's outer position in twips.
-  void Form_Unload(double left, double top);
+  void Unload(double left, double top);
   /// The window system changed the outer size (twips); a minimised window is ignored.
   void ResizedByUser(double width, double height, bool minimised);
 

@@ -21,9 +21,9 @@ bool IsOdd(int16_t row) { return row % 2 != 0; }
 
 bool IsRowDetail(RowControl control) {
   switch (control) {
-    case RowControl::Command1:
-    case RowControl::Label4:
-    case RowControl::Label3:
+    case RowControl::LoadButton:
+    case RowControl::Number:
+    case RowControl::Swatch:
       return false;
     default:
       return true;
@@ -33,33 +33,33 @@ bool IsRowDetail(RowControl control) {
 TwipsBox RowControlBox(RowControl control, int16_t row) {
   const double top = CellTop(row);
   switch (control) {
-    case RowControl::Command1:
+    case RowControl::LoadButton:
       return {120, 360 + kRowPitch * row, 855, 495};
-    case RowControl::Label4:
+    case RowControl::Number:
       return {1080, top, 255, kCellHeight};
-    case RowControl::Label3:
+    case RowControl::Swatch:
       return {1440, top, 255, kCellHeight};
-    case RowControl::Command4:
+    case RowControl::HeaderButton:
       return {1800, top, 495, kCellHeight};
-    case RowControl::Label7:
+    case RowControl::FileName:
       return {2400, top, 2295, kCellHeight};
-    case RowControl::Label8:
+    case RowControl::Object:
       return {4800, top, 1455, kCellHeight};
-    case RowControl::Label13:
+    case RowControl::Level:
       return {6360, top, 855, kCellHeight};
-    case RowControl::VScroll1:
+    case RowControl::OffsetBar:
       return {IsOdd(row) ? 7320.0 : 8520.0, 120 + kRowPitch * row, 255, 975};
-    case RowControl::Label10:
+    case RowControl::OffsetValue:
       return {IsOdd(row) ? 7680.0 : 8880.0, top, 495, kCellHeight};
-    case RowControl::Line10: {
+    case RowControl::GapLine: {
       const RowLine line = RowLineOf(row);
       return {std::min(line.x1, line.x2), line.y, std::abs(line.x1 - line.x2), 0};
     }
-    case RowControl::HScroll1:
+    case RowControl::VelocityBar:
       return {9480, top, 975, kCellHeight};
-    case RowControl::Label12:
+    case RowControl::VelocityValue:
       return {10560, top, 495, kCellHeight};
-    case RowControl::Command2:
+    case RowControl::UnloadButton:
       return {11160, top, 735, kCellHeight};
   }
   return {};
@@ -93,7 +93,7 @@ MainWindowLogic::MainWindowLogic(SharedState& state, WindowServices& services, M
 
 bool MainWindowLogic::IsRow(int16_t row) const { return row >= 1 && row <= state_.SlotCount && row <= kSlotCount; }
 
-void MainWindowLogic::Form_Load(const std::filesystem::path& settings_file) {
+void MainWindowLogic::Start(const std::filesystem::path& settings_file) {
   state_.SlotCount = kSlotCount;
   ReadSettingsFile(state_, settings_file);  // any failure: every setting takes its default, silently
   view_.PlaceWindow(state_.MainLeft, state_.MainTop);
@@ -106,7 +106,7 @@ void MainWindowLogic::Form_Load(const std::filesystem::path& settings_file) {
   state_.DataLambdaMax = -99999;
   state_.PlotWindowOpen = false;
   for (int16_t r = 1; r <= state_.SlotCount; ++r) state_.Slots[r].offset = DefaultSlotOffset(r);
-  // Setting a value that differs from the bar's runs VScroll1_Change(r), which
+  // Setting a value that differs from the bar's runs OffsetChanged(r), which
   // writes the offset cell; the bar that already stands at its offset does not.
   for (int16_t r = 1; r <= state_.SlotCount; ++r) {
     view_.SetOffsetBarMaximum(r, kOffsetBarMaximum);
@@ -118,20 +118,20 @@ void MainWindowLogic::Form_Load(const std::filesystem::path& settings_file) {
   FillErrorText(state_);
 }
 
-void MainWindowLogic::Form_Unload(const std::filesystem::path& settings_file) {
+void MainWindowLogic::SaveSettings(const std::filesystem::path& settings_file) {
   state_.MainLeft = RoundToInt16(view_.WindowLeft());
   state_.MainTop = RoundToInt16(view_.WindowTop());
   const std::string reason = WriteSettingsFile(state_, settings_file);
   if (!reason.empty()) services_.ShowMessage(SettingsWriteFailureMessage(settings_file, reason));
 }
 
-void MainWindowLogic::Command1_Click(int16_t row) {
+void MainWindowLogic::LoadRow(int16_t row) {
   if (!IsRow(row)) return;
   state_.CurrentSlot = row;
   services_.OpenFileChooser();
 }
 
-void MainWindowLogic::Command2_Click(int16_t row) {
+void MainWindowLogic::UnloadRow(int16_t row) {
   if (!IsRow(row)) return;
   state_.CurrentSlot = row;
   state_.Slots[row].loaded = false;
@@ -151,24 +151,24 @@ void MainWindowLogic::Command2_Click(int16_t row) {
   }
 }
 
-void MainWindowLogic::Command3_Click() { services_.RenderPlot(); }
+void MainWindowLogic::PlotSpectra() { services_.RenderPlot(); }
 
-void MainWindowLogic::Command4_Click(int16_t row) {
+void MainWindowLogic::ShowRowHeader(int16_t row) {
   if (!IsRow(row)) return;
   state_.CurrentSlot = row;
   if (state_.Slots[row].loaded) services_.ShowHeaderCards(row);
 }
 
-void MainWindowLogic::VScroll1_Change(int16_t row) {
+void MainWindowLogic::OffsetChanged(int16_t row) {
   if (!IsRow(row)) return;
   state_.Slots[row].offset = ClampToInt16(view_.OffsetBarValue(row));
   if (state_.SpectraLoaded) services_.RenderPlot();
   view_.SetCellText(row, RowCell::Offset, OffsetText(state_.Slots[row].offset));
 }
 
-void MainWindowLogic::mHelpIntro_Click() { services_.ShowHelpWindow(); }
+void MainWindowLogic::ShowHelp() { services_.ShowHelpWindow(); }
 
-void MainWindowLogic::mAbout_Click() { services_.ShowAboutWindow(); }
+void MainWindowLogic::ShowAbout() { services_.ShowAboutWindow(); }
 
 void MainWindowLogic::ShowLoadedRow(int16_t slot) {
   if (!IsRow(slot)) return;

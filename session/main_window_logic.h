@@ -1,11 +1,11 @@
 #pragma once
-// The rules of frmMain, the main window, without Qt: its layout in twips, the
-// start-up and exit sequences, the row commands and the row display that the
-// FITS loader uses. The Qt window (shell/main_window.h) implements MainView
-// and forwards its controls' events to the handlers here.
+// The rules of the main window without Qt: its layout in twips, the start-up
+// and exit sequences, the row commands and the row display that the FITS
+// loader uses. The Qt window (qt/main_window.h) implements MainView and
+// forwards its controls' events to the handlers here.
 //
 // Nesting matters: setting an offset bar's value through MainView must run
-// VScroll1_Change for that row at once when the value changes, as the real
+// OffsetChanged for that row at once when the value changes, as the real
 // scroll bar does, because start-up relies on it to show the offsets.
 
 #include <cstdint>
@@ -37,30 +37,30 @@ struct TwipsBox {
 
 /// The controls of one row, in the order they take the keyboard focus.
 enum class RowControl {
-  Command1,  ///< "Load"
-  Label4,    ///< row number
-  Label3,    ///< colour swatch
-  Command4,  ///< "Hdr"
-  Label7,    ///< file name
-  Label8,    ///< object
-  Label13,   ///< level
-  VScroll1,  ///< offset
-  Label10,   ///< offset value
-  Line10,    ///< the line across the gap the staggered offset bars leave
-  HScroll1,  ///< velocity shift (inert)
-  Label12,   ///< velocity value, always "0"
-  Command2,  ///< "Unload"
+  LoadButton,
+  Number,         ///< the row number
+  Swatch,         ///< the slot's colour
+  HeaderButton,   ///< "Hdr"
+  FileName,
+  Object,
+  Level,
+  OffsetBar,
+  OffsetValue,    ///< the offset as text
+  GapLine,        ///< the line across the gap the staggered offset bars leave
+  VelocityBar,    ///< velocity shift (inert)
+  VelocityValue,  ///< always "0"
+  UnloadButton,
 };
 inline constexpr int kRowControlCount = 13;
 
 /// Whether a row control is shown only while its slot is loaded.
 bool IsRowDetail(RowControl control);
 
-/// Position and size of a row control of row r (1..16). Line10 gives the
+/// Position and size of a row control of row r (1..16). GapLine gives the
 /// box its line spans: from `left` to `left + width` at `top`, 0 high.
 TwipsBox RowControlBox(RowControl control, int16_t row);
 
-/// Line10(r) as the design gives it, start and end x at height y: from 9360
+/// The gap line of row r, start and end x at height y: from 9360
 /// to 8280 for odd rows, from 8400 to 7320 for even rows, at 600 + 600 r.
 struct RowLine {
   double x1, x2, y;
@@ -97,7 +97,7 @@ class MainView {
   virtual void SetRowDetailsVisible(int16_t row, bool visible) = 0;
   virtual void SetCellText(int16_t row, RowCell cell, const std::string& text) = 0;
   /// The offset bar of a row. Changing the value (also by narrowing the
-  /// range around it) runs VScroll1_Change(row) before returning.
+  /// range around it) runs OffsetChanged(row) before returning.
   virtual void SetOffsetBarMaximum(int16_t row, int maximum) = 0;
   virtual void SetOffsetBarMinimum(int16_t row, int minimum) = 0;
   virtual void SetOffsetBarValue(int16_t row, int value) = 0;
@@ -112,19 +112,29 @@ class MainWindowLogic : public RowDisplay {
 
   /// The start-up: slot count, settings file, placing, rows, colours, data
   /// range, offsets and their bars, flags and the error texts.
-  void Form_Load(const std::filesystem::path& settings_file = kSettingsFileName);
+  void Start(const std::filesystem::path& settings_file = kSettingsFileName);
   /// The exit's first step: stores the window's position and writes the
   /// settings file; a failure is reported once. The caller then ends the
   /// program at once.
-  void Form_Unload(const std::filesystem::path& settings_file = kSettingsFileName);
+  void SaveSettings(const std::filesystem::path& settings_file = kSettingsFileName);
 
-  void Command1_Click(int16_t row);  ///< Load
-  void Command2_Click(int16_t row);  ///< Unload
-  void Command3_Click();             ///< Plot Spectra
-  void Command4_Click(int16_t row);  ///< Hdr
-  void VScroll1_Change(int16_t row);
-  void mHelpIntro_Click();
-  void mAbout_Click();
+  /// The row's Load button: the row's slot becomes CurrentSlot and the file
+  /// chooser opens for it.
+  void LoadRow(int16_t row);
+  /// The row's Unload button: empties the slot and hides the row's details;
+  /// with the plot window open, recomputes the data range and redraws or
+  /// hides the plot.
+  void UnloadRow(int16_t row);
+  /// "Plot Spectra": redraws the plot (nothing while no spectrum is loaded).
+  void PlotSpectra();
+  /// The row's Hdr button: the row's slot becomes CurrentSlot and, when it
+  /// is loaded, the header viewer shows its cards.
+  void ShowRowHeader(int16_t row);
+  /// The row's offset bar moved: the slot takes its value, the plot is
+  /// redrawn and the offset cell shows the value.
+  void OffsetChanged(int16_t row);
+  void ShowHelp();   ///< Help, "Help - Intro"
+  void ShowAbout();  ///< Help, "About"
 
   // RowDisplay, used by the FITS loader after a successful load.
   void ShowLoadedRow(int16_t slot) override;

@@ -13,7 +13,7 @@
 
 namespace quillon {
 
-/// The five properties of the scroll bar HScroll1 (whole Angstroms).
+/// The five properties of the pan bar (whole Angstroms).
 struct ScrollBarSettings {
   int32_t min = 0;
   int32_t max = 0;
@@ -106,7 +106,17 @@ CursorReadOut ReadOutAt(const SharedState& state, const PlotFrame& frame, float 
 
 /// The controls of the plot window's bottom row, in the order their tops are
 /// set after a resize.
-enum class BottomControl { Label5, Label7, Label9, Label10, Label11, HScroll1, Command1, Command2, Command3 };
+enum class BottomControl {
+  WavelengthCaption,  ///< "Wavelength"
+  WavelengthReadout,
+  IntensityCaption,   ///< "Intensity"
+  IntensityReadout,
+  ZoomCaption,        ///< "Zoom"
+  PanBar,
+  ZoomInButton,
+  ZoomOutButton,
+  FullRangeButton,
+};
 
 /// Fixed place of a bottom-row control; its top is the window height minus
 /// `rise`. Twips.
@@ -116,15 +126,15 @@ struct BottomPlace {
 };
 
 inline constexpr std::array<BottomPlace, 9> kBottomRow = {{
-    {BottomControl::Label5, 120, 1095, 255, 1300},
-    {BottomControl::Label7, 1320, 855, 255, 1300},
-    {BottomControl::Label9, 2400, 735, 255, 1300},
-    {BottomControl::Label10, 3240, 975, 255, 1300},
-    {BottomControl::Label11, 4560, 615, 255, 1320},
-    {BottomControl::HScroll1, 5280, 1935, 255, 1660},
-    {BottomControl::Command1, 4440, 735, 375, 1420},
-    {BottomControl::Command2, 5280, 615, 255, 1300},
-    {BottomControl::Command3, 6000, 1215, 255, 1300},
+    {BottomControl::WavelengthCaption, 120, 1095, 255, 1300},
+    {BottomControl::WavelengthReadout, 1320, 855, 255, 1300},
+    {BottomControl::IntensityCaption, 2400, 735, 255, 1300},
+    {BottomControl::IntensityReadout, 3240, 975, 255, 1300},
+    {BottomControl::ZoomCaption, 4560, 615, 255, 1320},
+    {BottomControl::PanBar, 5280, 1935, 255, 1660},
+    {BottomControl::ZoomInButton, 4440, 735, 375, 1420},
+    {BottomControl::ZoomOutButton, 5280, 615, 255, 1300},
+    {BottomControl::FullRangeButton, 6000, 1215, 255, 1300},
 }};
 
 /// Top of a bottom-row control for a window of outer height `plot_height`, twips.

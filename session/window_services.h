@@ -23,7 +23,7 @@ class RowDisplay {
   /// Shows the loaded-row controls of `slot` with its file name, object,
   /// level and offset, and "0" in the velocity cell.
   virtual void ShowLoadedRow(int16_t slot) = 0;
-  /// Sets the row's offset cell (Label10) to `text`.
+  /// Sets the row's offset cell to `text`.
   virtual void SetOffsetText(int16_t slot, const std::string& text) = 0;
 };
 

@@ -120,22 +120,22 @@ void ExpectDarkTextOnLight(QWidget* widget, const char* what) {
 
 TEST_F(DarkThemeTest, ALoadedRowsCellsShowDarkTextOnWhite) {
   ASSERT_TRUE(sink.messages.empty());
-  frmMain& main = app->MainWindow();
-  ASSERT_EQ(main.Label8[1]->text(), "Alpha Lyr");
-  ExpectDarkTextOnLight(main.Label7[1], "Filename cell");
-  ExpectDarkTextOnLight(main.Label8[1], "Object cell");
-  ExpectDarkTextOnLight(main.Label13[1], "Level cell");
-  ExpectDarkTextOnLight(main.Label10[1], "Offset cell");
-  ExpectDarkTextOnLight(main.Label12[1], "Velocity cell");
+  MainWindow& main = app->Main();
+  ASSERT_EQ(main.object_cells_[1]->text(), "Alpha Lyr");
+  ExpectDarkTextOnLight(main.file_name_cells_[1], "Filename cell");
+  ExpectDarkTextOnLight(main.object_cells_[1], "Object cell");
+  ExpectDarkTextOnLight(main.level_cells_[1], "Level cell");
+  ExpectDarkTextOnLight(main.offset_cells_[1], "Offset cell");
+  ExpectDarkTextOnLight(main.velocity_cells_[1], "Velocity cell");
   // Headings and row numbers stand on the light blue window.
-  ExpectDarkTextOnLight(main.Label5, "Filename heading");
-  ExpectDarkTextOnLight(main.Label11, "Velocity heading");
-  ExpectDarkTextOnLight(main.Label4[1], "Row number");
+  ExpectDarkTextOnLight(main.filename_heading_, "Filename heading");
+  ExpectDarkTextOnLight(main.velocity_heading_, "Velocity heading");
+  ExpectDarkTextOnLight(main.row_numbers_[1], "Row number");
 }
 
 TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
-  app->MainWindow().Command3->click();
-  frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
+  app->Main().plot_button_->click();
+  PlotWindow* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
   const PlotFrame& frame = plot->Frame();
   // The mouse in the middle of the frame, as the window system reports it.
@@ -144,27 +144,27 @@ TEST_F(DarkThemeTest, ThePlotsReadOutsShowDarkTextOnWhite) {
                    TwipsToPixels((frame.top + frame.bottom) / 2.0, area));
   QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(area, &move);
-  ASSERT_FALSE(plot->Label7->text().trimmed().isEmpty());
-  ASSERT_FALSE(plot->Label10->text().trimmed().isEmpty());
-  ExpectDarkTextOnLight(plot->Label7, "Wavelength read-out");
-  ExpectDarkTextOnLight(plot->Label10, "Intensity read-out");
+  ASSERT_FALSE(plot->wavelength_readout_->text().trimmed().isEmpty());
+  ASSERT_FALSE(plot->intensity_readout_->text().trimmed().isEmpty());
+  ExpectDarkTextOnLight(plot->wavelength_readout_, "Wavelength read-out");
+  ExpectDarkTextOnLight(plot->intensity_readout_, "Intensity read-out");
   // The page the curves are drawn on stays white, its labels black.
   const QImage page = plot->GrabClientArea();
   EXPECT_EQ(QColor(page.pixel(2, 2)), QColor(Qt::white));
-  EXPECT_EQ(plot->Label3->palette().color(QPalette::WindowText), QColor(Qt::black));
-  EXPECT_EQ(plot->Label5->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_EQ(plot->wavelength_title_->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_EQ(plot->wavelength_caption_->palette().color(QPalette::WindowText), QColor(Qt::black));
 }
 
 TEST_F(DarkThemeTest, TheChoosersAndAboutBoxsLabelsAreDarkOnTheirGrey) {
-  app->MainWindow().Command1[2]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
-  ExpectDarkTextOnLight(chooser.Label1, "File Name:");
-  ExpectDarkTextOnLight(chooser.Label3, "Directories:");
+  app->Main().load_buttons_[2]->click();
+  FileChooser& chooser = app->Chooser();
+  ExpectDarkTextOnLight(chooser.name_label_, "File Name:");
+  ExpectDarkTextOnLight(chooser.folder_label_, "Directories:");
   app->ShowAboutWindow();
-  frmAbout* about = app->AboutIfLoaded();
+  AboutWindow* about = app->AboutIfLoaded();
   ASSERT_NE(about, nullptr);
-  ExpectDarkTextOnLight(about->Label(4), "report line");
-  EXPECT_EQ(about->Label(1)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  ExpectDarkTextOnLight(about->Line(AboutLine::ReportPrompt), "report line");
+  EXPECT_EQ(about->Line(AboutLine::Title)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
 }
 
 }  // namespace

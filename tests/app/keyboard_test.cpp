@@ -73,7 +73,7 @@ class KeyboardTest : public ::testing::Test {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&Main()));
     return *app;
   }
-  frmMain& Main() { return app->MainWindow(); }
+  MainWindow& Main() { return app->Main(); }
 
   static void CloseMenus() {
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
@@ -94,13 +94,13 @@ TEST_F(KeyboardTest, MenuCaptionsStayTheDesignedOnesWithAMnemonicEach) {
     QKeySequence keys;  // Alt+letter opens or runs it
   };
   const std::vector<Entry> entries = {
-      {Main().mFile->menuAction(), "File", QKeySequence(Qt::ALT | Qt::Key_F)},
-      {Main().mOpen, "Open ...", QKeySequence(Qt::ALT | Qt::Key_O)},
-      {Main().mExit, "Exit", QKeySequence(Qt::ALT | Qt::Key_X)},
-      {Main().mPrintSetup, "Print Setup ...", QKeySequence(Qt::ALT | Qt::Key_P)},
-      {Main().mHelp->menuAction(), "Help", QKeySequence(Qt::ALT | Qt::Key_H)},
-      {Main().mHelpIntro, "Help - Intro", QKeySequence(Qt::ALT | Qt::Key_H)},
-      {Main().mAbout, "About", QKeySequence(Qt::ALT | Qt::Key_A)},
+      {Main().file_menu_->menuAction(), "File", QKeySequence(Qt::ALT | Qt::Key_F)},
+      {Main().open_action_, "Open ...", QKeySequence(Qt::ALT | Qt::Key_O)},
+      {Main().exit_action_, "Exit", QKeySequence(Qt::ALT | Qt::Key_X)},
+      {Main().print_setup_action_, "Print Setup ...", QKeySequence(Qt::ALT | Qt::Key_P)},
+      {Main().help_menu_->menuAction(), "Help", QKeySequence(Qt::ALT | Qt::Key_H)},
+      {Main().help_intro_action_, "Help - Intro", QKeySequence(Qt::ALT | Qt::Key_H)},
+      {Main().about_action_, "About", QKeySequence(Qt::ALT | Qt::Key_A)},
   };
   for (const Entry& e : entries) {
     SCOPED_TRACE(e.caption);
@@ -113,8 +113,8 @@ TEST_F(KeyboardTest, MenuCaptionsStayTheDesignedOnesWithAMnemonicEach) {
 TEST_F(KeyboardTest, AltFOpensTheFileMenuAndXRunsExit) {
   Start();
   QTest::keyClick(&Main(), Qt::Key_F, Qt::AltModifier);
-  ASSERT_TRUE(Main().mFile->isVisible());
-  QTest::keyClick(Main().mFile, Qt::Key_X);
+  ASSERT_TRUE(Main().file_menu_->isVisible());
+  QTest::keyClick(Main().file_menu_, Qt::Key_X);
   EXPECT_EQ(ends, 1);
   EXPECT_TRUE(fs::exists(dir / kSettingsFileName));
 }
@@ -122,11 +122,11 @@ TEST_F(KeyboardTest, AltFOpensTheFileMenuAndXRunsExit) {
 TEST_F(KeyboardTest, F10ReachesTheMenuBarAndTheArrowsMoveAlongIt) {
   Start();
   QTest::keyClick(&Main(), Qt::Key_F10);
-  ASSERT_TRUE(Main().mFile->isVisible());
-  EXPECT_EQ(Main().menuBar()->activeAction(), Main().mFile->menuAction());
-  QTest::keyClick(Main().mFile, Qt::Key_Escape);
+  ASSERT_TRUE(Main().file_menu_->isVisible());
+  EXPECT_EQ(Main().menuBar()->activeAction(), Main().file_menu_->menuAction());
+  QTest::keyClick(Main().file_menu_, Qt::Key_Escape);
   CloseMenus();
-  EXPECT_FALSE(Main().mFile->isVisible());
+  EXPECT_FALSE(Main().file_menu_->isVisible());
   EXPECT_EQ(ends, 0);
 }
 
@@ -140,8 +140,8 @@ TEST_F(KeyboardTest, F1OpensHelpFromAnyWindowAndCtrlQExits) {
   ASSERT_EQ(app->HelpIfLoaded(), nullptr);
 
   // From the plot window too.
-  Main().Command3->click();
-  frmPlot_Spectra* plot = app->PlotWindowIfLoaded();
+  Main().plot_button_->click();
+  PlotWindow* plot = app->PlotWindowIfLoaded();
   ASSERT_NE(plot, nullptr);
   plot->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(plot));
@@ -160,17 +160,17 @@ TEST_F(KeyboardTest, F1OpensHelpFromAnyWindowAndCtrlQExits) {
 
 TEST_F(KeyboardTest, TheKeyboardStartsOnRowOnesLoadWithItsFocusFrameShown) {
   Start();
-  QPushButton* load1 = Main().Command1[1];
+  QPushButton* load1 = Main().load_buttons_[1];
   EXPECT_EQ(QApplication::focusWidget(), load1);
   EXPECT_TRUE(Main().testAttribute(Qt::WA_KeyboardFocusChange));
   // The focus frame: row 1's button looks different from row 2's.
   const QImage focused = load1->grab().toImage();
-  const QImage plain = Main().Command1[2]->grab().toImage();
+  const QImage plain = Main().load_buttons_[2]->grab().toImage();
   ASSERT_EQ(focused.size(), plain.size());
   EXPECT_NE(focused, plain);
   // Without the focus a button looks exactly as the style draws any button.
   QPushButton reference(QStringLiteral("Load"), Main().ClientArea());
-  reference.setGeometry(Main().Command1[2]->geometry().translated(0, 600));
+  reference.setGeometry(Main().load_buttons_[2]->geometry().translated(0, 600));
   reference.show();
   EXPECT_EQ(reference.grab().toImage(), plain);
   // Space presses it: the chooser opens for row 1.
@@ -182,44 +182,44 @@ TEST_F(KeyboardTest, TheKeyboardStartsOnRowOnesLoadWithItsFocusFrameShown) {
 
 TEST_F(KeyboardTest, TheChooserSelectsItsProposedNameSoTypingReplacesIt) {
   Start();
-  Main().Command1[2]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
+  Main().load_buttons_[2]->click();
+  FileChooser& chooser = app->Chooser();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&chooser));
-  ASSERT_EQ(chooser.Text1->text(), "sun.fts");  // the folder's first .fts file
-  EXPECT_TRUE(chooser.Text1->hasFocus());
-  EXPECT_EQ(chooser.Text1->selectedText(), "sun.fts");
-  QTest::keyClicks(chooser.Text1, "vega.fts");
-  EXPECT_EQ(chooser.Text1->text(), "vega.fts");
-  QTest::keyClick(chooser.Text1, Qt::Key_Return);
+  ASSERT_EQ(chooser.name_box_->text(), "sun.fts");  // the folder's first .fts file
+  EXPECT_TRUE(chooser.name_box_->hasFocus());
+  EXPECT_EQ(chooser.name_box_->selectedText(), "sun.fts");
+  QTest::keyClicks(chooser.name_box_, "vega.fts");
+  EXPECT_EQ(chooser.name_box_->text(), "vega.fts");
+  QTest::keyClick(chooser.name_box_, Qt::Key_Return);
   EXPECT_EQ(SlotHeader(app->State(), 2).object, "Alpha Lyr");
 
   // The next Load selects the name again, also while the chooser is open.
-  Main().Command1[3]->click();
-  EXPECT_EQ(chooser.Text1->selectedText(), chooser.Text1->text());
+  Main().load_buttons_[3]->click();
+  EXPECT_EQ(chooser.name_box_->selectedText(), chooser.name_box_->text());
 }
 
 TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo) {
   Start({(dir / "vega.fts").string()});
   SharedState& s = app->State();
 
-  Main().mHelpIntro->trigger();
-  frmHelp* help = app->HelpIfLoaded();
+  Main().help_intro_action_->trigger();
+  HelpWindow* help = app->HelpIfLoaded();
   ASSERT_NE(help, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(help));
   s.HelpLeft = -1;
   QTest::keyClick(help, Qt::Key_Escape);
   EXPECT_NE(s.HelpLeft, -1) << "the unload stored the place";
 
-  Main().mAbout->trigger();
-  frmAbout* about = app->AboutIfLoaded();
+  Main().about_action_->trigger();
+  AboutWindow* about = app->AboutIfLoaded();
   ASSERT_NE(about, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(about));
   s.AboutLeft = -1;
   QTest::keyClick(about, Qt::Key_Escape);
   EXPECT_NE(s.AboutLeft, -1);
 
-  Main().Command4[1]->click();
-  frmDisplayHdr* viewer = app->HeaderViewerIfLoaded();
+  Main().header_buttons_[1]->click();
+  HeaderViewer* viewer = app->HeaderViewerIfLoaded();
   ASSERT_NE(viewer, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
   s.HdrLeft = -1;
@@ -236,8 +236,8 @@ TEST_F(KeyboardTest, EscapeClosesHelpAboutAndTheHeaderViewerAsTheirCloseBoxesDo)
 TEST_F(KeyboardTest, TheHeaderViewerCopiesTheWholeHeaderOneCardALine) {
   Start({(dir / "vega.fts").string(), (dir / "sun.fts").string()});
   const SharedState& s = app->State();
-  Main().Command4[2]->click();
-  frmDisplayHdr& viewer = app->HeaderViewer();
+  Main().header_buttons_[2]->click();
+  HeaderViewer& viewer = app->Viewer();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
 
   std::string expected;

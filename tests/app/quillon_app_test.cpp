@@ -73,36 +73,37 @@ class QuillonAppTest : public ::testing::Test {
     app->Start(files);
     return *app;
   }
-  frmMain& Main() { return app->MainWindow(); }
+  MainWindow& Main() { return app->Main(); }
   SharedState& State() { return app->State(); }
   static std::size_t Row(int r) { return static_cast<std::size_t>(r); }
 
   // Load in row r, then pick `name` in the chooser's file list and press OK.
   void LoadThroughChooser(int r, const std::string& name) {
-    Main().Command1[Row(r)]->click();
-    frmLoad_FitsFile& chooser = app->Chooser();
+    Main().load_buttons_[Row(r)]->click();
+    FileChooser& chooser = app->Chooser();
     ASSERT_TRUE(chooser.isVisible());
-    if (chooser.Dir1Path() != dir.path().string()) {
-      ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
+    if (chooser.FolderPath() != dir.path().string()) {
+      ASSERT_TRUE(chooser.SetFolderPath(dir.path().string()));
     }
-    const auto found = chooser.File1->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    const auto found = chooser.file_list_->findItems(QString::fromStdString(name), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name;
-    chooser.File1->setCurrentItem(found.front());
-    chooser.File1_Click();
-    ASSERT_EQ(chooser.Text1->text().toStdString(), name);
-    chooser.Command1->click();
+    chooser.file_list_->setCurrentItem(found.front());
+    chooser.FileClicked();
+    ASSERT_EQ(chooser.name_box_->text().toStdString(), name);
+    chooser.ok_button_->click();
   }
   bool RowShowsDetails(int r) {
     const std::size_t i = Row(r);
-    for (QWidget* w : std::initializer_list<QWidget*>{Main().Command4[i], Main().Label7[i], Main().Label8[i],
-                                                      Main().Label13[i], Main().VScroll1[i], Main().Label10[i],
-                                                      Main().Line10[i], Main().HScroll1[i], Main().Label12[i],
-                                                      Main().Command2[i]}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Main().header_buttons_[i], Main().file_name_cells_[i],
+                                                      Main().object_cells_[i], Main().level_cells_[i],
+                                                      Main().offset_bars_[i], Main().offset_cells_[i],
+                                                      Main().gap_lines_[i], Main().velocity_bars_[i],
+                                                      Main().velocity_cells_[i], Main().unload_buttons_[i]}) {
       if (!w->isVisibleTo(&Main())) return false;
     }
     return true;
   }
-  frmPlot_Spectra* Plot() { return app->PlotWindowIfLoaded(); }
+  PlotWindow* Plot() { return app->PlotWindowIfLoaded(); }
 
   testing::TempDir dir;
   testing::ScopedCurrentDir here{dir.path()};
@@ -117,17 +118,19 @@ TEST_F(QuillonAppTest, StartUpShowsOnlyLoadNumberAndSwatchInEveryRow) {
   EXPECT_TRUE(Main().isVisible());
   for (int r = 1; r <= 16; ++r) {
     SCOPED_TRACE(r);
-    EXPECT_TRUE(Main().Command1[Row(r)]->isVisibleTo(&Main()));
-    EXPECT_TRUE(Main().Label4[Row(r)]->isVisibleTo(&Main()));
-    EXPECT_EQ(Main().Label4[Row(r)]->text(), QString::number(r));
-    EXPECT_TRUE(Main().Label3[Row(r)]->isVisibleTo(&Main()));
-    for (QWidget* w : {static_cast<QWidget*>(Main().Command4[Row(r)]), static_cast<QWidget*>(Main().Label7[Row(r)]),
-                       static_cast<QWidget*>(Main().VScroll1[Row(r)]), static_cast<QWidget*>(Main().Command2[Row(r)])}) {
+    EXPECT_TRUE(Main().load_buttons_[Row(r)]->isVisibleTo(&Main()));
+    EXPECT_TRUE(Main().row_numbers_[Row(r)]->isVisibleTo(&Main()));
+    EXPECT_EQ(Main().row_numbers_[Row(r)]->text(), QString::number(r));
+    EXPECT_TRUE(Main().swatches_[Row(r)]->isVisibleTo(&Main()));
+    for (QWidget* w : {static_cast<QWidget*>(Main().header_buttons_[Row(r)]),
+                       static_cast<QWidget*>(Main().file_name_cells_[Row(r)]),
+                       static_cast<QWidget*>(Main().offset_bars_[Row(r)]),
+                       static_cast<QWidget*>(Main().unload_buttons_[Row(r)])}) {
       EXPECT_FALSE(w->isVisibleTo(&Main()));
     }
   }
-  EXPECT_EQ(Main().Label3[10]->palette().color(QPalette::Window), QColor(Qt::black));
-  EXPECT_EQ(Main().Label3[1]->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(Main().swatches_[10]->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(Main().swatches_[1]->palette().color(QPalette::Window), QColor(255, 0, 0));
   EXPECT_EQ(Plot(), nullptr);
   EXPECT_TRUE(sink.messages.empty());
 }
@@ -139,34 +142,35 @@ TEST_F(QuillonAppTest, LoadIntoRowThreeThroughTheChooser) {
   EXPECT_FALSE(app->Chooser().isVisible());
   EXPECT_TRUE(RowShowsDetails(3));
   EXPECT_FALSE(RowShowsDetails(2));
-  EXPECT_EQ(Main().Label7[3]->text(), "vega.fts");
-  EXPECT_EQ(Main().Label8[3]->text(), "Alpha Lyr");
-  EXPECT_EQ(Main().Label10[3]->text(), "-240");
-  EXPECT_EQ(Main().Label12[3]->text(), "0");
-  EXPECT_EQ(Main().Label13[3]->text().toStdString(), std::to_string(static_cast<long>(std::floor(SlotSpectrum(State(), 3).norm))));
+  EXPECT_EQ(Main().file_name_cells_[3]->text(), "vega.fts");
+  EXPECT_EQ(Main().object_cells_[3]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().offset_cells_[3]->text(), "-240");
+  EXPECT_EQ(Main().velocity_cells_[3]->text(), "0");
+  EXPECT_EQ(Main().level_cells_[3]->text().toStdString(),
+            std::to_string(static_cast<long>(std::floor(SlotSpectrum(State(), 3).norm))));
   EXPECT_TRUE(State().Slots[3].loaded);
   EXPECT_TRUE(State().SpectraLoaded);
   EXPECT_EQ(Plot(), nullptr);  // the plot opens with "Plot Spectra", not with a first load
 
   // The chooser's "*.fts" pattern lists upper-case names too.
-  Main().Command1[4]->click();
-  EXPECT_EQ(app->Chooser().File1->findItems("NEBULA.FTS", Qt::MatchExactly).size(), 1);
+  Main().load_buttons_[4]->click();
+  EXPECT_EQ(app->Chooser().file_list_->findItems("NEBULA.FTS", Qt::MatchExactly).size(), 1);
 }
 
 TEST_F(QuillonAppTest, LoadingIntoALoadedRowReplacesTheSpectrumAndKeepsTheOffset) {
   Start();
   LoadThroughChooser(2, "vega.fts");
-  Main().VScroll1[2]->setValue(-50);
+  Main().offset_bars_[2]->setValue(-50);
   LoadThroughChooser(2, "sun.fts");
-  EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
+  EXPECT_EQ(Main().object_cells_[2]->text(), "Sun as a star");
   EXPECT_EQ(State().Slots[2].offset, -50);
-  EXPECT_EQ(Main().Label10[2]->text(), "-50");
+  EXPECT_EQ(Main().offset_cells_[2]->text(), "-50");
   EXPECT_EQ(State().DataLambdaMin, 4000);  // the range keeps the old extent until an Unload
 }
 
 TEST_F(QuillonAppTest, PlotSpectraWithNothingLoadedDoesNothing) {
   Start();
-  Main().Command3->click();
+  Main().plot_button_->click();
   EXPECT_EQ(Plot(), nullptr);
   EXPECT_FALSE(State().PlotWindowOpen);
 }
@@ -174,23 +178,23 @@ TEST_F(QuillonAppTest, PlotSpectraWithNothingLoadedDoesNothing) {
 TEST_F(QuillonAppTest, OffsetBarRedrawsAndStaysWithinItsRange) {
   Start();
   LoadThroughChooser(1, "vega.fts");
-  Main().Command3->click();
+  Main().plot_button_->click();
   ASSERT_NE(Plot(), nullptr);
   EXPECT_TRUE(Plot()->isVisible());
   const std::size_t before = Plot()->Drawing().Lines().size();
   ASSERT_GT(before, 0u);
 
-  QScrollBar* bar = Main().VScroll1[1];
+  QScrollBar* bar = Main().offset_bars_[1];
   bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   EXPECT_EQ(State().Slots[1].offset, -279);
-  EXPECT_EQ(Main().Label10[1]->text(), "-279");
+  EXPECT_EQ(Main().offset_cells_[1]->text(), "-279");
   bar->triggerAction(QAbstractSlider::SliderPageStepSub);
   EXPECT_EQ(State().Slots[1].offset, -284);
   for (int i = 0; i < 100; ++i) bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(State().Slots[1].offset, 100);
   bar->triggerAction(QAbstractSlider::SliderToMinimum);
   EXPECT_EQ(State().Slots[1].offset, -300);
-  EXPECT_EQ(Main().Label10[1]->text(), "-300");
+  EXPECT_EQ(Main().offset_cells_[1]->text(), "-300");
 
   // With the plot window closed, moving the bar opens it again.
   Plot()->close();
@@ -204,9 +208,9 @@ TEST_F(QuillonAppTest, OffsetBarRedrawsAndStaysWithinItsRange) {
 TEST_F(QuillonAppTest, UnloadingTheLastSpectrumHidesThePlotAndTheNextLoadShowsIt) {
   Start();
   LoadThroughChooser(1, "vega.fts");
-  Main().Command3->click();
+  Main().plot_button_->click();
   ASSERT_TRUE(Plot()->isVisible());
-  Main().Command2[1]->click();
+  Main().unload_buttons_[1]->click();
   EXPECT_FALSE(RowShowsDetails(1));
   ASSERT_NE(Plot(), nullptr);  // hidden, not unloaded
   EXPECT_FALSE(Plot()->isVisible());
@@ -223,7 +227,7 @@ TEST_F(QuillonAppTest, UnloadingTheLastSpectrumHidesThePlotAndTheNextLoadShowsIt
 TEST_F(QuillonAppTest, UnloadingWithThePlotNeverOpenKeepsTheDataRange) {
   Start();
   LoadThroughChooser(1, "vega.fts");
-  Main().Command2[1]->click();
+  Main().unload_buttons_[1]->click();
   EXPECT_EQ(State().DataLambdaMin, 4000);
   EXPECT_EQ(State().DataLambdaMax, 5200);
   LoadThroughChooser(2, "sun.fts");  // widens from the unloaded spectrum's extent
@@ -235,8 +239,8 @@ TEST_F(QuillonAppTest, UnloadingOneOfTwoWithThePlotOpenRedrawsTheRest) {
   Start();
   LoadThroughChooser(1, "vega.fts");
   LoadThroughChooser(2, "sun.fts");
-  Main().Command3->click();
-  Main().Command2[1]->click();
+  Main().plot_button_->click();
+  Main().unload_buttons_[1]->click();
   EXPECT_TRUE(Plot()->isVisible());
   EXPECT_EQ(State().PlotLambdaMin, 5000);
   EXPECT_EQ(State().PlotLambdaMax, 5600);
@@ -245,13 +249,13 @@ TEST_F(QuillonAppTest, UnloadingOneOfTwoWithThePlotOpenRedrawsTheRest) {
 
 TEST_F(QuillonAppTest, AnotherRowPressedWhileTheChooserIsOpenGetsTheFile) {
   Start();
-  Main().Command1[3]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
-  ASSERT_TRUE(chooser.SetDir1Path(dir.path().string()));
-  Main().Command1[7]->click();  // the chooser stays open and now fills row 7
+  Main().load_buttons_[3]->click();
+  FileChooser& chooser = app->Chooser();
+  ASSERT_TRUE(chooser.SetFolderPath(dir.path().string()));
+  Main().load_buttons_[7]->click();  // the chooser stays open and now fills row 7
   EXPECT_EQ(State().CurrentSlot, 7);
-  chooser.Text1->setText("sun.fts");
-  chooser.Command1->click();
+  chooser.name_box_->setText("sun.fts");
+  chooser.ok_button_->click();
   EXPECT_FALSE(State().Slots[3].loaded);
   EXPECT_TRUE(State().Slots[7].loaded);
   EXPECT_TRUE(RowShowsDetails(7));
@@ -260,21 +264,21 @@ TEST_F(QuillonAppTest, AnotherRowPressedWhileTheChooserIsOpenGetsTheFile) {
 TEST_F(QuillonAppTest, HdrShowsTheRowsCards) {
   Start();
   LoadThroughChooser(4, "vega.fts");
-  Main().Command4[4]->click();
+  Main().header_buttons_[4]->click();
   ASSERT_NE(app->HeaderViewerIfLoaded(), nullptr);
-  EXPECT_TRUE(app->HeaderViewer().isVisible());
+  EXPECT_TRUE(app->Viewer().isVisible());
   EXPECT_EQ(State().CurrentSlot, 4);
 }
 
 TEST_F(QuillonAppTest, HelpAndAboutOpenFromTheMenu) {
   Start();
-  Main().mHelpIntro->trigger();
-  Main().mAbout->trigger();
+  Main().help_intro_action_->trigger();
+  Main().about_action_->trigger();
   ASSERT_NE(app->HelpIfLoaded(), nullptr);
   ASSERT_NE(app->AboutIfLoaded(), nullptr);
   // "Open ..." and "Print Setup ..." have no action.
-  Main().mOpen->trigger();
-  Main().mPrintSetup->trigger();
+  Main().open_action_->trigger();
+  Main().print_setup_action_->trigger();
   EXPECT_EQ(app->ChooserIfLoaded(), nullptr);
   EXPECT_TRUE(sink.messages.empty());
 }
@@ -282,15 +286,15 @@ TEST_F(QuillonAppTest, HelpAndAboutOpenFromTheMenu) {
 TEST_F(QuillonAppTest, ExitKeepsThePlotWindowsGeometryFromItsLastClose) {
   Start();
   LoadThroughChooser(1, "vega.fts");
-  Main().Command3->click();
+  Main().plot_button_->click();
   MoveOuter(Plot(), 1500, 2500);
   Plot()->close();  // its unload stores the place
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   const int16_t closed_left = State().PlotLeft;
   const int16_t closed_top = State().PlotTop;
-  Main().Command3->click();
+  Main().plot_button_->click();
   MoveOuter(Plot(), 4000, 4500);  // moved again, but never closed
-  Main().mExit->trigger();
+  Main().exit_action_->trigger();
   EXPECT_EQ(ends, 1);
 
   SharedState written;
@@ -321,9 +325,9 @@ TEST_F(QuillonAppTest, FilesOnTheCommandLineFillRowsFromTheTop) {
   WriteSpectrum(dir / "night2" / "late.fts", "Late night", 4500, 1.0);
   Start({"vega.fts", "night2/late.fts", (dir / "sun.fts").string()});
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
-  EXPECT_EQ(Main().Label8[1]->text(), "Alpha Lyr");
-  EXPECT_EQ(Main().Label8[2]->text(), "Late night");
-  EXPECT_EQ(Main().Label8[3]->text(), "Sun as a star");
+  EXPECT_EQ(Main().object_cells_[1]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().object_cells_[2]->text(), "Late night");
+  EXPECT_EQ(Main().object_cells_[3]->text(), "Sun as a star");
   EXPECT_EQ(State().FitsDirectory, dir.path().string());
   EXPECT_EQ(State().CurrentSlot, 3);
 }
@@ -359,40 +363,41 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheChooserAndShowsReadable) 
   WriteSpectrum(folder / kLatin1Name, "Latin star", 4000, 2.0);
   WriteSpectrum(folder / "line\nbreak.fts", "Two lines", 4000, 2.0);
   Start();
-  Main().Command1[Row(2)]->click();
-  frmLoad_FitsFile& chooser = app->Chooser();
+  Main().load_buttons_[Row(2)]->click();
+  FileChooser& chooser = app->Chooser();
   // The folder, entered from the folder list by its line.
-  const auto folders = chooser.Dir1->findItems(QStringLiteral("r\uFFFDsultats"), Qt::MatchExactly);
+  const auto folders = chooser.folder_list_->findItems(QStringLiteral("r\uFFFDsultats"), Qt::MatchExactly);
   ASSERT_EQ(folders.size(), 1);
-  emit chooser.Dir1->itemDoubleClicked(folders.front());
-  ASSERT_EQ(chooser.Dir1Path(), folder.string());
-  EXPECT_EQ(chooser.Label4->text(), QString::fromStdString(dir.path().string()) + QStringLiteral("/r\uFFFDsultats"));
+  emit chooser.folder_list_->itemDoubleClicked(folders.front());
+  ASSERT_EQ(chooser.FolderPath(), folder.string());
+  EXPECT_EQ(chooser.path_label_->text(),
+            QString::fromStdString(dir.path().string()) + QStringLiteral("/r\uFFFDsultats"));
   QStringList listed;
-  for (int i = 0; i < chooser.File1->count(); ++i) listed << chooser.File1->item(i)->text();
+  for (int i = 0; i < chooser.file_list_->count(); ++i) listed << chooser.file_list_->item(i)->text();
   EXPECT_EQ(listed, (QStringList{kLatin1Shown, QStringLiteral("line\u240Abreak.fts")}));
-  EXPECT_EQ(chooser.Text1->text(), kLatin1Shown);
-  chooser.Command1->click();
+  EXPECT_EQ(chooser.name_box_->text(), kLatin1Shown);
+  chooser.ok_button_->click();
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
   EXPECT_TRUE(State().Slots[2].loaded);
   EXPECT_EQ(State().Slots[2].file_name, kLatin1Name);
   EXPECT_EQ(State().FitsDirectory, folder.string());
-  EXPECT_EQ(Main().Label7[Row(2)]->text(), kLatin1Shown);
-  EXPECT_EQ(Main().Label8[Row(2)]->text(), "Latin star");
+  EXPECT_EQ(Main().file_name_cells_[Row(2)]->text(), kLatin1Shown);
+  EXPECT_EQ(Main().object_cells_[Row(2)]->text(), "Latin star");
 
   // A name with a line end shows whole on one line, and opens.
-  Main().Command1[Row(3)]->click();
-  chooser.File1->setCurrentRow(1);
-  chooser.File1_Click();
-  EXPECT_EQ(chooser.Text1->text(), QStringLiteral("line\u240Abreak.fts"));
-  chooser.Command1->click();
+  Main().load_buttons_[Row(3)]->click();
+  chooser.file_list_->setCurrentRow(1);
+  chooser.FileClicked();
+  EXPECT_EQ(chooser.name_box_->text(), QStringLiteral("line\u240Abreak.fts"));
+  chooser.ok_button_->click();
   EXPECT_TRUE(State().Slots[3].loaded);
   EXPECT_EQ(State().Slots[3].file_name, "line\nbreak.fts");
-  EXPECT_EQ(Main().Label7[Row(3)]->text(), QStringLiteral("line\u240Abreak.fts"));
+  EXPECT_EQ(Main().file_name_cells_[Row(3)]->text(), QStringLiteral("line\u240Abreak.fts"));
 
   // A name the user types is taken as typed: the shown form names no file.
-  Main().Command1[Row(4)]->click();
-  chooser.Text1->setText(QStringLiteral("caf\u00e9.fts"));
-  chooser.Command1->click();
+  Main().load_buttons_[Row(4)]->click();
+  chooser.name_box_->setText(QStringLiteral("caf\u00e9.fts"));
+  chooser.ok_button_->click();
   EXPECT_EQ(State().Slots[4].file_name, "caf\xc3\xa9.fts");
   EXPECT_FALSE(State().Slots[4].loaded);
   EXPECT_EQ(sink.messages.size(), 1u);
@@ -406,7 +411,7 @@ TEST_F(QuillonAppTest, ALatin1NamedSpectrumLoadsFromTheCommandLine) {
   for (int r : {1, 2}) {
     EXPECT_TRUE(State().Slots[r].loaded);
     EXPECT_EQ(State().Slots[r].file_name, kLatin1Name);
-    EXPECT_EQ(Main().Label7[Row(r)]->text(), kLatin1Shown);
+    EXPECT_EQ(Main().file_name_cells_[Row(r)]->text(), kLatin1Shown);
   }
   EXPECT_EQ(State().FitsDirectory, (dir / "r\xe9sultats").string());
 }
@@ -437,16 +442,16 @@ TEST_F(DropTest, OneFileDroppedOnARowLoadsIntoThatRow) {
   EXPECT_EQ(State().CurrentSlot, 6);
   EXPECT_EQ(State().Slots[6].file_name, "sun.fts");
   EXPECT_EQ(State().FitsDirectory, dir.path().string());
-  EXPECT_EQ(Main().Label8[6]->text(), "Sun as a star");
+  EXPECT_EQ(Main().object_cells_[6]->text(), "Sun as a star");
 }
 
 TEST_F(DropTest, SeveralFilesFillTheEmptyRowsFromTheTop) {
   Start();
   LoadThroughChooser(1, "vega.fts");
   Drop({dir / "sun.fts", dir / "NEBULA.FTS"}, 480 + 600 * 9);
-  EXPECT_EQ(Main().Label8[1]->text(), "Alpha Lyr");
-  EXPECT_EQ(Main().Label8[2]->text(), "Sun as a star");
-  EXPECT_EQ(Main().Label8[3]->text(), "M 42 Orion");
+  EXPECT_EQ(Main().object_cells_[1]->text(), "Alpha Lyr");
+  EXPECT_EQ(Main().object_cells_[2]->text(), "Sun as a star");
+  EXPECT_EQ(Main().object_cells_[3]->text(), "M 42 Orion");
   EXPECT_FALSE(State().Slots[9].loaded);
 }
 
@@ -456,7 +461,7 @@ TEST_F(DropTest, AFileThatFailsLeavesItsRowToTheNext) {
   Drop({dir / "junk.fts", dir / "sun.fts"}, 100);  // above the table
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_TRUE(State().Slots[1].loaded);
-  EXPECT_EQ(Main().Label8[1]->text(), "Sun as a star");
+  EXPECT_EQ(Main().object_cells_[1]->text(), "Sun as a star");
 }
 
 TEST_F(DropTest, ALatin1NamedFileDropsByItsBytes) {
@@ -477,7 +482,7 @@ TEST_F(DropTest, ALatin1NamedFileDropsByItsBytes) {
   EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
   EXPECT_TRUE(State().Slots[5].loaded);
   EXPECT_EQ(State().Slots[5].file_name, kLatin1Name);
-  EXPECT_EQ(Main().Label7[Row(5)]->text(), kLatin1Shown);
+  EXPECT_EQ(Main().file_name_cells_[Row(5)]->text(), kLatin1Shown);
 }
 
 TEST(MainWindowAccessibility, EveryRowControlIsNamedAndTheTabOrderFollowsTheRows) {
@@ -489,22 +494,22 @@ TEST(MainWindowAccessibility, EveryRowControlIsNamedAndTheTabOrderFollowsTheRows
   options.end_program = [] {};
   options.settings_file = dir / kSettingsFileName;
   QuillonApp app(options);
-  frmMain& main = app.MainWindow();
-  EXPECT_EQ(main.Command1[3]->accessibleName(), "Load row 3");
-  EXPECT_EQ(main.VScroll1[12]->accessibleName(), "Offset row 12");
-  EXPECT_EQ(main.Label7[16]->accessibleName(), "Filename row 16");
+  MainWindow& main = app.Main();
+  EXPECT_EQ(main.load_buttons_[3]->accessibleName(), "Load row 3");
+  EXPECT_EQ(main.offset_bars_[12]->accessibleName(), "Offset row 12");
+  EXPECT_EQ(main.file_name_cells_[16]->accessibleName(), "Filename row 16");
   // Focus moves from a row's Load button through its commands to the next row.
-  const QWidget* w = main.Command1[1];
+  const QWidget* w = main.load_buttons_[1];
   std::vector<const QWidget*> order;
   for (int i = 0; i < 6; ++i) {
     order.push_back(w);
     w = w->nextInFocusChain();
     while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
   }
-  EXPECT_EQ(order[1], main.Command4[1]);
-  EXPECT_EQ(order[2], main.VScroll1[1]);
-  EXPECT_EQ(order[3], main.Command2[1]);
-  EXPECT_EQ(order[4], main.Command1[2]);
+  EXPECT_EQ(order[1], main.header_buttons_[1]);
+  EXPECT_EQ(order[2], main.offset_bars_[1]);
+  EXPECT_EQ(order[3], main.unload_buttons_[1]);
+  EXPECT_EQ(order[4], main.load_buttons_[2]);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ namespace {
 
 class AboutWindowTest : public ::testing::Test {
  protected:
-  frmAbout* Open() {
-    if (about.isNull()) about = new frmAbout(state);
+  AboutWindow* Open() {
+    if (about.isNull()) about = new AboutWindow(state);
     about->show();
     about->raise();
     QApplication::processEvents();
@@ -24,56 +24,57 @@ class AboutWindowTest : public ::testing::Test {
   void TearDown() override { delete about.data(); }
 
   SharedState state;
-  QPointer<frmAbout> about;
+  QPointer<AboutWindow> about;
 };
 
 TEST_F(AboutWindowTest, ShowsTheSixLabelsInPlace) {
-  frmAbout* w = Open();
+  AboutWindow* w = Open();
   EXPECT_EQ(w->windowTitle(), "About");
   EXPECT_EQ(w->size(), QSize(TwipsToPixels(4710, w), TwipsToPixels(2505, w)));
   EXPECT_EQ(w->palette().color(QPalette::Window), QColor(224, 224, 224));
 
   struct Expected {
-    int number;
+    AboutLine line;
     double top;
     double height;
     QString text;
   };
   const Expected labels[] = {
-      {1, 120, 375, "Quillon Software"},
-      {6, 960, 255, "Version 3.0.0 of 2026-12-07"},
-      {7, 1200, 255, QString(61, '-')},
-      {3, 1440, 255, "Quillon is free: pass it on without restriction."},
-      {4, 1800, 255, "Please report bugs, plus suggestions to:"},
-      {5, 2160, 255, "bugs@quillon.example.org"},
+      {AboutLine::Title, 120, 375, "Quillon Software"},
+      {AboutLine::Version, 960, 255, "Version 3.0.0 of 2026-12-07"},
+      {AboutLine::Separator, 1200, 255, QString(61, '-')},
+      {AboutLine::Terms, 1440, 255, "Quillon is free: pass it on without restriction."},
+      {AboutLine::ReportPrompt, 1800, 255, "Please report bugs, plus suggestions to:"},
+      {AboutLine::Address, 2160, 255, "bugs@quillon.example.org"},
   };
   for (const Expected& e : labels) {
-    QLabel* label = w->Label(e.number);
-    ASSERT_NE(label, nullptr) << e.number;
-    EXPECT_EQ(label->text(), e.text) << e.number;
-    EXPECT_EQ(label->geometry(), TwipsToPixelRect(120, e.top, 4455, e.height, w)) << e.number;
-    EXPECT_EQ(label->alignment(), Qt::AlignCenter) << e.number;
+    const int n = static_cast<int>(e.line);
+    QLabel* label = w->Line(e.line);
+    ASSERT_NE(label, nullptr) << n;
+    EXPECT_EQ(label->text(), e.text) << n;
+    EXPECT_EQ(label->geometry(), TwipsToPixelRect(120, e.top, 4455, e.height, w)) << n;
+    EXPECT_EQ(label->alignment(), Qt::AlignCenter) << n;
     // Every text fits on its one line.
     const QFontMetrics metrics(label->font());
-    EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << e.number;
-    EXPECT_LE(metrics.tightBoundingRect(label->text()).height(), label->height()) << e.number;
+    EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width()) << n;
+    EXPECT_LE(metrics.tightBoundingRect(label->text()).height(), label->height()) << n;
   }
-  EXPECT_EQ(w->Label(2), nullptr);
-  EXPECT_EQ(w->Label(8), nullptr);
+  EXPECT_EQ(w->Line(static_cast<AboutLine>(-1)), nullptr);
+  EXPECT_EQ(w->Line(static_cast<AboutLine>(kAboutLineCount)), nullptr);
 
-  const QFont title = w->Label(1)->font();
+  const QFont title = w->Line(AboutLine::Title)->font();
   EXPECT_TRUE(title.bold());
   EXPECT_DOUBLE_EQ(title.pointSizeF(), 13.5);
-  EXPECT_EQ(w->Label(1)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
-  EXPECT_TRUE(w->Label(6)->font().bold());
+  EXPECT_EQ(w->Line(AboutLine::Title)->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+  EXPECT_TRUE(w->Line(AboutLine::Version)->font().bold());
 }
 
 TEST_F(AboutWindowTest, VersionLineComesFromTheBuild) {
-  EXPECT_EQ(frmAbout::VersionLine(), "Version 3.0.0 of 2026-12-07");
+  EXPECT_EQ(AboutWindow::VersionLine(), "Version 3.0.0 of 2026-12-07");
 }
 
 TEST_F(AboutWindowTest, ReopensWhereItWasClosedWithTheSameSize) {
-  frmAbout* w = Open();
+  AboutWindow* w = Open();
   const QSize size = w->size();
   w->move(300, 120);
   QApplication::processEvents();
@@ -98,7 +99,7 @@ TEST_F(AboutWindowTest, UnmovedWindowGivesBackItsStoredPosition) {
 }
 
 TEST_F(AboutWindowTest, PositionBeyondSixteenBitsIsClamped) {
-  frmAbout* w = Open();
+  AboutWindow* w = Open();
   w->move(3000, -2500);  // 45000 and -37500 twips
   QApplication::processEvents();
   w->close();

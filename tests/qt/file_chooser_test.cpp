@@ -100,14 +100,14 @@ class FileChooserTest : public ::testing::Test {
   }
   ~FileChooserTest() override { delete chooser_.data(); }
 
-  frmLoad_FitsFile& Open() {
-    chooser_ = new frmLoad_FitsFile(state_, services_);
+  FileChooser& Open() {
+    chooser_ = new FileChooser(state_, services_);
     return *chooser_;
   }
   // What the main window's Load does.
-  frmLoad_FitsFile& PressLoad(int16_t slot) {
+  FileChooser& PressLoad(int16_t slot) {
     state_.CurrentSlot = slot;
-    frmLoad_FitsFile& chooser = chooser_.isNull() ? Open() : *chooser_;
+    FileChooser& chooser = chooser_.isNull() ? Open() : *chooser_;
     chooser.SetFileTypeIndex(1);
     chooser.show();
     chooser.raise();
@@ -120,25 +120,25 @@ class FileChooserTest : public ::testing::Test {
   const std::string start_ = fs::current_path().string();
   SharedState state_;
   testing::RecordingServices services_;
-  QPointer<frmLoad_FitsFile> chooser_;
+  QPointer<FileChooser> chooser_;
 };
 
 TEST_F(FileChooserTest, FirstLoadShowsTheCurrentFolderWithFtsFiles) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
+  FileChooser& chooser = PressLoad(1);
   EXPECT_EQ(chooser.windowTitle(), "Load 1-D Calibrated Fits file");
   EXPECT_EQ(chooser.pos(), QPoint(TwipsToPixels(500, &chooser), TwipsToPixels(500, &chooser)));
-  EXPECT_EQ(Items(chooser.Combo1), (QStringList{"*.fts", "*.fit", "*.fits", "*.*"}));
-  EXPECT_EQ(chooser.Combo1->currentText(), "*.fts");
+  EXPECT_EQ(Items(chooser.type_list_), (QStringList{"*.fts", "*.fit", "*.fits", "*.*"}));
+  EXPECT_EQ(chooser.type_list_->currentText(), "*.fts");
   // Upper-case names match too.
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"A.FTS", "b.fts"}));
-  EXPECT_EQ(chooser.Text1->text(), "A.FTS");
-  EXPECT_EQ(chooser.Label4->text().toStdString(), start_);
-  EXPECT_EQ(chooser.Dir1Path(), start_);
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts"}));
+  EXPECT_EQ(chooser.name_box_->text(), "A.FTS");
+  EXPECT_EQ(chooser.path_label_->text().toStdString(), start_);
+  EXPECT_EQ(chooser.FolderPath(), start_);
   // The folder list ends with the current folder and its subfolders.
-  EXPECT_GE(RowOf(chooser.Dir1, "night2"), 0);
-  EXPECT_GE(RowOf(chooser.Dir1, "empty"), 0);
-  EXPECT_EQ(chooser.Dir1->item(0)->text(), "/");
-  EXPECT_EQ(chooser.Drive1->itemText(0), "/");
+  EXPECT_GE(RowOf(chooser.folder_list_, "night2"), 0);
+  EXPECT_GE(RowOf(chooser.folder_list_, "empty"), 0);
+  EXPECT_EQ(chooser.folder_list_->item(0)->text(), "/");
+  EXPECT_EQ(chooser.drive_list_->itemText(0), "/");
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_EQ(chooser.palette().color(QPalette::Window), QColor(192, 192, 192));
 }
@@ -150,7 +150,7 @@ TEST_F(FileChooserTest, AStoredPlaceOffEveryScreenIsBroughtBack) {
   for (const Case c : {Case{30000, 500}, Case{500, -20000}, Case{-32768, 32767}}) {
     state_.LoadLeft = c.left;
     state_.LoadTop = c.top;
-    frmLoad_FitsFile& chooser = Open();
+    FileChooser& chooser = Open();
     const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(room.contains(chooser.frameGeometry().topLeft())) << c.left << ", " << c.top;
     delete chooser_.data();
@@ -158,65 +158,66 @@ TEST_F(FileChooserTest, AStoredPlaceOffEveryScreenIsBroughtBack) {
 }
 
 TEST_F(FileChooserTest, CaptionsAccessibleNamesAndTabOrder) {
-  frmLoad_FitsFile& chooser = Open();
-  EXPECT_EQ(chooser.Label1->text(), "File Name:");
-  EXPECT_EQ(chooser.Label2->text(), "List Files of Type:");
-  EXPECT_EQ(chooser.Label3->text(), "Directories:");
-  EXPECT_EQ(chooser.Label5->text(), "Drives:");
-  EXPECT_EQ(chooser.Command1->text(), "OK");
-  EXPECT_EQ(chooser.Command2->text(), "Cancel");
-  const QList<QWidget*> controls = {chooser.Text1, chooser.File1,    chooser.Combo1,  chooser.Dir1,
-                                    chooser.Drive1, chooser.Command1, chooser.Command2, chooser.Label4};
+  FileChooser& chooser = Open();
+  EXPECT_EQ(chooser.name_label_->text(), "File Name:");
+  EXPECT_EQ(chooser.type_label_->text(), "List Files of Type:");
+  EXPECT_EQ(chooser.folder_label_->text(), "Directories:");
+  EXPECT_EQ(chooser.drive_label_->text(), "Drives:");
+  EXPECT_EQ(chooser.ok_button_->text(), "OK");
+  EXPECT_EQ(chooser.cancel_button_->text(), "Cancel");
+  const QList<QWidget*> controls = {chooser.name_box_,   chooser.file_list_, chooser.type_list_,
+                                    chooser.folder_list_, chooser.drive_list_, chooser.ok_button_,
+                                    chooser.cancel_button_, chooser.path_label_};
   for (QWidget* control : controls) EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
 
   QList<QWidget*> order;
-  for (QWidget* w = chooser.Text1; order.size() < 7; w = w->nextInFocusChain()) {
+  for (QWidget* w = chooser.name_box_; order.size() < 7; w = w->nextInFocusChain()) {
     if (w->focusPolicy() & Qt::TabFocus) order << w;
   }
   EXPECT_EQ(order, controls.mid(0, 7));
 }
 
 TEST_F(FileChooserTest, FileTypeChoiceRereadsTheListAndKeepsTheName) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  chooser.Text1->setText("typed.fts");
-  chooser.Combo1->setCurrentIndex(3);  // the user picks "*.*"
-  EXPECT_EQ(chooser.Combo1->currentText(), "*.*");
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"A.FTS", "b.fts", "c.fit", "notes.txt"}));
-  EXPECT_EQ(chooser.Text1->text(), "typed.fts");
+  FileChooser& chooser = PressLoad(1);
+  chooser.name_box_->setText("typed.fts");
+  chooser.type_list_->setCurrentIndex(3);  // the user picks "*.*"
+  EXPECT_EQ(chooser.type_list_->currentText(), "*.*");
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts", "c.fit", "notes.txt"}));
+  EXPECT_EQ(chooser.name_box_->text(), "typed.fts");
 
   chooser.SetFileTypeIndex(1);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"c.fit"}));
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"c.fit"}));
 
   // Every Load re-reads the folder, so a file written meanwhile shows up.
   chooser.hide();
   Touch(dir_ / "new.fts");
   PressLoad(2);
-  EXPECT_EQ(chooser.Combo1->currentText(), "*.fts");
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"A.FTS", "b.fts", "new.fts"}));
-  EXPECT_EQ(chooser.Text1->text(), "typed.fts");
+  EXPECT_EQ(chooser.type_list_->currentText(), "*.fts");
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts", "new.fts"}));
+  EXPECT_EQ(chooser.name_box_->text(), "typed.fts");
 
   // The same index again still re-reads.
   fs::remove(dir_ / "new.fts");
   chooser.SetFileTypeIndex(0);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"A.FTS", "b.fts"}));
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts"}));
 
   chooser.SetFileTypeIndex(7);  // no such entry: nothing changes
-  EXPECT_EQ(chooser.Combo1->currentText(), "*.fts");
+  EXPECT_EQ(chooser.type_list_->currentText(), "*.fts");
 }
 
 TEST_F(FileChooserTest, ClickingAFilePutsItInTheNameBox) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  ClickRow(chooser.File1, 1);
-  EXPECT_EQ(chooser.Text1->text(), "b.fts");
-  chooser.Text1->setText("other");
-  ClickRow(chooser.File1, 1);  // pressing the selected entry again
-  EXPECT_EQ(chooser.Text1->text(), "b.fts");
+  FileChooser& chooser = PressLoad(1);
+  ClickRow(chooser.file_list_, 1);
+  EXPECT_EQ(chooser.name_box_->text(), "b.fts");
+  chooser.name_box_->setText("other");
+  ClickRow(chooser.file_list_, 1);  // pressing the selected entry again
+  EXPECT_EQ(chooser.name_box_->text(), "b.fts");
   EXPECT_TRUE(chooser.isVisible());
 }
 
 TEST_F(FileChooserTest, DoubleClickingAFileAcceptsItAtOnce) {
-  frmLoad_FitsFile& chooser = PressLoad(4);
-  DoubleClickRow(chooser.File1, 1);
+  FileChooser& chooser = PressLoad(4);
+  DoubleClickRow(chooser.file_list_, 1);
   EXPECT_EQ(state_.Slots[4].file_name, "b.fts");
   EXPECT_EQ(state_.FitsDirectory, start_);
   EXPECT_FALSE(chooser.isVisible());
@@ -224,35 +225,35 @@ TEST_F(FileChooserTest, DoubleClickingAFileAcceptsItAtOnce) {
 }
 
 TEST_F(FileChooserTest, OkStoresNameAndFolderAndEntersTheFolder) {
-  frmLoad_FitsFile& chooser = PressLoad(3);
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
+  FileChooser& chooser = PressLoad(3);
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
   const std::string night2 = start_ + "/night2";
-  ASSERT_EQ(chooser.Dir1Path(), night2);
+  ASSERT_EQ(chooser.FolderPath(), night2);
   fs::current_path("/");  // OK must enter the folder itself
-  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
   EXPECT_EQ(state_.Slots[3].file_name, "z.fts");
   EXPECT_EQ(state_.FitsDirectory, night2);
   EXPECT_EQ(fs::current_path().string(), night2);
-  EXPECT_EQ(chooser.Label4->text().toStdString(), night2);
+  EXPECT_EQ(chooser.path_label_->text().toStdString(), night2);
   EXPECT_FALSE(chooser.isVisible());
 
   // Hidden, the chooser keeps its folder: the next Load reopens there.
   PressLoad(5);
-  EXPECT_EQ(chooser.Dir1Path(), night2);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"z.fts"}));
+  EXPECT_EQ(chooser.FolderPath(), night2);
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"z.fts"}));
 
   // Closed and made anew, it starts in the accepted folder, now the current directory.
   chooser.close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_TRUE(chooser_.isNull());
-  EXPECT_EQ(PressLoad(6).Dir1Path(), night2);
+  EXPECT_EQ(PressLoad(6).FolderPath(), night2);
 }
 
 TEST_F(FileChooserTest, OkWithAnEmptyNameLoadsNothingAndHides) {
-  frmLoad_FitsFile& chooser = PressLoad(3);
+  FileChooser& chooser = PressLoad(3);
   state_.Slots[3].file_name = "earlier.fts";
-  chooser.Text1->clear();
-  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  chooser.name_box_->clear();
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
   EXPECT_EQ(state_.Slots[3].file_name, "");
   EXPECT_FALSE(state_.Slots[3].loaded);
   EXPECT_EQ(state_.SpectraLoaded, 0);
@@ -261,9 +262,9 @@ TEST_F(FileChooserTest, OkWithAnEmptyNameLoadsNothingAndHides) {
 }
 
 TEST_F(FileChooserTest, AMissingNameIsHandedToTheLoader) {
-  frmLoad_FitsFile& chooser = PressLoad(2);
-  chooser.Text1->setText("no-such-file.fts");
-  QTest::keyClick(chooser.Text1, Qt::Key_Return);  // Return in the name box is OK
+  FileChooser& chooser = PressLoad(2);
+  chooser.name_box_->setText("no-such-file.fts");
+  QTest::keyClick(chooser.name_box_, Qt::Key_Return);  // Return in the name box is OK
   EXPECT_EQ(state_.Slots[2].file_name, "no-such-file.fts");
   EXPECT_FALSE(state_.Slots[2].loaded);
   ASSERT_EQ(services_.messages.size(), 1u);
@@ -273,40 +274,40 @@ TEST_F(FileChooserTest, AMissingNameIsHandedToTheLoader) {
 
 TEST_F(FileChooserTest, OkLoadsTheChosenSpectrumIntoTheRow) {
   WriteSpectrum(dir_ / "night2" / "real.fts");
-  frmLoad_FitsFile& chooser = PressLoad(3);
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
-  ClickRow(chooser.File1, RowOf(chooser.File1, "real.fts"));
-  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  FileChooser& chooser = PressLoad(3);
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
+  ClickRow(chooser.file_list_, RowOf(chooser.file_list_, "real.fts"));
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
   EXPECT_TRUE(state_.Slots[3].loaded);
   EXPECT_EQ(SlotHeader(state_, 3).object, "TEST STAR");
-  EXPECT_DOUBLE_EQ(SlotSpectrum(state_, 3).lambda_start, 4000.0);
+  EXPECT_DOUBLE_EQ(SlotHeader(state_, 3).lambda_start, 4000.0);
   EXPECT_NE(std::find(services_.calls.begin(), services_.calls.end(), "ShowLoadedRow 3"), services_.calls.end());
   EXPECT_FALSE(chooser.isVisible());
 }
 
 TEST_F(FileChooserTest, OkFillsTheRowPressedLast) {
-  frmLoad_FitsFile& chooser = PressLoad(3);
+  FileChooser& chooser = PressLoad(3);
   state_.CurrentSlot = 7;  // another row's button while the chooser is open
-  ClickRow(chooser.File1, 1);
-  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  ClickRow(chooser.file_list_, 1);
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
   EXPECT_EQ(state_.Slots[7].file_name, "b.fts");
   EXPECT_EQ(state_.Slots[3].file_name, "");
 }
 
 TEST_F(FileChooserTest, OkWithoutARowLoadsNothing) {
-  frmLoad_FitsFile& chooser = Open();
+  FileChooser& chooser = Open();
   chooser.show();
   state_.CurrentSlot = 0;
-  QTest::mouseClick(chooser.Command1, Qt::LeftButton);
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
   EXPECT_EQ(state_.Slots[0].file_name, "");
   EXPECT_EQ(state_.FitsDirectory, "");
   EXPECT_FALSE(chooser.isVisible());
 }
 
 TEST_F(FileChooserTest, CancelStoresThePositionAndHides) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
+  FileChooser& chooser = PressLoad(1);
   chooser.move(200, 150);
-  QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+  QTest::mouseClick(chooser.cancel_button_, Qt::LeftButton);
   EXPECT_EQ(state_.LoadLeft, RoundToInt16(PixelsToTwips(200, &chooser)));
   EXPECT_EQ(state_.LoadTop, RoundToInt16(PixelsToTwips(150, &chooser)));
   EXPECT_FALSE(chooser.isVisible());
@@ -315,7 +316,7 @@ TEST_F(FileChooserTest, CancelStoresThePositionAndHides) {
 
   chooser.show();
   chooser.move(30, 45);
-  QTest::keyClick(chooser.File1, Qt::Key_Escape);  // Escape is Cancel
+  QTest::keyClick(chooser.file_list_, Qt::Key_Escape);  // Escape is Cancel
   EXPECT_EQ(state_.LoadLeft, RoundToInt16(PixelsToTwips(30, &chooser)));
   EXPECT_FALSE(chooser.isVisible());
 }
@@ -325,8 +326,8 @@ TEST_F(FileChooserTest, AnUnmovedWindowKeepsItsStoredPlaceExactly) {
   state_.LoadLeft = 500;
   state_.LoadTop = 7;
   for (int round = 0; round < 3; ++round) {
-    frmLoad_FitsFile& chooser = PressLoad(1);
-    QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+    FileChooser& chooser = PressLoad(1);
+    QTest::mouseClick(chooser.cancel_button_, Qt::LeftButton);
     EXPECT_EQ(state_.LoadLeft, 500);
     EXPECT_EQ(state_.LoadTop, 7);
     chooser.show();
@@ -338,8 +339,8 @@ TEST_F(FileChooserTest, AnUnmovedWindowKeepsItsStoredPlaceExactly) {
 }
 
 TEST_F(FileChooserTest, CloseBoxStoresThePositionAndDestroysTheWindow) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
+  FileChooser& chooser = PressLoad(1);
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
   chooser.move(300, 60);
   const int16_t left = RoundToInt16(PixelsToTwips(300, &chooser));
   const int16_t top = RoundToInt16(PixelsToTwips(60, &chooser));
@@ -350,88 +351,88 @@ TEST_F(FileChooserTest, CloseBoxStoresThePositionAndDestroysTheWindow) {
   EXPECT_EQ(state_.LoadTop, top);
 
   // Made anew, it starts at the stored place and the current directory.
-  frmLoad_FitsFile& again = PressLoad(1);
+  FileChooser& again = PressLoad(1);
   EXPECT_EQ(again.pos(), QPoint(TwipsToPixels(left, &again), TwipsToPixels(top, &again)));
-  EXPECT_EQ(again.Dir1Path(), start_);
+  EXPECT_EQ(again.FolderPath(), start_);
 }
 
 TEST_F(FileChooserTest, OpeningAFolderUpdatesEveryListInOneStep) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  ClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));  // a single click only selects
-  EXPECT_EQ(chooser.Dir1Path(), start_);
+  FileChooser& chooser = PressLoad(1);
+  ClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));  // a single click only selects
+  EXPECT_EQ(chooser.FolderPath(), start_);
 
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
-  EXPECT_EQ(chooser.Dir1Path(), start_ + "/night2");
-  EXPECT_EQ(chooser.File1Path(), start_ + "/night2");
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"z.fts"}));
-  EXPECT_EQ(chooser.Text1->text(), "z.fts");
-  EXPECT_EQ(chooser.Label4->text().toStdString(), start_ + "/night2");
-  EXPECT_EQ(chooser.Dir1->currentItem()->text(), "night2");
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
+  EXPECT_EQ(chooser.FolderPath(), start_ + "/night2");
+  EXPECT_EQ(chooser.FileListPath(), start_ + "/night2");
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"z.fts"}));
+  EXPECT_EQ(chooser.name_box_->text(), "z.fts");
+  EXPECT_EQ(chooser.path_label_->text().toStdString(), start_ + "/night2");
+  EXPECT_EQ(chooser.folder_list_->currentItem()->text(), "night2");
 
   // Up again through the parent's line, by keyboard this time.
   const std::string parent_name = fs::path(start_).filename().string();
-  chooser.Dir1->setCurrentRow(RowOf(chooser.Dir1, QString::fromStdString(parent_name)));
-  QTest::keyClick(chooser.Dir1, Qt::Key_Return);
-  EXPECT_EQ(chooser.Dir1Path(), start_);
+  chooser.folder_list_->setCurrentRow(RowOf(chooser.folder_list_, QString::fromStdString(parent_name)));
+  QTest::keyClick(chooser.folder_list_, Qt::Key_Return);
+  EXPECT_EQ(chooser.FolderPath(), start_);
 
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "empty"));
-  EXPECT_EQ(chooser.File1->count(), 0);
-  EXPECT_EQ(chooser.Text1->text(), "");
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "empty"));
+  EXPECT_EQ(chooser.file_list_->count(), 0);
+  EXPECT_EQ(chooser.name_box_->text(), "");
   EXPECT_TRUE(services_.messages.empty());
 }
 
 TEST_F(FileChooserTest, AFolderThatCannotBeReadLeavesTheListsAsTheyWere) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  ClickRow(chooser.File1, 1);
-  const QStringList dirs = Items(chooser.Dir1);
+  FileChooser& chooser = PressLoad(1);
+  ClickRow(chooser.file_list_, 1);
+  const QStringList dirs = Items(chooser.folder_list_);
   fs::remove_all(dir_ / "night2");  // gone between listing and opening
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
 
   ASSERT_EQ(services_.messages.size(), 1u);
   EXPECT_NE(services_.messages[0].find(start_ + "/night2"), std::string::npos) << services_.messages[0];
   EXPECT_NE(services_.messages[0].find("No such file or directory"), std::string::npos) << services_.messages[0];
-  EXPECT_EQ(chooser.Dir1Path(), start_);
-  EXPECT_EQ(Items(chooser.Dir1), dirs);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"A.FTS", "b.fts"}));
-  EXPECT_EQ(chooser.Text1->text(), "b.fts");
-  EXPECT_EQ(chooser.Label4->text().toStdString(), start_);
+  EXPECT_EQ(chooser.FolderPath(), start_);
+  EXPECT_EQ(Items(chooser.folder_list_), dirs);
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts"}));
+  EXPECT_EQ(chooser.name_box_->text(), "b.fts");
+  EXPECT_EQ(chooser.path_label_->text().toStdString(), start_);
 }
 
 TEST_F(FileChooserTest, AVanishedFolderIsReportedOncePerLoad) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  DoubleClickRow(chooser.Dir1, RowOf(chooser.Dir1, "night2"));
+  FileChooser& chooser = PressLoad(1);
+  DoubleClickRow(chooser.folder_list_, RowOf(chooser.folder_list_, "night2"));
   chooser.hide();
   fs::remove_all(dir_ / "night2");
   PressLoad(1);  // two file-type selections, one message
   EXPECT_EQ(services_.messages.size(), 1u);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"z.fts"}));
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"z.fts"}));
 }
 
 TEST_F(FileChooserTest, ChangingTheDriveUpdatesEveryListInOneStep) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
-  chooser.Text1->setText("typed");
+  FileChooser& chooser = PressLoad(1);
+  chooser.name_box_->setText("typed");
   const std::string other = start_ + "/night2";
   chooser.SetDriveList({"/", other, start_ + "/missing-drive"});
-  EXPECT_EQ(chooser.Drive1->currentIndex(), 0);
-  EXPECT_EQ(chooser.Dir1Path(), start_);  // filling the list chooses nothing
+  EXPECT_EQ(chooser.drive_list_->currentIndex(), 0);
+  EXPECT_EQ(chooser.FolderPath(), start_);  // filling the list chooses nothing
 
-  chooser.Drive1->setCurrentIndex(1);
-  EXPECT_EQ(chooser.Dir1Path(), other);
-  EXPECT_EQ(Items(chooser.File1), (QStringList{"z.fts"}));
-  EXPECT_EQ(chooser.Text1->text(), "z.fts");
-  EXPECT_EQ(chooser.Label4->text().toStdString(), other);
+  chooser.drive_list_->setCurrentIndex(1);
+  EXPECT_EQ(chooser.FolderPath(), other);
+  EXPECT_EQ(Items(chooser.file_list_), (QStringList{"z.fts"}));
+  EXPECT_EQ(chooser.name_box_->text(), "z.fts");
+  EXPECT_EQ(chooser.path_label_->text().toStdString(), other);
 
   // A drive that is not ready: a message, and the drive in use stays shown.
-  chooser.Drive1->setCurrentIndex(2);
+  chooser.drive_list_->setCurrentIndex(2);
   ASSERT_EQ(services_.messages.size(), 1u);
   EXPECT_NE(services_.messages[0].find("missing-drive"), std::string::npos);
-  EXPECT_EQ(chooser.Drive1->currentIndex(), 1);
-  EXPECT_EQ(chooser.Dir1Path(), other);
-  EXPECT_EQ(chooser.Text1->text(), "z.fts");
+  EXPECT_EQ(chooser.drive_list_->currentIndex(), 1);
+  EXPECT_EQ(chooser.FolderPath(), other);
+  EXPECT_EQ(chooser.name_box_->text(), "z.fts");
 
-  chooser.Drive1->setCurrentIndex(0);
-  EXPECT_EQ(chooser.Dir1Path(), "/");
-  EXPECT_EQ(chooser.Dir1->count() > 1, true);
+  chooser.drive_list_->setCurrentIndex(0);
+  EXPECT_EQ(chooser.FolderPath(), "/");
+  EXPECT_EQ(chooser.folder_list_->count() > 1, true);
 }
 
 // ---- Size rules ----------------------------------------------------------------
@@ -442,31 +443,31 @@ void ExpectPlaced(const QWidget* control, double left, double top, double width,
 }
 
 TEST_F(FileChooserTest, SizeRulesAt7830And6525TwipsWide) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
+  FileChooser& chooser = PressLoad(1);
   chooser.SetOuterSize(7830, 5445);
-  ExpectPlaced(chooser.Text1, 120, 360, 3015, 315);
-  ExpectPlaced(chooser.File1, 120, 840, 3015, 3345);
-  ExpectPlaced(chooser.Label2, 120, 4335, 2415, 255);
-  ExpectPlaced(chooser.Combo1, 120, 4575, 3015, 315);
-  ExpectPlaced(chooser.Label3, 3360, 120, 2295, 255);
-  ExpectPlaced(chooser.Label4, 3360, 360, 3975, 255);
-  ExpectPlaced(chooser.Dir1, 3360, 720, 2655, 3555);
-  ExpectPlaced(chooser.Label5, 3360, 4335, 1335, 255);
-  ExpectPlaced(chooser.Drive1, 3360, 4575, 2655, 315);
-  ExpectPlaced(chooser.Command1, 6240, 720, 1335, 375);
-  ExpectPlaced(chooser.Command2, 6240, 1200, 1335, 375);
+  ExpectPlaced(chooser.name_box_, 120, 360, 3015, 315);
+  ExpectPlaced(chooser.file_list_, 120, 840, 3015, 3345);
+  ExpectPlaced(chooser.type_label_, 120, 4335, 2415, 255);
+  ExpectPlaced(chooser.type_list_, 120, 4575, 3015, 315);
+  ExpectPlaced(chooser.folder_label_, 3360, 120, 2295, 255);
+  ExpectPlaced(chooser.path_label_, 3360, 360, 3975, 255);
+  ExpectPlaced(chooser.folder_list_, 3360, 720, 2655, 3555);
+  ExpectPlaced(chooser.drive_label_, 3360, 4335, 1335, 255);
+  ExpectPlaced(chooser.drive_list_, 3360, 4575, 2655, 315);
+  ExpectPlaced(chooser.ok_button_, 6240, 720, 1335, 375);
+  ExpectPlaced(chooser.cancel_button_, 6240, 1200, 1335, 375);
 
   chooser.SetOuterSize(6525, 3540);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, 2362.5);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().RightColumnLeft, 2707.5);
-  ExpectPlaced(chooser.File1, 120, 840, 2362.5, 1440);
-  ExpectPlaced(chooser.Dir1, 2707.5, 720, 2002.5, 1650);
-  ExpectPlaced(chooser.Drive1, 2707.5, 2670, 2002.5, 315);
-  ExpectPlaced(chooser.Command1, 4935, 720, 1335, 375);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().left_column_width, 2362.5);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().right_column_left, 2707.5);
+  ExpectPlaced(chooser.file_list_, 120, 840, 2362.5, 1440);
+  ExpectPlaced(chooser.folder_list_, 2707.5, 720, 2002.5, 1650);
+  ExpectPlaced(chooser.drive_list_, 2707.5, 2670, 2002.5, 315);
+  ExpectPlaced(chooser.ok_button_, 4935, 720, 1335, 375);
 }
 
 TEST_F(FileChooserTest, ShrinkingBelowTheMinimumSnapsBack) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
+  FileChooser& chooser = PressLoad(1);
   struct Case {
     double width, height;
   };
@@ -479,8 +480,8 @@ TEST_F(FileChooserTest, ShrinkingBelowTheMinimumSnapsBack) {
     EXPECT_LT(OuterWidth(&chooser), snapped.width + 1 / PixelsPerTwip(&chooser));
     EXPECT_LT(OuterHeight(&chooser), snapped.height + 1 / PixelsPerTwip(&chooser));
     const ChooserLayout want = ComputeChooserLayout(snapped.width, snapped.height);
-    EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, want.LeftColumnWidth);
-    EXPECT_DOUBLE_EQ(chooser.CurrentLayout().File1Height, want.File1Height);
+    EXPECT_DOUBLE_EQ(chooser.CurrentLayout().left_column_width, want.left_column_width);
+    EXPECT_DOUBLE_EQ(chooser.CurrentLayout().file_list_height, want.file_list_height);
   }
 
   // A user's drag below the minimum, reported by the window system.
@@ -488,24 +489,24 @@ TEST_F(FileChooserTest, ShrinkingBelowTheMinimumSnapsBack) {
   QCoreApplication::processEvents();
   EXPECT_GE(OuterWidth(&chooser), 6525 - 1e-9);
   EXPECT_GE(OuterHeight(&chooser), 3540 - 1e-9);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().ButtonLeft, 4935);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().Dir1Height, 1650);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().button_left, 4935);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().folder_list_height, 1650);
 }
 
 TEST_F(FileChooserTest, SizeRulesWaitWhileMinimised) {
-  frmLoad_FitsFile& chooser = PressLoad(1);
+  FileChooser& chooser = PressLoad(1);
   chooser.SetOuterSize(9830, 6000);
   const ChooserLayout before = chooser.CurrentLayout();
   chooser.showMinimized();
   chooser.SetOuterSize(5000, 2000);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, before.LeftColumnWidth);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().left_column_width, before.left_column_width);
   // Restored, the window catches up: a size set meanwhile snaps to the minimum.
   chooser.showNormal();
   EXPECT_GE(OuterWidth(&chooser), 6525 - 1e-9);
   EXPECT_GE(OuterHeight(&chooser), 3540 - 1e-9);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, 2362.5);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().left_column_width, 2362.5);
   chooser.SetOuterSize(7830, 5445);
-  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().LeftColumnWidth, 3015);
+  EXPECT_DOUBLE_EQ(chooser.CurrentLayout().left_column_width, 3015);
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ std::vector<std::string> Cards(int slot, int first, int last) {
 class HeaderViewerWindow : public ::testing::Test {
  protected:
   // Opens the viewer as the Hdr button of `slot` does.
-  frmDisplayHdr* Open(int16_t slot) {
+  HeaderViewer* Open(int16_t slot) {
     state.CurrentSlot = slot;
-    if (viewer.isNull()) viewer = new frmDisplayHdr(state, services);
+    if (viewer.isNull()) viewer = new HeaderViewer(state, services);
     viewer->ShowCardsFromTop(slot);
     QApplication::processEvents();
     return viewer;
@@ -55,17 +55,17 @@ class HeaderViewerWindow : public ::testing::Test {
 
   SharedState state;
   testing::RecordingServices services;
-  QPointer<frmDisplayHdr> viewer;
+  QPointer<HeaderViewer> viewer;
 };
 
 TEST_F(HeaderViewerWindow, ThirtyCardHeaderShrinksAndHdrPrintsFromCardOne) {
   FillHeader(state, 1, 30);
-  frmDisplayHdr* w = Open(1);
+  HeaderViewer* w = Open(1);
   EXPECT_EQ(w->windowTitle(), "Display Fits Hdr - 2D Spectrum");
   EXPECT_EQ(w->Logic().Height(), 6395);
   EXPECT_EQ(state.HdrHeight, 6395);
   EXPECT_EQ(w->frameGeometry().height(), TwipsToPixels(6395, w));
-  EXPECT_TRUE(w->VScroll1()->isHidden());
+  EXPECT_TRUE(w->ScrollBar()->isHidden());
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, 1, 30));
 
   // A late report of the size the viewer set itself changes nothing.
@@ -78,8 +78,8 @@ TEST_F(HeaderViewerWindow, ThirtyCardHeaderShrinksAndHdrPrintsFromCardOne) {
 TEST_F(HeaderViewerWindow, Window8340HighScrollsByTheCardArithmetic) {
   FillHeader(state, 1, 100);
   state.HdrHeight = 8340;
-  frmDisplayHdr* w = Open(1);
-  QScrollBar* bar = w->VScroll1();
+  HeaderViewer* w = Open(1);
+  QScrollBar* bar = w->ScrollBar();
   ASSERT_TRUE(bar->isVisible());
   EXPECT_EQ(bar->minimum(), 20);
   EXPECT_EQ(bar->maximum(), 80);
@@ -102,32 +102,32 @@ TEST_F(HeaderViewerWindow, SecondRowIsPrintedFromTheTopWithTheOldRange) {
   state.HdrHeight = 8340;
   Open(1);
   const QRect before = viewer->geometry();
-  frmDisplayHdr* w = Open(2);
+  HeaderViewer* w = Open(2);
   EXPECT_EQ(w->geometry(), before);
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(2, 1, 50));
-  EXPECT_EQ(w->VScroll1()->maximum(), 80);
-  w->VScroll1()->setValue(80);
+  EXPECT_EQ(w->ScrollBar()->maximum(), 80);
+  w->ScrollBar()->setValue(80);
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(2, 12, 50));
 }
 
 TEST_F(HeaderViewerWindow, UserResizeIsHandledOnceAndRecorded) {
   FillHeader(state, 1, 100);
-  frmDisplayHdr* w = Open(1);
+  HeaderViewer* w = Open(1);
   ResizeOuter(w, 6000, 8340);  // as the user drags the frame
   QApplication::processEvents();
   EXPECT_EQ(state.HdrWidth, 6000);
   EXPECT_EQ(state.HdrHeight, 8340);
-  EXPECT_EQ(w->VScroll1()->minimum(), 20);
-  EXPECT_EQ(w->VScroll1()->maximum(), 80);
+  EXPECT_EQ(w->ScrollBar()->minimum(), 20);
+  EXPECT_EQ(w->ScrollBar()->maximum(), 80);
   // The value the 10000-high window gave (24) stays within the new range.
-  EXPECT_EQ(w->VScroll1()->value(), 24);
+  EXPECT_EQ(w->ScrollBar()->value(), 24);
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, 5, 45));
 }
 
 TEST_F(HeaderViewerWindow, CardsLineUpInOneLineEach) {
   FillHeader(state, 1, 30);
   state.HdrWidth = 12000;
-  frmDisplayHdr* w = Open(1);
+  HeaderViewer* w = Open(1);
   const QFontMetrics metrics(w->CardFont());
   EXPECT_TRUE(metrics.height() <= static_cast<int>(w->LinePixels()));
   EXPECT_EQ(metrics.horizontalAdvance(QString(80, 'W')), metrics.horizontalAdvance(QString(80, 'i')));
@@ -138,7 +138,7 @@ TEST_F(HeaderViewerWindow, CardsLineUpInOneLineEach) {
   auto ink_rows = [&](int top, int bottom) {
     int rows = 0;
     for (int y = std::max(0, top); y < std::min(bottom, image.height()); ++y) {
-      for (int x = 0; x < w->VScroll1()->x() && x < image.width(); ++x) {
+      for (int x = 0; x < w->ScrollBar()->x() && x < image.width(); ++x) {
         if (image.pixelColor(x, y) != background) {
           ++rows;
           break;
@@ -157,7 +157,7 @@ TEST_F(HeaderViewerWindow, CardsLineUpInOneLineEach) {
 
 TEST_F(HeaderViewerWindow, ReopensWhereItWasClosed) {
   FillHeader(state, 1, 100);
-  frmDisplayHdr* w = Open(1);
+  HeaderViewer* w = Open(1);
   w->move(150, 90);
   ResizeOuter(w, 4500, 9000);
   QApplication::processEvents();
@@ -240,7 +240,7 @@ class HeaderViewerBottom : public HeaderViewerWindow, public ::testing::WithPara
 
   // The window as it must look: the given cards, one per 194.5-twip line from
   // the top, in the window's card font, and nothing else left of the bar.
-  static QImage ExpectedCards(frmDisplayHdr* w, const QImage& shown, int first, int last) {
+  static QImage ExpectedCards(HeaderViewer* w, const QImage& shown, int first, int last) {
     QImage expected(shown.size(), shown.format());
     expected.setDevicePixelRatio(shown.devicePixelRatio());
     expected.fill(w->palette().color(QPalette::Window));
@@ -260,8 +260,8 @@ TEST_P(HeaderViewerBottom, ShowsAFullWindowOfTheLastCards) {
   const BottomCase& c = GetParam();
   FillHeader(state, 1, 179);
   state.HdrHeight = c.height;
-  frmDisplayHdr* w = Open(1);
-  QScrollBar* bar = w->VScroll1();
+  HeaderViewer* w = Open(1);
+  QScrollBar* bar = w->ScrollBar();
   ASSERT_TRUE(bar->isVisible());
 
   switch (c.drive) {
@@ -270,7 +270,7 @@ TEST_P(HeaderViewerBottom, ShowsAFullWindowOfTheLastCards) {
     case Drive::kDrag: DragThumbToTheBottom(bar); break;
   }
   ASSERT_EQ(bar->value(), bar->maximum());
-  EXPECT_EQ(w->Logic().VScroll1().Value, bar->maximum());
+  EXPECT_EQ(w->Logic().ScrollBar().value, bar->maximum());
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, c.first, c.last));
 
   // The last card ends within the window, with no more room below it than
@@ -314,10 +314,10 @@ TEST_F(HeaderViewerBottom, AfterANineteenCardHeaderItOpensNineteenLinesHigh) {
   ASSERT_TRUE(viewer.isNull());
   EXPECT_EQ(state.HdrHeight, 4256);
 
-  frmDisplayHdr* w = Open(1);
+  HeaderViewer* w = Open(1);
   EXPECT_EQ(w->frameGeometry().height(), TwipsToPixels(4256, w));
   EXPECT_EQ(w->Logic().PrintedLines(), Cards(1, 1, 179));  // the Hdr button prints from card 1
-  QScrollBar* bar = w->VScroll1();
+  QScrollBar* bar = w->ScrollBar();
   ResizeOuter(w, 6000, 4256);  // the window is widened: a resize sets the range
   QApplication::processEvents();
   ASSERT_TRUE(bar->isVisible());

@@ -14,8 +14,8 @@ namespace {
 
 class HelpWindowTest : public ::testing::Test {
  protected:
-  frmHelp* Open() {
-    if (help.isNull()) help = new frmHelp(state);
+  HelpWindow* Open() {
+    if (help.isNull()) help = new HelpWindow(state);
     help->show();
     help->raise();
     QApplication::processEvents();
@@ -24,7 +24,7 @@ class HelpWindowTest : public ::testing::Test {
   void TearDown() override { delete help.data(); }
 
   SharedState state;
-  QPointer<frmHelp> help;
+  QPointer<HelpWindow> help;
 };
 
 struct WidthCase {
@@ -38,13 +38,13 @@ class HelpWindowWidths : public HelpWindowTest, public ::testing::WithParamInter
 TEST_P(HelpWindowWidths, LabelsAndHeightFollowTheWidth) {
   const WidthCase& c = GetParam();
   state.HelpWidth = c.width;
-  frmHelp* w = Open();
+  HelpWindow* w = Open();
   EXPECT_EQ(w->Logic().Height(), c.height);
   EXPECT_EQ(w->frameGeometry().height(), TwipsToPixels(c.height, w));
-  EXPECT_EQ(w->Label0()->geometry(), TwipsToPixelRect(120, 0, c.width - 500, 375, w));
+  EXPECT_EQ(w->Title()->geometry(), TwipsToPixelRect(120, 0, c.width - 500, 375, w));
   const double heights[] = {2175, 1935, 2295};
   for (int k = 1; k <= 3; ++k) {
-    QLabel* label = w->Label1(k);
+    QLabel* label = w->Paragraph(k);
     EXPECT_EQ(label->geometry(), TwipsToPixelRect(120, c.tops[k - 1], c.width - 500, heights[k - 1], w)) << k;
     // The paragraph fits its fixed label height in the window's font.
     const QRect needed = QFontMetrics(label->font())
@@ -58,24 +58,24 @@ INSTANTIATE_TEST_SUITE_P(Widths, HelpWindowWidths,
                                            WidthCase{5000, {400, 2558, 3956}, 6160}));
 
 TEST_F(HelpWindowTest, ShowsTitleAndParagraphs) {
-  frmHelp* w = Open();
+  HelpWindow* w = Open();
   EXPECT_EQ(w->windowTitle(), "Help");
-  EXPECT_EQ(w->Label0()->text(), "Help - Quillon");
-  EXPECT_TRUE(w->Label0()->font().bold());
-  EXPECT_DOUBLE_EQ(w->Label0()->font().pointSizeF(), 15.75);
-  EXPECT_EQ(w->Label0()->palette().color(QPalette::WindowText), QColor(192, 0, 0));
-  EXPECT_EQ(w->Label0()->alignment(), Qt::AlignCenter);
+  EXPECT_EQ(w->Title()->text(), "Help - Quillon");
+  EXPECT_TRUE(w->Title()->font().bold());
+  EXPECT_DOUBLE_EQ(w->Title()->font().pointSizeF(), 15.75);
+  EXPECT_EQ(w->Title()->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+  EXPECT_EQ(w->Title()->alignment(), Qt::AlignCenter);
   const auto paragraphs = BuildHelpParagraphs();
   for (int k = 1; k <= 3; ++k) {
-    EXPECT_EQ(w->Label1(k)->text().toStdString(), paragraphs[static_cast<std::size_t>(k - 1)]);
-    EXPECT_TRUE(w->Label1(k)->wordWrap());
+    EXPECT_EQ(w->Paragraph(k)->text().toStdString(), paragraphs[static_cast<std::size_t>(k - 1)]);
+    EXPECT_TRUE(w->Paragraph(k)->wordWrap());
   }
-  EXPECT_EQ(w->Label1(0), nullptr);
-  EXPECT_EQ(w->Label1(4), nullptr);
+  EXPECT_EQ(w->Paragraph(0), nullptr);
+  EXPECT_EQ(w->Paragraph(4), nullptr);
 }
 
 TEST_F(HelpWindowTest, TallerWindowSnapsBackAndWiderOneShrinks) {
-  frmHelp* w = Open();
+  HelpWindow* w = Open();
   ResizeOuter(w, 10000, 9000);  // the user drags the bottom edge down
   QApplication::processEvents();
   EXPECT_EQ(w->Logic().Height(), 4230);
@@ -85,21 +85,21 @@ TEST_F(HelpWindowTest, TallerWindowSnapsBackAndWiderOneShrinks) {
   QApplication::processEvents();
   const double width = PixelsToTwips(w->frameGeometry().width(), w);
   EXPECT_EQ(w->Logic().Width(), width);
-  const int16_t height = ComputeHelpLayout(width, {418, 247, 300}).WindowHeight;
+  const int16_t height = ComputeHelpLayout(width, {418, 247, 300}).window_height;
   EXPECT_EQ(w->Logic().Height(), height);
   EXPECT_EQ(w->frameGeometry().height(), TwipsToPixels(height, w));
 }
 
 TEST_F(HelpWindowTest, NarrowWindowKeepsPositiveSizes) {
   state.HelpWidth = 300;
-  frmHelp* w = Open();
+  HelpWindow* w = Open();
   EXPECT_EQ(w->Logic().Height(), 32767);
-  EXPECT_GE(w->Label1(1)->width(), 0);
+  EXPECT_GE(w->Paragraph(1)->width(), 0);
   EXPECT_GT(w->height(), 0);
 }
 
 TEST_F(HelpWindowTest, ReopensWhereItWasClosed) {
-  frmHelp* w = Open();
+  HelpWindow* w = Open();
   w->move(210, 45);
   ResizeOuter(w, 7005, 1000);
   QApplication::processEvents();

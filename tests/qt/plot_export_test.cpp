@@ -87,7 +87,7 @@ class PlotExportTest : public ::testing::Test {
   std::vector<std::string> Export(const fs::path& file) {
     services.messages.clear();
     dialog.answer = file.string();
-    window->mExport_Click();
+    window->Export();
     return services.messages;
   }
 
@@ -96,19 +96,19 @@ class PlotExportTest : public ::testing::Test {
   testing::TempDir dir;
   testing::AnsweringSaveDialog dialog;
   testing::CountedPrinters printers{0};
-  frmPlot_Spectra* window = nullptr;
+  PlotWindow* window = nullptr;
 };
 
 TEST_F(PlotExportTest, TheMenuEntrySitsBelowPrintAndTheDialogProposesPlotPng) {
-  const QList<QAction*> entries = window->mFile->actions();
-  const qsizetype print = entries.indexOf(window->mPrint);
+  const QList<QAction*> entries = window->file_menu_->actions();
+  const qsizetype print = entries.indexOf(window->print_action_);
   ASSERT_GE(print, 0);
   ASSERT_LT(print + 1, entries.size());
-  EXPECT_EQ(entries.at(print + 1), window->mExport);
-  EXPECT_EQ(window->mExport->text(), "Export ...");
+  EXPECT_EQ(entries.at(print + 1), window->export_action_);
+  EXPECT_EQ(window->export_action_->text(), "Export ...");
 
   dialog.answer = std::nullopt;
-  window->mExport->trigger();
+  window->export_action_->trigger();
   EXPECT_EQ(dialog.asked, 1);
   EXPECT_EQ(dialog.last_title, "Export");
   EXPECT_EQ(dialog.last_proposed, (dir / "plot.png").string());
@@ -120,11 +120,12 @@ TEST_F(PlotExportTest, TheMenuEntrySitsBelowPrintAndTheDialogProposesPlotPng) {
 TEST_F(PlotExportTest, PngPixelsAreTheWindowsOwnRendering) {
   // The window as the screen shows it, less the bottom row of controls
   // (the export is the plot alone).
-  for (QWidget* control : {static_cast<QWidget*>(window->Label5), static_cast<QWidget*>(window->Label7),
-                           static_cast<QWidget*>(window->Label9), static_cast<QWidget*>(window->Label10),
-                           static_cast<QWidget*>(window->Label11), static_cast<QWidget*>(window->HScroll1),
-                           static_cast<QWidget*>(window->Command1), static_cast<QWidget*>(window->Command2),
-                           static_cast<QWidget*>(window->Command3)}) {
+  for (QWidget* control :
+       {static_cast<QWidget*>(window->wavelength_caption_), static_cast<QWidget*>(window->wavelength_readout_),
+        static_cast<QWidget*>(window->intensity_caption_), static_cast<QWidget*>(window->intensity_readout_),
+        static_cast<QWidget*>(window->zoom_caption_), static_cast<QWidget*>(window->pan_bar_),
+        static_cast<QWidget*>(window->zoom_in_button_), static_cast<QWidget*>(window->zoom_out_button_),
+        static_cast<QWidget*>(window->full_range_button_)}) {
     control->hide();
   }
   const QImage screen = window->ClientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -134,7 +135,7 @@ TEST_F(PlotExportTest, PngPixelsAreTheWindowsOwnRendering) {
   png = png.convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(png.width(), screen.width());
   // It ends below the wavelength axis title, above the controls' band.
-  const QLabel* title = window->Label3;
+  const QLabel* title = window->wavelength_title_;
   EXPECT_GE(png.height(), title->geometry().bottom());
   EXPECT_LT(png.height(), screen.height());
   int differing = 0;
@@ -153,8 +154,9 @@ TEST_F(PlotExportTest, SvgHasTheLabelsAsTextAndTheLinesAsPaths) {
   QStringList texts;
   const QRegularExpression text_element(QStringLiteral("<text[^>]*>([^<]*)</text>"));
   for (auto it = text_element.globalMatch(svg); it.hasNext();) texts << it.next().captured(1);
-  for (const QLabel* label : {window->Label1, window->Label2, window->Label3, window->Label4, window->Label6,
-                              window->Label8}) {
+  for (const QLabel* label : {window->first_wavelength_label_, window->last_wavelength_label_,
+                              window->wavelength_title_, window->top_intensity_label_, window->intensity_step_label_,
+                              window->bottom_intensity_label_}) {
     EXPECT_TRUE(texts.contains(label->text())) << label->text().toStdString() << " in " << texts.join('|').toStdString();
   }
   EXPECT_TRUE(texts.contains("Wavelength /Angstroms"));
@@ -179,7 +181,9 @@ TEST_F(PlotExportTest, PdfHasRealTextAndVectorsOnOnePageOfThePicturesSize) {
   EXPECT_TRUE(Export(dir / "plot.pdf").empty());
   const QString pdf = QString::fromStdString((dir / "plot.pdf").string());
   const QString text = RunTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-  for (const QLabel* label : {window->Label1, window->Label2, window->Label3, window->Label4, window->Label8}) {
+  for (const QLabel* label : {window->first_wavelength_label_, window->last_wavelength_label_,
+                              window->wavelength_title_, window->top_intensity_label_,
+                              window->bottom_intensity_label_}) {
     EXPECT_TRUE(text.contains(label->text().trimmed())) << label->text().toStdString() << " in " << text.toStdString();
   }
   const QString info = RunTool(QStringLiteral("pdfinfo"), {pdf});

@@ -39,7 +39,7 @@ class HostedServices : public testing::RecordingServices {
 
   void RenderPlot() override {
     calls.push_back("RenderPlot");
-    const QScrollBar* bar = host.Window() != nullptr ? host.Window()->HScroll1 : nullptr;
+    const QScrollBar* bar = host.Window() != nullptr ? host.Window()->pan_bar_ : nullptr;
     drawings.push_back({state_.PlotLambdaMin, state_.PlotLambdaMax, bar ? bar->minimum() : 0,
                         bar ? bar->maximum() : 0, bar ? bar->value() : 0});
     host.RenderPlot();
@@ -77,18 +77,18 @@ class PlotWindowTest : public ::testing::Test {
     // Program end: the window goes without its unload handler.
   }
 
-  frmPlot_Spectra& Open() {
+  PlotWindow& Open() {
     services.RenderPlot();
-    frmPlot_Spectra* window = services.host.Window();
+    PlotWindow* window = services.host.Window();
     EXPECT_NE(window, nullptr);
     services.drawings.clear();
     services.calls.clear();
     return *window;
   }
 
-  static ScrollBarSettings BarOf(const frmPlot_Spectra& w) {
-    return {w.HScroll1->minimum(), w.HScroll1->maximum(), w.HScroll1->value(), w.HScroll1->singleStep(),
-            w.HScroll1->pageStep()};
+  static ScrollBarSettings BarOf(const PlotWindow& w) {
+    return {w.pan_bar_->minimum(), w.pan_bar_->maximum(), w.pan_bar_->value(), w.pan_bar_->singleStep(),
+            w.pan_bar_->pageStep()};
   }
 
   SharedState state;
@@ -97,7 +97,7 @@ class PlotWindowTest : public ::testing::Test {
 
 TEST_F(PlotWindowTest, FirstDrawingLoadsTheWindowWhileBusy) {
   services.RenderPlot();
-  frmPlot_Spectra* w = services.host.Window();
+  PlotWindow* w = services.host.Window();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->windowTitle(), "Plot Spectra");
@@ -110,36 +110,38 @@ TEST_F(PlotWindowTest, FirstDrawingLoadsTheWindowWhileBusy) {
   // The main window's offset cells of the loaded rows, without a leading blank.
   EXPECT_EQ(services.calls, (std::vector<std::string>{"RenderPlot", "SetOffsetText 1 -280", "SetOffsetText 2 -260"}));
   EXPECT_FALSE(w->Drawing().Lines().empty());
-  EXPECT_EQ(w->Label3->text(), "Wavelength /Angstroms");
+  EXPECT_EQ(w->wavelength_title_->text(), "Wavelength /Angstroms");
   EXPECT_TRUE(w->font().bold() || w->ClientArea()->font().bold());
   EXPECT_DOUBLE_EQ(w->ClientArea()->font().pointSizeF(), 8.25);
 }
 
 TEST_F(PlotWindowTest, ControlsMenuAndAccessibleNames) {
-  frmPlot_Spectra& w = Open();
-  EXPECT_EQ(w.Command1->text(), "In");
-  EXPECT_EQ(w.Command2->text(), "Out");
-  EXPECT_EQ(w.Command3->text(), "Full Range");
-  EXPECT_EQ(w.Label5->text(), "Wavelength");
-  EXPECT_EQ(w.Label9->text(), "Intensity");
-  EXPECT_EQ(w.Label11->text(), "Zoom");
+  PlotWindow& w = Open();
+  EXPECT_EQ(w.zoom_in_button_->text(), "In");
+  EXPECT_EQ(w.zoom_out_button_->text(), "Out");
+  EXPECT_EQ(w.full_range_button_->text(), "Full Range");
+  EXPECT_EQ(w.wavelength_caption_->text(), "Wavelength");
+  EXPECT_EQ(w.intensity_caption_->text(), "Intensity");
+  EXPECT_EQ(w.zoom_caption_->text(), "Zoom");
   std::vector<QString> menu;
-  for (QAction* a : w.mFile->actions()) menu.push_back(a->isSeparator() ? QString("-") : a->text());
+  for (QAction* a : w.file_menu_->actions()) menu.push_back(a->isSeparator() ? QString("-") : a->text());
   EXPECT_EQ(menu, (std::vector<QString>{"Print Setup ...", "Print", "Export ...", "-", "Exit"}));
   for (QWidget* child : w.ClientArea()->findChildren<QWidget*>()) {
     EXPECT_FALSE(child->accessibleName().isEmpty()) << child->objectName().toStdString();
   }
-  for (QPushButton* b : {w.Command1, w.Command2, w.Command3}) EXPECT_EQ(b->accessibleName(), b->text());
+  for (QPushButton* b : {w.zoom_in_button_, w.zoom_out_button_, w.full_range_button_}) {
+    EXPECT_EQ(b->accessibleName(), b->text());
+  }
   // Bottom row for H = 5000: tops H - 1300, Zoom H - 1320, scroll bar H - 1660.
   const QWidget* area = w.ClientArea();
-  EXPECT_EQ(w.Label5->geometry(), TwipsToPixelRect(120, 3700, 1095, 255, area));
-  EXPECT_EQ(w.Label11->geometry(), TwipsToPixelRect(4560, 3680, 615, 255, area));
-  EXPECT_EQ(w.HScroll1->geometry(), TwipsToPixelRect(5280, 3340, 1935, 255, area));
-  EXPECT_EQ(w.Command1->geometry(), TwipsToPixelRect(4440, 3580, 735, 375, area));
+  EXPECT_EQ(w.wavelength_caption_->geometry(), TwipsToPixelRect(120, 3700, 1095, 255, area));
+  EXPECT_EQ(w.zoom_caption_->geometry(), TwipsToPixelRect(4560, 3680, 615, 255, area));
+  EXPECT_EQ(w.pan_bar_->geometry(), TwipsToPixelRect(5280, 3340, 1935, 255, area));
+  EXPECT_EQ(w.zoom_in_button_->geometry(), TwipsToPixelRect(4440, 3580, 735, 375, area));
 }
 
 TEST_F(PlotWindowTest, ZoomSequenceWithScrollBarAndRefusedFourthIn) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   struct Step {
     double lo, hi;
     ScrollBarSettings bar;
@@ -153,7 +155,7 @@ TEST_F(PlotWindowTest, ZoomSequenceWithScrollBarAndRefusedFourthIn) {
     SCOPED_TRACE(s.lo);
     services.drawings.clear();
     const int clears = w.Drawing().ClearCount();
-    w.Command1->click();
+    w.zoom_in_button_->click();
     EXPECT_EQ(state.PlotLambdaMin, s.lo);
     EXPECT_EQ(state.PlotLambdaMax, s.hi);
     EXPECT_EQ(BarOf(w), s.bar);
@@ -162,7 +164,7 @@ TEST_F(PlotWindowTest, ZoomSequenceWithScrollBarAndRefusedFourthIn) {
   }
   services.drawings.clear();
   const int clears = w.Drawing().ClearCount();
-  w.Command1->click();
+  w.zoom_in_button_->click();
   EXPECT_EQ(state.PlotLambdaMin, 5312.5);
   EXPECT_EQ(state.PlotLambdaMax, 5687.5);
   EXPECT_TRUE(services.drawings.empty()) << "a refused In draws nothing";
@@ -176,10 +178,10 @@ TEST_F(PlotWindowTest, OutLimitedAtOneEndDrawsRecentredThenItsOwn) {
   ASSERT_EQ(services.host.Window(), nullptr);
   state.PlotLambdaMin = 4100;
   state.PlotLambdaMax = 4400;
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   ASSERT_EQ(BarOf(w), (ScrollBarSettings{4150, 6850, 4250, 30, 300}));
 
-  w.Command2->click();
+  w.zoom_out_button_->click();
   EXPECT_EQ(state.PlotLambdaMin, 4000);
   EXPECT_EQ(state.PlotLambdaMax, 4550);
   // Button -> scroll-bar update: Min clamps the position to 4275, which runs
@@ -194,17 +196,17 @@ TEST_F(PlotWindowTest, OutLimitedAtOneEndDrawsRecentredThenItsOwn) {
 }
 
 TEST_F(PlotWindowTest, OutOnTheWholeRangeAndFullRange) {
-  frmPlot_Spectra& w = Open();
-  w.Command2->click();
+  PlotWindow& w = Open();
+  w.zoom_out_button_->click();
   EXPECT_EQ(state.PlotLambdaMin, 4000);
   EXPECT_EQ(state.PlotLambdaMax, 7000);
   EXPECT_EQ(services.drawings.size(), 1u) << "drawn again, same view";
 
-  w.Command1->click();
-  w.Command1->click();
+  w.zoom_in_button_->click();
+  w.zoom_in_button_->click();
   services.drawings.clear();
   const int clears = w.Drawing().ClearCount();
-  w.Command3->click();
+  w.full_range_button_->click();
   EXPECT_EQ(state.PlotLambdaMin, 4000);
   EXPECT_EQ(state.PlotLambdaMax, 7000);
   EXPECT_EQ(BarOf(w), (ScrollBarSettings{5500, 5500, 5500, 300, 3000}));
@@ -213,18 +215,18 @@ TEST_F(PlotWindowTest, OutOnTheWholeRangeAndFullRange) {
 }
 
 TEST_F(PlotWindowTest, ScrollingRecentresTheView) {
-  frmPlot_Spectra& w = Open();
-  w.Command1->click();
-  w.Command1->click();  // 5125-5875, width 750
+  PlotWindow& w = Open();
+  w.zoom_in_button_->click();
+  w.zoom_in_button_->click();  // 5125-5875, width 750
   services.drawings.clear();
-  w.HScroll1->setValue(6000);
+  w.pan_bar_->setValue(6000);
   EXPECT_EQ(state.PlotLambdaMin, 5625);
   EXPECT_EQ(state.PlotLambdaMax, 6375);
   EXPECT_EQ(services.drawings.size(), 1u);
 
   // Scrolling does nothing while the renderer is busy.
   state.RenderBusy = true;
-  w.HScroll1->setValue(6200);
+  w.pan_bar_->setValue(6200);
   state.RenderBusy = false;
   EXPECT_EQ(state.PlotLambdaMin, 5625);
   EXPECT_EQ(services.drawings.size(), 1u);
@@ -235,44 +237,44 @@ TEST_F(PlotWindowTest, ScrollBarCarriesInfraredWavelengths) {
   state.DataLambdaMax = 50000;
   state.PlotLambdaMin = 40000;
   state.PlotLambdaMax = 50000;
-  frmPlot_Spectra& w = Open();
-  w.Command1->click();
+  PlotWindow& w = Open();
+  w.zoom_in_button_->click();
   EXPECT_EQ(BarOf(w), (ScrollBarSettings{42500, 47500, 45000, 500, 5000}));
-  w.HScroll1->setValue(47000);
+  w.pan_bar_->setValue(47000);
   EXPECT_EQ(state.PlotLambdaMin, 44500);
   EXPECT_EQ(state.PlotLambdaMax, 49500);
 }
 
 TEST_F(PlotWindowTest, CursorReadOutOnAndInsideTheFrameEdges) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   const float left = w.Frame().left, bottom = w.Frame().bottom;
-  w.Form_MouseMove(0, 0, left, 1000);
+  w.TrackCursor(0, 0, left, 1000);
   EXPECT_EQ(w.ClientArea()->cursor().shape(), Qt::ArrowCursor);
-  EXPECT_EQ(w.Label7->text(), "");
-  EXPECT_EQ(w.Label10->text(), "");
+  EXPECT_EQ(w.wavelength_readout_->text(), "");
+  EXPECT_EQ(w.intensity_readout_->text(), "");
 
-  w.Form_MouseMove(0, 0, 5000, bottom - 1);
+  w.TrackCursor(0, 0, 5000, bottom - 1);
   EXPECT_EQ(w.ClientArea()->cursor().shape(), Qt::CrossCursor);
-  EXPECT_EQ(w.Label10->text().toStdString(), "     -40");
-  const QString wavelength = w.Label7->text();
+  EXPECT_EQ(w.intensity_readout_->text().toStdString(), "     -40");
+  const QString wavelength = w.wavelength_readout_->text();
   EXPECT_EQ(wavelength.size(), 8);
 
   // On the bottom edge: arrow, read-outs keep their text.
-  w.Form_MouseMove(0, 0, 5000, bottom);
+  w.TrackCursor(0, 0, 5000, bottom);
   EXPECT_EQ(w.ClientArea()->cursor().shape(), Qt::ArrowCursor);
-  EXPECT_EQ(w.Label7->text(), wavelength);
-  EXPECT_EQ(w.Label10->text().toStdString(), "     -40");
+  EXPECT_EQ(w.wavelength_readout_->text(), wavelength);
+  EXPECT_EQ(w.intensity_readout_->text().toStdString(), "     -40");
 
   // Real mouse motion reaches the handler in twips.
   const QPoint centre = TwipsToPixelRect((w.Frame().left + w.Frame().right) / 2.0,
                                          (w.Frame().top + w.Frame().bottom) / 2.0, 0, 0, w.ClientArea())
                             .topLeft();
   QTest::mouseMove(w.ClientArea(), centre);
-  EXPECT_NE(w.Label7->text(), wavelength);
+  EXPECT_NE(w.wavelength_readout_->text(), wavelength);
 }
 
 TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   const QSize before = w.size();
   struct Case {
     const char* name;
@@ -284,7 +286,7 @@ TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
     state.SpectraLoaded = c.loaded;
     w.resize(w.size() + QSize(40, 30));
     QCoreApplication::processEvents();
-    w.Form_Resize();
+    w.Resized();
     EXPECT_EQ(state.PlotWidth, 10000);
     EXPECT_EQ(state.PlotHeight, 5000);
     EXPECT_TRUE(services.drawings.empty());
@@ -297,7 +299,7 @@ TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
   EXPECT_NEAR(state.PlotHeight, OuterHeight(&w), 0.5);
   ASSERT_EQ(services.drawings.size(), 1u) << "one drawing for the new size";
   EXPECT_EQ(w.Frame().right, state.PlotWidth - 415);
-  EXPECT_EQ(w.HScroll1->geometry().top(), TwipsToPixels(state.PlotHeight - 1660, w.ClientArea()));
+  EXPECT_EQ(w.pan_bar_->geometry().top(), TwipsToPixels(state.PlotHeight - 1660, w.ClientArea()));
   // The same size reported again by the window system is not handled twice.
   QResizeEvent again(w.size(), w.size());
   QApplication::sendEvent(&w, &again);
@@ -305,26 +307,26 @@ TEST_F(PlotWindowTest, ResizeIgnoredWhileBusyOrNothingLoaded) {
 }
 
 TEST_F(PlotWindowTest, ExitHidesWithoutUnloading) {
-  frmPlot_Spectra& w = Open();
-  w.Command1->click();
-  w.Form_MouseMove(0, 0, 5000, 1000);
-  const QString readout = w.Label7->text();
+  PlotWindow& w = Open();
+  w.zoom_in_button_->click();
+  w.TrackCursor(0, 0, 5000, 1000);
+  const QString readout = w.wavelength_readout_->text();
   state.PlotLeft = 1;  // would be overwritten by an unload
-  w.mExit->trigger();
+  w.exit_action_->trigger();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(services.host.Window(), &w);
   EXPECT_TRUE(state.PlotWindowOpen);
   EXPECT_EQ(state.PlotLeft, 1);
   services.RenderPlot();  // the main window's Plot Spectra
   EXPECT_TRUE(w.isVisible());
-  EXPECT_EQ(w.Label7->text(), readout);
+  EXPECT_EQ(w.wavelength_readout_->text(), readout);
   EXPECT_EQ(BarOf(w), (ScrollBarSettings{4750, 6250, 5500, 150, 1500}));
 }
 
 TEST_F(PlotWindowTest, CloseBoxUnloadsAndRecordsGeometry) {
   state.PlotLeft = 500;
   state.PlotTop = 700;
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   state.PlotLeft = state.PlotTop = state.PlotWidth = state.PlotHeight = 0;
   w.close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -344,7 +346,7 @@ TEST_F(PlotWindowTest, HostClearsAndHidesOnlyALoadedWindow) {
   services.host.ClearPlotWindow();
   services.host.HidePlotWindow();
   EXPECT_EQ(services.host.Window(), nullptr);
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   services.host.ClearPlotWindow();
   EXPECT_TRUE(w.Drawing().Lines().empty());
   services.host.HidePlotWindow();
@@ -358,14 +360,14 @@ TEST_F(PlotWindowTest, ALongSpectrumIsRecordedAsFewLinesAsTheWindowHasColumns) {
   std::vector<double> levelled(400000);
   for (std::size_t i = 0; i < levelled.size(); ++i) levelled[i] = 80 + static_cast<double>((i * 7919) % 41);
   PutSpectrum(state, 1, 4000, 3000.0 / 400000, levelled, -280);
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   const auto columns = static_cast<std::size_t>(w.ClientArea()->width() * w.ClientArea()->devicePixelRatioF());
   EXPECT_LT(w.Drawing().LineCount(), 6 * columns + 300);
   EXPECT_EQ(SlotSpectrum(state, 1).summary, nullptr) << "the renderer summarised it for the drawing alone";
 }
 
 TEST_F(PlotWindowTest, RepaintUsesTheLastDrawingOnly) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   const QImage first = w.ClientArea()->grab().toImage();
   const double lo = state.PlotLambdaMin;
   state.PlotLambdaMin = 5000;  // a change nobody has drawn yet
@@ -379,13 +381,13 @@ TEST_F(PlotWindowTest, RepaintUsesTheLastDrawingOnly) {
 }
 
 TEST_F(PlotWindowTest, KeyboardGoesThroughTheSameHandlers) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::keyClick(&w, Qt::Key_Plus);
   EXPECT_EQ(state.PlotLambdaMin, 4750);
   QTest::keyClick(&w, Qt::Key_Right);
-  EXPECT_EQ(w.HScroll1->value(), 5650);
+  EXPECT_EQ(w.pan_bar_->value(), 5650);
   EXPECT_EQ(state.PlotLambdaMin, 4900);
   QTest::keyClick(&w, Qt::Key_Left);
   EXPECT_EQ(state.PlotLambdaMin, 4750);
@@ -395,13 +397,13 @@ TEST_F(PlotWindowTest, KeyboardGoesThroughTheSameHandlers) {
   QTest::keyClick(&w, Qt::Key_Plus);
   QTest::keyClick(&w, Qt::Key_0);
   EXPECT_EQ(state.PlotLambdaMin, 4000);
-  EXPECT_EQ(w.Command1->text(), "In");
-  EXPECT_EQ(w.mPrint->text(), "Print");
-  EXPECT_EQ(w.mPrint->shortcut(), QKeySequence(QKeySequence::Print));
+  EXPECT_EQ(w.zoom_in_button_->text(), "In");
+  EXPECT_EQ(w.print_action_->text(), "Print");
+  EXPECT_EQ(w.print_action_->shortcut(), QKeySequence(QKeySequence::Print));
 }
 
 TEST_F(PlotWindowTest, HomeIsFullRangeAndCtrlPRunsThePrintEntry) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::keyClick(&w, Qt::Key_Plus);
@@ -413,9 +415,9 @@ TEST_F(PlotWindowTest, HomeIsFullRangeAndCtrlPRunsThePrintEntry) {
   EXPECT_EQ(BarOf(w), (ScrollBarSettings{5500, 5500, 5500, 300, 3000}));
 
   // Ctrl+P triggers the menu's own entry (its printing is not wanted here).
-  QObject::disconnect(w.mPrint, &QAction::triggered, &w, nullptr);
+  QObject::disconnect(w.print_action_, &QAction::triggered, &w, nullptr);
   int printed = 0;
-  QObject::connect(w.mPrint, &QAction::triggered, &w, [&printed] { ++printed; });
+  QObject::connect(w.print_action_, &QAction::triggered, &w, [&printed] { ++printed; });
   QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(printed, 1);
 }
@@ -428,7 +430,7 @@ void Wheel(QWidget* target, QPoint at, int delta) {
 }
 
 TEST_F(PlotWindowTest, TheWheelOverThePlotPressesInAndOut) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   QWidget* area = w.ClientArea();
   const QPoint inside = TwipsToPixelRect((w.Frame().left + w.Frame().right) / 2.0,
                                          (w.Frame().top + w.Frame().bottom) / 2.0, 0, 0, area)
@@ -453,12 +455,12 @@ TEST_F(PlotWindowTest, TheWheelOverThePlotPressesInAndOut) {
   EXPECT_EQ(state.PlotLambdaMin, 4750);
   EXPECT_EQ(state.PlotLambdaMax, 6250);
   // Over a button the wheel is not the plot's.
-  Wheel(w.Command1, QPoint(3, 3), 120);
+  Wheel(w.zoom_in_button_, QPoint(3, 3), 120);
   EXPECT_EQ(state.PlotLambdaMin, 4750);
 }
 
 TEST_F(PlotWindowTest, ClientAreaRendersDrawingAndControlsAtAnyScale) {
-  frmPlot_Spectra& w = Open();
+  PlotWindow& w = Open();
   const QImage screen = w.GrabClientArea(1.0);
   const QImage twice = w.GrabClientArea(2.0);
   ASSERT_EQ(twice.size(), screen.size() * 2);
@@ -467,7 +469,7 @@ TEST_F(PlotWindowTest, ClientAreaRendersDrawingAndControlsAtAnyScale) {
   EXPECT_EQ(QColor(screen.pixel(corner)), QColor(Qt::black));
   EXPECT_EQ(QColor(twice.pixel(corner * 2 + QPoint(1, 1))), QColor(Qt::black));
   // The "In" button is drawn too: its area is not plain background.
-  const QRect in = w.Command1->geometry();
+  const QRect in = w.zoom_in_button_->geometry();
   bool varied = false;
   for (int x = in.left(); x <= in.right() && !varied; ++x)
     varied = screen.pixel(x, in.center().y()) != screen.pixel(in.left() - 2, in.center().y() - 30);

@@ -173,9 +173,9 @@ class PrintPdfTest : public ::testing::Test {
 
   // The window with the test's save dialog (it cancels unless told
   // otherwise) and no printer installed.
-  frmPlot_Spectra& Open() {
+  PlotWindow& Open() {
     services.RenderPlot();
-    frmPlot_Spectra* window = services.host.Window();
+    PlotWindow* window = services.host.Window();
     EXPECT_NE(window, nullptr);
     window->SetFileDesktop(&save_dialog, &printers);
     return *window;
@@ -193,7 +193,7 @@ class PrintPdfTest : public ::testing::Test {
   }
 
   // Print Setup with a dialog that chooses a PDF file.
-  void ChoosePdf(frmPlot_Spectra&, const std::filesystem::path& file,
+  void ChoosePdf(PlotWindow&, const std::filesystem::path& file,
                  const std::map<PrinterSetting, int16_t>& values = kLandscapeColour) {
     QtInstalledPrinters installed(CurrentQtPrinter());
     AnsweringFactory dialogs(true, file.string(), values);
@@ -211,10 +211,10 @@ class PrintPdfTest : public ::testing::Test {
 };
 
 TEST_F(PrintPdfTest, PrintAfterChoosingAPdfFileWritesOnePageWithFrameAndCurves) {
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   const std::filesystem::path pdf = dir / "plot.pdf";
   ChoosePdf(window, pdf);
-  window.mPrint_Click();
+  window.Print();
   EXPECT_TRUE(services.messages.empty()) << services.messages.front();
   ASSERT_TRUE(std::filesystem::exists(pdf));
 
@@ -247,11 +247,11 @@ TEST_F(PrintPdfTest, TheDrawingIsPrintedAsVectorsNotAsAScreenImage) {
   // The controls may come out as bitmaps of their own; with them hidden, a
   // page drawn again at the printer's resolution holds no image at all,
   // where an enlarged screen picture would be one.
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   const std::filesystem::path pdf = dir / "fine.pdf";
   ChoosePdf(window, pdf);
   for (QWidget* child : window.ClientArea()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) child->hide();
-  window.mPrint_Click();
+  window.Print();
   EXPECT_TRUE(services.messages.empty());
   QFile file(QString::fromStdString(pdf.string()));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -263,10 +263,10 @@ TEST_F(PrintPdfTest, TheDrawingIsPrintedAsVectorsNotAsAScreenImage) {
 TEST_F(PrintPdfTest, WithoutAnyPrinterPrintAsksForAPdfFileAndPrintsThePageThere) {
   StartWithoutDestination();
   state.FitsDirectory = dir.path().string();
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   const std::filesystem::path pdf = dir / "chosen.pdf";
   save_dialog.answer = pdf.string();
-  window.mPrint_Click();
+  window.Print();
   EXPECT_TRUE(services.messages.empty()) << services.messages.front();
   EXPECT_EQ(save_dialog.asked, 1);
   EXPECT_EQ(save_dialog.last_title, "Print to PDF File");
@@ -290,7 +290,7 @@ TEST_F(PrintPdfTest, WithoutAnyPrinterPrintAsksForAPdfFileAndPrintsThePageThere)
   // The printer itself keeps printing nowhere, so the next Print asks again;
   // nothing else is left in the folder.
   EXPECT_TRUE(HasNoDestination(CurrentQtPrinter().Printer()));
-  window.mPrint_Click();
+  window.Print();
   EXPECT_EQ(save_dialog.asked, 2);
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
@@ -299,11 +299,11 @@ TEST_F(PrintPdfTest, WithoutAnyPrinterPrintAsksForAPdfFileAndPrintsThePageThere)
 
 TEST_F(PrintPdfTest, WithoutAnyPrinterCancellingTheFileDialogDoesNothing) {
   StartWithoutDestination();
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   save_dialog.answer = std::nullopt;
-  window.mPrint_Click();
+  window.Print();
   save_dialog.answer = "";
-  window.mPrint_Click();
+  window.Print();
   EXPECT_EQ(save_dialog.asked, 2);
   EXPECT_TRUE(services.messages.empty());
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
@@ -312,9 +312,9 @@ TEST_F(PrintPdfTest, WithoutAnyPrinterCancellingTheFileDialogDoesNothing) {
 TEST_F(PrintPdfTest, WithAPrinterInstalledButNoDestinationThePrintReportsDeviceUnavailable) {
   StartWithoutDestination();
   testing::CountedPrinters one_printer(1);
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   window.SetFileDesktop(&save_dialog, &one_printer);
-  window.mPrint_Click();
+  window.Print();
   EXPECT_EQ(save_dialog.asked, 0) << "with a printer installed, Print asks nothing";
   EXPECT_EQ(services.messages, (std::vector<std::string>{" 68 Error 68: Device unavailable."}));
 }
@@ -325,7 +325,7 @@ TEST_F(PrintPdfTest, WithoutAnyPrinterAFileThatCannotBeWrittenIsReportedAndLeftA
   const std::filesystem::path victim = dir / "victim.txt";
   std::ofstream(victim) << "keep";
   std::filesystem::create_symlink(victim, dir / "link.pdf");
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   const struct {
     std::filesystem::path file;
     const char* report;  // "" for none
@@ -338,7 +338,7 @@ TEST_F(PrintPdfTest, WithoutAnyPrinterAFileThatCannotBeWrittenIsReportedAndLeftA
     SCOPED_TRACE(c.file.string());
     services.messages.clear();
     save_dialog.answer = c.file.string();
-    window.mPrint_Click();
+    window.Print();
     if (*c.report == '\0') {
       EXPECT_TRUE(services.messages.empty());
     } else {
@@ -356,9 +356,9 @@ TEST_F(PrintPdfTest, APdfFileChosenInPrintSetupIsWrittenBesideAndRenamedNotThrou
   const std::filesystem::path victim = dir / "victim.txt";
   std::ofstream(victim) << "keep";
   std::filesystem::create_symlink(victim, dir / "plot.pdf");
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   ChoosePdf(window, dir / "plot.pdf");
-  window.mPrint_Click();
+  window.Print();
   EXPECT_TRUE(services.messages.empty());
   EXPECT_EQ(save_dialog.asked, 0);
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "plot.pdf"));
@@ -378,11 +378,11 @@ TEST_F(PrintPdfTest, AFileThatCannotBeWrittenIsReportedWithItsErrorNumber) {
       {dir / "missing" / "plot.pdf", " 76 Error 76: Path not found."},
       {dir / "sub", " 75 Error 75: Path/file access error."},
   };
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   for (const auto& c : cases) {
     services.messages.clear();
     ChoosePdf(window, c.file);
-    window.mPrint_Click();
+    window.Print();
     EXPECT_EQ(services.messages, (std::vector<std::string>{c.report})) << c.file;
   }
 }
@@ -392,14 +392,14 @@ TEST_F(PrintPdfTest, AReadOnlyFolderGivesPermissionDenied) {
   const std::filesystem::path locked = dir / "locked";
   std::filesystem::create_directories(locked);
   std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   ChoosePdf(window, locked / "plot.pdf");
-  window.mPrint_Click();
+  window.Print();
   EXPECT_EQ(services.messages, (std::vector<std::string>{" 70 Error 70: Permission denied."}));
 }
 
 TEST_F(PrintPdfTest, PrintSetupCopiesTheDialogsSettingsToTheQPrinter) {
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   const std::map<PrinterSetting, int16_t> values = {
       {PrinterSetting::kCopies, 3},      {PrinterSetting::kOrientation, 2},  {PrinterSetting::kColorMode, 1},
       {PrinterSetting::kDuplexMode, 3},  {PrinterSetting::kPaperBin, 14},    {PrinterSetting::kPaperSize, 1},
@@ -443,7 +443,7 @@ TEST_F(PrintPdfTest, PrintSetupCopiesTheDialogsSettingsToTheQPrinter) {
 }
 
 TEST_F(PrintPdfTest, AFailedSettingLeavesTheQPrinterAsItWas) {
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   ChoosePdf(window, dir / "before.pdf");
   QPrinter& printer = CurrentQtPrinter().Printer();
   const int copies = printer.copyCount();
@@ -551,7 +551,7 @@ TEST_F(PrintPdfTest, SaveAndRestorePutEverythingBack) {
 }
 
 TEST_F(PrintPdfTest, TheRealDialogIsModalOwnedByThePlotWindowWithoutSelectionOrPageRange) {
-  frmPlot_Spectra& window = Open();
+  PlotWindow& window = Open();
   QtPrinterDialogFactory factory(&window);
   std::unique_ptr<PrinterDialog> made = factory.Create();
   ASSERT_NE(made, nullptr);

@@ -245,10 +245,10 @@ TEST(RecordedDrawingTest, TextKeepsEveryValueAndRefusesMalformedRows) {
   EXPECT_NE(DrawingDifference(drawing, moved).find("first differing line: index 2"), std::string::npos);
   moved = drawing;
   moved.labels[2].caption = "other";
-  EXPECT_NE(DrawingDifference(drawing, moved).find("label Label3 differs"), std::string::npos);
+  EXPECT_NE(DrawingDifference(drawing, moved).find("label WavelengthTitle differs"), std::string::npos);
 
-  for (const char* bad : {"1 2 3 4", "1 2 3 4 ff extra", "1 2 x 4 ff", "1 2 3 4 fg", "label Label5 0 0 \"\"",
-                          "label Label1 0 0 \"open", "label Label1 0 \"\""}) {
+  for (const char* bad : {"1 2 3 4", "1 2 3 4 ff extra", "1 2 x 4 ff", "1 2 3 4 fg", "label NoSuchLabel 0 0 \"\"",
+                          "label FirstWavelength 0 0 \"open", "label FirstWavelength 0 \"\""}) {
     EXPECT_FALSE(ParseDrawing(std::string("# comment\n") + bad + "\n", error)) << bad;
     EXPECT_EQ(error.rfind("row 2 ", 0), 0u) << bad << ": " << error;
   }

@@ -322,12 +322,12 @@ TEST(RenderPlotTest, AxisEndLabels) {
     const char* caption;
   };
   const Expected expected[] = {
-      {PlotLabel::Label1, kLeft - 200, 3000, " 6500"},
-      {PlotLabel::Label2, kLeft + kWc - 200, 3000, " 6600"},
-      {PlotLabel::Label3, 0.7 * 9000, 3200, "Wavelength /Angstroms"},
-      {PlotLabel::Label4, 0, Y(300) - 100, "   300"},
-      {PlotLabel::Label8, 0, Y(0) - 100, "     0"},
-      {PlotLabel::Label6, 0, 0.6 * kH + kTop, " 50"},
+      {PlotLabel::FirstWavelength, kLeft - 200, 3000, " 6500"},
+      {PlotLabel::LastWavelength, kLeft + kWc - 200, 3000, " 6600"},
+      {PlotLabel::WavelengthTitle, 0.7 * 9000, 3200, "Wavelength /Angstroms"},
+      {PlotLabel::TopIntensity, 0, Y(300) - 100, "   300"},
+      {PlotLabel::BottomIntensity, 0, Y(0) - 100, "     0"},
+      {PlotLabel::IntensityStep, 0, 0.6 * kH + kTop, " 50"},
   };
   for (const Expected& e : expected) {
     const RecordedLabel& got = host.list.Label(e.label);
@@ -360,10 +360,10 @@ TEST(RenderPlotTest, LabelCaptionsForOtherRanges) {
     RecordingHost host(state);
     RenderPlot(state, host);
     SCOPED_TRACE(c.label1);
-    EXPECT_EQ(host.list.Label(PlotLabel::Label1).caption, c.label1);
-    EXPECT_EQ(host.list.Label(PlotLabel::Label2).caption, c.label2);
-    EXPECT_EQ(host.list.Label(PlotLabel::Label8).caption, c.label8);
-    EXPECT_EQ(host.list.Label(PlotLabel::Label6).caption, c.label6);
+    EXPECT_EQ(host.list.Label(PlotLabel::FirstWavelength).caption, c.label1);
+    EXPECT_EQ(host.list.Label(PlotLabel::LastWavelength).caption, c.label2);
+    EXPECT_EQ(host.list.Label(PlotLabel::BottomIntensity).caption, c.label8);
+    EXPECT_EQ(host.list.Label(PlotLabel::IntensityStep).caption, c.label6);
   }
 }
 
@@ -417,12 +417,12 @@ TEST(RenderPlotTest, SpansWithoutAPictureDrawTheFrameOnly) {
     }
     EXPECT_EQ(frame, 4);
     EXPECT_EQ(other, 0) << "no grid, ticks, curves or markers";
-    for (PlotLabel label : {PlotLabel::Label1, PlotLabel::Label2, PlotLabel::Label4, PlotLabel::Label6,
-                            PlotLabel::Label8}) {
+    for (PlotLabel label : {PlotLabel::FirstWavelength, PlotLabel::LastWavelength, PlotLabel::TopIntensity,
+                            PlotLabel::IntensityStep, PlotLabel::BottomIntensity}) {
       EXPECT_TRUE(host.list.Label(label).set);
       EXPECT_EQ(host.list.Label(label).caption, "") << static_cast<int>(label);
     }
-    EXPECT_EQ(host.list.Label(PlotLabel::Label3).caption, "Wavelength /Angstroms");
+    EXPECT_EQ(host.list.Label(PlotLabel::WavelengthTitle).caption, "Wavelength /Angstroms");
     EXPECT_FALSE(state.RenderBusy);
   }
 }

@@ -44,16 +44,16 @@ TEST_P(ChooserLayoutTest, ControlsFollowTheWindow) {
   const LayoutCase& c = GetParam();
   const ChooserLayout got = ComputeChooserLayout(c.width, c.height);
   const ChooserLayout& want = c.expected;
-  EXPECT_DOUBLE_EQ(got.LeftColumnWidth, want.LeftColumnWidth);
-  EXPECT_DOUBLE_EQ(got.File1Height, want.File1Height);
-  EXPECT_DOUBLE_EQ(got.Label2Top, want.Label2Top);
-  EXPECT_DOUBLE_EQ(got.Combo1Top, want.Combo1Top);
-  EXPECT_DOUBLE_EQ(got.RightColumnLeft, want.RightColumnLeft);
-  EXPECT_DOUBLE_EQ(got.RightColumnWidth, want.RightColumnWidth);
-  EXPECT_DOUBLE_EQ(got.Dir1Height, want.Dir1Height);
-  EXPECT_DOUBLE_EQ(got.Label5Top, want.Label5Top);
-  EXPECT_DOUBLE_EQ(got.Drive1Top, want.Drive1Top);
-  EXPECT_DOUBLE_EQ(got.ButtonLeft, want.ButtonLeft);
+  EXPECT_DOUBLE_EQ(got.left_column_width, want.left_column_width);
+  EXPECT_DOUBLE_EQ(got.file_list_height, want.file_list_height);
+  EXPECT_DOUBLE_EQ(got.type_label_top, want.type_label_top);
+  EXPECT_DOUBLE_EQ(got.type_list_top, want.type_list_top);
+  EXPECT_DOUBLE_EQ(got.right_column_left, want.right_column_left);
+  EXPECT_DOUBLE_EQ(got.right_column_width, want.right_column_width);
+  EXPECT_DOUBLE_EQ(got.folder_list_height, want.folder_list_height);
+  EXPECT_DOUBLE_EQ(got.drive_label_top, want.drive_label_top);
+  EXPECT_DOUBLE_EQ(got.drive_list_top, want.drive_list_top);
+  EXPECT_DOUBLE_EQ(got.button_left, want.button_left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ChooserLayoutTest, ::testing::ValuesIn(kLayoutCases),
@@ -81,11 +81,11 @@ TEST(ChooserSizeTest, SizesBelowTheMinimumAreLaidOutAsTheMinimum) {
   const ChooserLayout minimum = ComputeChooserLayout(kChooserMinWidth, kChooserMinHeight);
   for (const double width : {0.0, -5000.0, std::numeric_limits<double>::quiet_NaN()}) {
     const ChooserLayout got = ComputeChooserLayout(width, width);
-    EXPECT_EQ(got.LeftColumnWidth, minimum.LeftColumnWidth);
-    EXPECT_EQ(got.File1Height, minimum.File1Height);
-    EXPECT_EQ(got.ButtonLeft, minimum.ButtonLeft);
-    EXPECT_GT(got.RightColumnWidth, 0);
-    EXPECT_GT(got.Dir1Height, 0);
+    EXPECT_EQ(got.left_column_width, minimum.left_column_width);
+    EXPECT_EQ(got.file_list_height, minimum.file_list_height);
+    EXPECT_EQ(got.button_left, minimum.button_left);
+    EXPECT_GT(got.right_column_width, 0);
+    EXPECT_GT(got.folder_list_height, 0);
   }
 }
 

@@ -60,8 +60,8 @@ struct Viewer {
     FillHeader(state, slot, cards);
     state.CurrentSlot = static_cast<int16_t>(slot);
     state.HdrHeight = height;
-    logic.Form_Load();
-    logic.Form_Resize();
+    logic.Load();
+    logic.Resized();
   }
 };
 
@@ -96,18 +96,18 @@ TEST(HeaderViewerLoad, AppliesStoredGeometryAndPrintsNothingVisible) {
   state.HdrTop = 1234.5;
   state.HdrWidth = 6000;
   state.HdrHeight = 10000;
-  logic.Form_Load();
+  logic.Load();
 
-  EXPECT_FALSE(logic.HdrLoading());
+  EXPECT_FALSE(logic.Loading());
   EXPECT_EQ(view.left, 700);
   EXPECT_EQ(view.top, 1234.5);
   EXPECT_EQ(view.sizes, std::vector<std::string>{"6000x10000"});
   // The resize raised by the load's own size did nothing: the stored size is untouched.
-  EXPECT_EQ(logic.VScroll1().Min, 24);
-  EXPECT_EQ(logic.VScroll1().Value, 24);
-  EXPECT_EQ(logic.VScroll1().Max, 76);
-  EXPECT_EQ(logic.VScroll1().SmallChange, 1);
-  EXPECT_EQ(logic.VScroll1().LargeChange, 10);
+  EXPECT_EQ(logic.ScrollBar().min, 24);
+  EXPECT_EQ(logic.ScrollBar().value, 24);
+  EXPECT_EQ(logic.ScrollBar().max, 76);
+  EXPECT_EQ(logic.ScrollBar().small_change, 1);
+  EXPECT_EQ(logic.ScrollBar().large_change, 10);
 }
 
 TEST(HeaderViewerLoad, StoredTopOutsideSixteenBitsIsPlacedClamped) {
@@ -121,7 +121,7 @@ TEST(HeaderViewerLoad, StoredTopOutsideSixteenBitsIsPlacedClamped) {
     RecordingView view;
     HeaderViewerLogic logic(state, view);
     state.HdrTop = c.stored;
-    logic.Form_Load();
+    logic.Load();
     EXPECT_EQ(view.top, c.placed) << c.stored;
   }
 }
@@ -132,26 +132,26 @@ TEST(HeaderViewerLoad, ShortHeaderRaisesMaximumToMinimum) {
   HeaderViewerLogic logic(state, view);
   FillHeader(state, 1, 10);
   state.CurrentSlot = 1;
-  logic.Form_Load();
-  EXPECT_EQ(logic.VScroll1().Min, 24);
-  EXPECT_EQ(logic.VScroll1().Max, 24);
-  EXPECT_EQ(logic.VScroll1().Value, 24);
+  logic.Load();
+  EXPECT_EQ(logic.ScrollBar().min, 24);
+  EXPECT_EQ(logic.ScrollBar().max, 24);
+  EXPECT_EQ(logic.ScrollBar().value, 24);
 }
 
 TEST(HeaderViewerResize, DefaultHeightTakes48LinesAndScrollTakes49) {
   Viewer v(100, 10000);
-  EXPECT_EQ(v.logic.HdrVisibleLines(), 48);
-  EXPECT_TRUE(v.logic.VScroll1().Visible);
-  EXPECT_EQ(v.logic.VScroll1().Min, 24);
-  EXPECT_EQ(v.logic.VScroll1().Max, 76);
-  // At the top position the resize prints HdrVisibleLines + 1 cards from card 1.
+  EXPECT_EQ(v.logic.VisibleLines(), 48);
+  EXPECT_TRUE(v.logic.ScrollBar().visible);
+  EXPECT_EQ(v.logic.ScrollBar().min, 24);
+  EXPECT_EQ(v.logic.ScrollBar().max, 76);
+  // At the top position the resize prints VisibleLines() + 1 cards from card 1.
   EXPECT_EQ(v.logic.PrintedLines(), Cards(1, 1, 49));
 
   v.logic.ScrolledByUser(25);
-  EXPECT_EQ(v.logic.HdrVisibleLines(), 49);
+  EXPECT_EQ(v.logic.VisibleLines(), 49);
   // 25 - 24.5 + 2 = 2.5, a half going to the even neighbour.
-  EXPECT_EQ(v.logic.HdrFirstCard(), 2);
-  EXPECT_EQ(v.logic.HdrLastCard(), 51);
+  EXPECT_EQ(v.logic.FirstCard(), 2);
+  EXPECT_EQ(v.logic.LastCard(), 51);
   EXPECT_EQ(v.logic.PrintedLines(), Cards(1, 2, 51));
 }
 
@@ -160,17 +160,17 @@ TEST(HeaderViewerResize, RecordsSizeAndPlacesScrollBar) {
   v.logic.ResizedByUser(4500.4, 9000.6, false);
   EXPECT_EQ(v.state.HdrWidth, 4500);
   EXPECT_EQ(v.state.HdrHeight, 9001);
-  EXPECT_DOUBLE_EQ(v.logic.VScroll1().Left, 4500.4 - 360);
-  EXPECT_DOUBLE_EQ(v.logic.VScroll1().Height, 9000.6 - 500);
-  EXPECT_EQ(v.logic.VScroll1().Top, 0);
-  EXPECT_EQ(v.logic.VScroll1().Width, 255);
+  EXPECT_DOUBLE_EQ(v.logic.ScrollBar().left, 4500.4 - 360);
+  EXPECT_DOUBLE_EQ(v.logic.ScrollBar().height, 9000.6 - 500);
+  EXPECT_EQ(v.logic.ScrollBar().top, 0);
+  EXPECT_EQ(v.logic.ScrollBar().width, 255);
 }
 
 TEST(HeaderViewerScroll, Window8340High) {
   Viewer v(100, 8340);
-  EXPECT_EQ(v.logic.HdrVisibleLines(), 40);
-  EXPECT_EQ(v.logic.VScroll1().Min, 20);
-  EXPECT_EQ(v.logic.VScroll1().Max, 80);
+  EXPECT_EQ(v.logic.VisibleLines(), 40);
+  EXPECT_EQ(v.logic.ScrollBar().min, 20);
+  EXPECT_EQ(v.logic.ScrollBar().max, 80);
   EXPECT_EQ(v.logic.PrintedLines(), Cards(1, 1, 41));
 
   struct Case {
@@ -187,9 +187,9 @@ TEST(HeaderViewerScroll, Window8340High) {
   };
   for (const Case& c : cases) {
     v.logic.ScrolledByUser(c.value);
-    EXPECT_EQ(v.logic.VScroll1().Value, c.value);
-    EXPECT_EQ(v.logic.HdrFirstCard(), c.first) << c.value;
-    EXPECT_EQ(v.logic.HdrLastCard(), c.last) << c.value;
+    EXPECT_EQ(v.logic.ScrollBar().value, c.value);
+    EXPECT_EQ(v.logic.FirstCard(), c.first) << c.value;
+    EXPECT_EQ(v.logic.LastCard(), c.last) << c.value;
     EXPECT_EQ(v.logic.PrintedLines(), Cards(1, c.first, c.last)) << c.value;
   }
 }
@@ -197,29 +197,29 @@ TEST(HeaderViewerScroll, Window8340High) {
 TEST(HeaderViewerScroll, UserValuesStayInRangeAndRepeatsDoNothing) {
   Viewer v(100, 8340);
   v.logic.ScrolledByUser(500);
-  EXPECT_EQ(v.logic.VScroll1().Value, 80);
+  EXPECT_EQ(v.logic.ScrollBar().value, 80);
   const int changes = v.view.surface_changes;
   v.logic.ScrolledByUser(80);  // the window mirroring our own value back
   EXPECT_EQ(v.view.surface_changes, changes);
   v.logic.ScrolledByUser(-7);
-  EXPECT_EQ(v.logic.VScroll1().Value, 20);
-  EXPECT_EQ(v.logic.HdrFirstCard(), 1);
+  EXPECT_EQ(v.logic.ScrollBar().value, 20);
+  EXPECT_EQ(v.logic.FirstCard(), 1);
 }
 
 TEST(HeaderViewerResize, ThirtyCardHeaderShrinksWindowThenHdrPrintsFromCardOne) {
   Viewer v(30, 10000);
-  EXPECT_FALSE(v.logic.VScroll1().Visible);
+  EXPECT_FALSE(v.logic.ScrollBar().visible);
   EXPECT_EQ(v.logic.Height(), 6395);
   EXPECT_EQ(v.state.HdrHeight, 6395);
   // The load's size, then the shrink set from inside the first resize; the
   // nested run found the window already holding the cards and set nothing.
   EXPECT_EQ(v.view.sizes, (std::vector<std::string>{"3000x10000", "3000x6395"}));
-  EXPECT_EQ(v.logic.HdrVisibleLines(), 30);  // as the nested run left it
-  EXPECT_EQ(v.logic.VScroll1().Min, 15);
-  EXPECT_EQ(v.logic.VScroll1().Max, 15);
-  EXPECT_EQ(v.logic.VScroll1().Value, 15);
-  EXPECT_EQ(v.logic.HdrFirstCard(), 2);
-  EXPECT_EQ(v.logic.HdrLastCard(), 30);
+  EXPECT_EQ(v.logic.VisibleLines(), 30);  // as the nested run left it
+  EXPECT_EQ(v.logic.ScrollBar().min, 15);
+  EXPECT_EQ(v.logic.ScrollBar().max, 15);
+  EXPECT_EQ(v.logic.ScrollBar().value, 15);
+  EXPECT_EQ(v.logic.FirstCard(), 2);
+  EXPECT_EQ(v.logic.LastCard(), 30);
   EXPECT_EQ(v.logic.PrintedLines(), Cards(1, 2, 30));
 
   v.logic.PrintCardsFromTop(1);
@@ -239,16 +239,16 @@ TEST(HeaderViewerHdr, SecondRowKeepsOldScrollRangeUntilResized) {
   v.state.CurrentSlot = 2;
   v.logic.PrintCardsFromTop(2);
   EXPECT_EQ(v.logic.PrintedLines(), Cards(2, 1, 50));
-  EXPECT_EQ(v.logic.VScroll1().Min, 20);
-  EXPECT_EQ(v.logic.VScroll1().Max, 80);
+  EXPECT_EQ(v.logic.ScrollBar().min, 20);
+  EXPECT_EQ(v.logic.ScrollBar().max, 80);
 
   // Scrolling now prints the second row's cards within the old range.
   v.logic.ScrolledByUser(80);
   EXPECT_EQ(v.logic.PrintedLines(), Cards(2, 12, 50));
 
   v.logic.ResizedByUser(3000, 8340.5, false);
-  EXPECT_EQ(v.logic.VScroll1().Max, 30);
-  EXPECT_EQ(v.logic.VScroll1().Value, 30);
+  EXPECT_EQ(v.logic.ScrollBar().max, 30);
+  EXPECT_EQ(v.logic.ScrollBar().value, 30);
 }
 
 TEST(HeaderViewerScroll, PrintsTheCardsOfTheSlotCurrentNow) {
@@ -262,11 +262,11 @@ TEST(HeaderViewerScroll, PrintsTheCardsOfTheSlotCurrentNow) {
 TEST(HeaderViewerLimits, TinyAndMinimisedWindowsKeepWorking) {
   Viewer v(100, 10000);
   v.logic.ResizedByUser(200, 300, false);
-  EXPECT_EQ(v.logic.VScroll1().Height, 0);
-  EXPECT_EQ(v.logic.HdrVisibleLines(), 0);
-  EXPECT_TRUE(v.logic.VScroll1().Visible);
-  EXPECT_EQ(v.logic.VScroll1().Min, 0);
-  EXPECT_EQ(v.logic.VScroll1().Max, 100);
+  EXPECT_EQ(v.logic.ScrollBar().height, 0);
+  EXPECT_EQ(v.logic.VisibleLines(), 0);
+  EXPECT_TRUE(v.logic.ScrollBar().visible);
+  EXPECT_EQ(v.logic.ScrollBar().min, 0);
+  EXPECT_EQ(v.logic.ScrollBar().max, 100);
   EXPECT_LE(v.logic.PrintedLines().size(), 1u);
 
   v.logic.ResizedByUser(5000, 9000, false);
@@ -280,7 +280,7 @@ TEST(HeaderViewerLimits, TinyAndMinimisedWindowsKeepWorking) {
 TEST(HeaderViewerLimits, EmptyHeaderAndMissingCards) {
   Viewer empty(0, 10000);
   EXPECT_EQ(empty.logic.Height(), 560);
-  EXPECT_FALSE(empty.logic.VScroll1().Visible);
+  EXPECT_FALSE(empty.logic.ScrollBar().visible);
   EXPECT_TRUE(empty.logic.PrintedLines().empty());
 
   // A count larger than the stored cards prints empty lines instead of reading past them.
@@ -299,14 +299,14 @@ TEST(HeaderViewerLimits, EmptyHeaderAndMissingCards) {
 TEST(HeaderViewerUnload, StoresGeometryRoundedAndClamped) {
   Viewer v(100, 10000);
   v.logic.ResizedByUser(4000.5, 9999.5, false);
-  v.logic.Form_Unload(1500.5, 777.25);
+  v.logic.Unload(1500.5, 777.25);
   EXPECT_EQ(v.state.HdrLeft, 1500);  // halves to even
   EXPECT_EQ(v.state.HdrTop, 777.25); // the top is kept as it is
   EXPECT_EQ(v.state.HdrWidth, 4000);
   EXPECT_EQ(v.state.HdrHeight, 10000);
 
   v.logic.ResizedByUser(40000, 31000, false);
-  v.logic.Form_Unload(-50000, 1e6);
+  v.logic.Unload(-50000, 1e6);
   EXPECT_EQ(v.state.HdrLeft, -32768);
   EXPECT_EQ(v.state.HdrTop, 1e6);
   EXPECT_EQ(v.state.HdrWidth, 32767);

@@ -39,9 +39,9 @@ class HelpLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(HelpLayoutTest, TopsAndHeightFollowTheWidth) {
   const LayoutCase& c = GetParam();
   const HelpLayout layout = ComputeHelpLayout(c.width, kLengths);
-  EXPECT_DOUBLE_EQ(layout.LabelWidth, c.label_width);
-  EXPECT_EQ(layout.Tops, c.tops);
-  EXPECT_EQ(layout.WindowHeight, c.height);
+  EXPECT_DOUBLE_EQ(layout.label_width, c.label_width);
+  EXPECT_EQ(layout.tops, c.tops);
+  EXPECT_EQ(layout.window_height, c.height);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,9 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HelpLayout, LongestTextsInTheNarrowestWindowStayInRange) {
   const HelpLayout layout = ComputeHelpLayout(1, {32767, 32767, 32767});
-  EXPECT_EQ(layout.Tops[1], 655340700);
-  EXPECT_EQ(layout.Tops[2], 1310681000);
-  EXPECT_EQ(layout.WindowHeight, 32767);
+  EXPECT_EQ(layout.tops[1], 655340700);
+  EXPECT_EQ(layout.tops[2], 1310681000);
+  EXPECT_EQ(layout.window_height, 32767);
 }
 
 // Records what the logic asks of the help window.
@@ -78,7 +78,7 @@ class RecordingHelpView : public HelpView {
   }
   void ApplyLayout(const HelpLayout& l) override {
     layout = l;
-    calls.push_back("layout " + Str(l.Tops[2]));
+    calls.push_back("layout " + Str(l.tops[2]));
   }
   static std::string Str(double v) { return std::to_string(static_cast<long>(v)); }
 };
@@ -94,18 +94,18 @@ TEST(HelpWindow, FirstLoadLaysOutOnceAndSecondPassEnds) {
   f.state.HelpLeft = 800;
   f.state.HelpTop = 900;
   HelpWindowLogic logic(f.state, f.memory, f.view);
-  logic.Form_Load();
+  logic.Load();
 
   // Before the first load the layout flag is clear, so the stored size raises
   // nothing; then one layout sets the computed height, and the pass it raises
   // lays out again and finds the same height.
   EXPECT_EQ(f.view.calls, (std::vector<std::string>{"pos 800,900", "size 10000x500", "texts Help - Quillon",
                                                     "layout 2400", "size 10000x4230", "layout 2400"}));
-  EXPECT_EQ(f.memory.HelpLaidOut, kTrue);
-  EXPECT_EQ(f.memory.HelpParagraphCount, 3);
-  EXPECT_EQ(f.memory.HelpTextLength[1], 418);
-  EXPECT_EQ(f.memory.HelpTextLength[2], 247);
-  EXPECT_EQ(f.memory.HelpTextLength[3], 300);
+  EXPECT_TRUE(f.memory.laid_out);
+  EXPECT_EQ(f.memory.paragraph_count, 3);
+  EXPECT_EQ(f.memory.text_length[1], 418);
+  EXPECT_EQ(f.memory.text_length[2], 247);
+  EXPECT_EQ(f.memory.text_length[3], 300);
   EXPECT_EQ(f.view.paragraphs[2], BuildHelpParagraphs()[1]);
   EXPECT_EQ(logic.Height(), 4230);
 }
@@ -113,7 +113,7 @@ TEST(HelpWindow, FirstLoadLaysOutOnceAndSecondPassEnds) {
 TEST(HelpWindow, HeightFollowsWidthAndTallerWindowSnapsBack) {
   HelpFixture f;
   HelpWindowLogic logic(f.state, f.memory, f.view);
-  logic.Form_Load();
+  logic.Load();
 
   logic.ResizedByUser(10000, 9000, false);
   EXPECT_EQ(logic.Height(), 4230);
@@ -122,7 +122,7 @@ TEST(HelpWindow, HeightFollowsWidthAndTallerWindowSnapsBack) {
 
   logic.ResizedByUser(5000, 4230, false);
   EXPECT_EQ(logic.Height(), 6160);
-  EXPECT_EQ(logic.Layout().Tops, (std::array<int32_t, 3>{400, 2558, 3956}));
+  EXPECT_EQ(logic.Layout().tops, (std::array<int32_t, 3>{400, 2558, 3956}));
 
   const std::size_t calls = f.view.calls.size();
   logic.ResizedByUser(5000, 100, true);  // minimised: ignored
@@ -134,9 +134,9 @@ TEST(HelpWindow, UnloadStoresGeometryAndReloadLaysOutAtOnce) {
   HelpFixture f;
   {
     HelpWindowLogic logic(f.state, f.memory, f.view);
-    logic.Form_Load();
+    logic.Load();
     logic.ResizedByUser(5000, 6160, false);
-    logic.Form_Unload(1234.5, 70000);
+    logic.Unload(1234.5, 70000);
   }
   EXPECT_EQ(f.state.HelpLeft, 1234);
   EXPECT_EQ(f.state.HelpTop, 32767);
@@ -147,7 +147,7 @@ TEST(HelpWindow, UnloadStoresGeometryAndReloadLaysOutAtOnce) {
   // at once, and the height is already the computed one.
   f.view.calls.clear();
   HelpWindowLogic again(f.state, f.memory, f.view);
-  again.Form_Load();
+  again.Load();
   EXPECT_EQ(f.view.calls, (std::vector<std::string>{"pos 1234,32767", "size 5000x6160", "layout 3956",
                                                     "texts Help - Quillon", "layout 3956"}));
   EXPECT_EQ(again.Height(), 6160);
@@ -157,10 +157,10 @@ TEST(HelpWindow, NarrowWindowStaysWithinSixteenBits) {
   HelpFixture f;
   f.state.HelpWidth = 300;
   HelpWindowLogic logic(f.state, f.memory, f.view);
-  logic.Form_Load();
+  logic.Load();
   EXPECT_EQ(logic.Height(), 32767);
-  EXPECT_EQ(logic.Layout().LabelWidth, 1);
-  logic.Form_Unload(0, 0);
+  EXPECT_EQ(logic.Layout().label_width, 1);
+  logic.Unload(0, 0);
   EXPECT_EQ(f.state.HelpHeight, 32767);
 }
 

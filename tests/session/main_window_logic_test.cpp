@@ -21,7 +21,7 @@ namespace quillon {
 namespace {
 
 // A main window without Qt: scroll bars that clamp their value to their range
-// and run VScroll1_Change when the value changes, as the real ones do, and a
+// and run OffsetChanged when the value changes, as the real ones do, and a
 // record of every call in order.
 class FakeMainView : public MainView {
  public:
@@ -45,7 +45,7 @@ class FakeMainView : public MainView {
   void SetRowDetailsVisible(int16_t row, bool visible) override { details_visible.at(static_cast<std::size_t>(row)) = visible; }
   void SetCellText(int16_t row, RowCell cell, const std::string& text) override {
     cells[{row, cell}] = text;
-    if (cell == RowCell::Offset) Note("Label10 " + std::to_string(row) + " " + text);
+    if (cell == RowCell::Offset) Note("offset cell " + std::to_string(row) + " " + text);
   }
   void SetOffsetBarMaximum(int16_t row, int maximum) override {
     Bar& bar = At(row);
@@ -80,8 +80,8 @@ class FakeMainView : public MainView {
   void SetValue(int16_t row, int value) {
     if (At(row).value == value) return;
     At(row).value = value;
-    Note("VScroll1_Change " + std::to_string(row));
-    logic->VScroll1_Change(row);
+    Note("OffsetChanged " + std::to_string(row));
+    logic->OffsetChanged(row);
   }
   void Note(const std::string& text) {
     if (calls != nullptr) calls->push_back(text);
@@ -95,7 +95,7 @@ class MainWindowLogicTest : public ::testing::Test {
     view.calls = &services.calls;
   }
 
-  void Load() { logic.Form_Load(dir / kSettingsFileName); }
+  void Load() { logic.Start(dir / kSettingsFileName); }
   // What a successful load leaves in a slot and publishes.
   void PutLoaded(int16_t slot, double start, double end) {
     auto spectrum = std::make_shared<Spectrum>();
@@ -145,8 +145,8 @@ TEST_F(MainWindowLogicTest, StartUpHidesEveryRowAndSetsTheOffsetsThroughTheBars)
   std::vector<std::string> expected;
   for (int r = 1; r <= 16; ++r) {
     if (r == 15) continue;
-    expected.push_back("VScroll1_Change " + std::to_string(r));
-    expected.push_back("Label10 " + std::to_string(r) + " " + std::to_string(20 * (r - 15)));
+    expected.push_back("OffsetChanged " + std::to_string(r));
+    expected.push_back("offset cell " + std::to_string(r) + " " + std::to_string(20 * (r - 15)));
   }
   EXPECT_EQ(services.calls, expected);
   EXPECT_EQ(view.Cell(1, RowCell::Offset), "-280");
@@ -172,7 +172,7 @@ TEST_F(MainWindowLogicTest, OffsetMoveRedrawsFirstThenShowsTheValueWithinItsRang
   PutLoaded(3, 4000, 7000);
   services.calls.clear();
   view.Move(3, -100);
-  EXPECT_EQ(services.calls, (std::vector<std::string>{"VScroll1_Change 3", "RenderPlot", "Label10 3 -100"}));
+  EXPECT_EQ(services.calls, (std::vector<std::string>{"OffsetChanged 3", "RenderPlot", "offset cell 3 -100"}));
   EXPECT_EQ(state.Slots[3].offset, -100);
 
   view.Move(3, 500);  // the bar stops at its bottom
@@ -184,7 +184,7 @@ TEST_F(MainWindowLogicTest, OffsetMoveRedrawsFirstThenShowsTheValueWithinItsRang
   state.SpectraLoaded = false;  // nothing to draw: only the value changes
   services.calls.clear();
   view.Move(3, 7);
-  EXPECT_EQ(services.calls, (std::vector<std::string>{"VScroll1_Change 3", "Label10 3 7"}));
+  EXPECT_EQ(services.calls, (std::vector<std::string>{"OffsetChanged 3", "offset cell 3 7"}));
 }
 
 struct UnloadCase {
@@ -207,7 +207,7 @@ TEST_P(UnloadTest, UnloadClearsTheSlotAndRedrawsHidesOrKeepsTheRange) {
   view.SetRowDetailsVisible(2, true);
   services.calls.clear();
 
-  logic.Command2_Click(2);
+  logic.UnloadRow(2);
 
   EXPECT_EQ(state.CurrentSlot, 2);
   EXPECT_FALSE(state.Slots[2].loaded);
@@ -235,21 +235,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainWindowLogicTest, RowCommandsSetTheCurrentSlotAndReachTheirWindows) {
   Load();
   services.calls.clear();
-  logic.Command1_Click(7);
+  logic.LoadRow(7);
   EXPECT_EQ(state.CurrentSlot, 7);
-  logic.Command4_Click(9);  // an empty row: only the slot changes
+  logic.ShowRowHeader(9);  // an empty row: only the slot changes
   EXPECT_EQ(state.CurrentSlot, 9);
   PutLoaded(9, 4000, 5000);
-  logic.Command4_Click(9);
-  logic.Command3_Click();
-  logic.mHelpIntro_Click();
-  logic.mAbout_Click();
+  logic.ShowRowHeader(9);
+  logic.PlotSpectra();
+  logic.ShowHelp();
+  logic.ShowAbout();
   EXPECT_EQ(services.calls, (std::vector<std::string>{"OpenFileChooser", "ShowHeaderCards 9", "RenderPlot",
                                                       "ShowHelpWindow", "ShowAboutWindow"}));
   // Rows outside the table are ignored rather than indexing past it.
-  logic.Command1_Click(0);
-  logic.Command2_Click(17);
-  logic.Command4_Click(-1);
+  logic.LoadRow(0);
+  logic.UnloadRow(17);
+  logic.ShowRowHeader(-1);
   EXPECT_EQ(state.CurrentSlot, 9);
 }
 
@@ -273,7 +273,7 @@ TEST_F(MainWindowLogicTest, ExitStoresTheRoundedPositionAndWritesTheSettingsFile
   Load();
   view.left = 1234.5;  // halves go to the even neighbour
   view.top = 99999;    // beyond 16 bits: clamped
-  logic.Form_Unload(dir / kSettingsFileName);
+  logic.SaveSettings(dir / kSettingsFileName);
   EXPECT_EQ(state.MainLeft, 1234);
   EXPECT_EQ(state.MainTop, 32767);
   SharedState read;
@@ -284,7 +284,7 @@ TEST_F(MainWindowLogicTest, ExitStoresTheRoundedPositionAndWritesTheSettingsFile
 
 TEST_F(MainWindowLogicTest, ExitReportsASettingsFileThatCannotBeWrittenOnce) {
   Load();
-  logic.Form_Unload(dir / "no such folder" / kSettingsFileName);
+  logic.SaveSettings(dir / "no such folder" / kSettingsFileName);
   ASSERT_EQ(services.messages.size(), 1u);
   EXPECT_NE(services.messages[0].find("Quillon3.ini"), std::string::npos);
 }
@@ -314,10 +314,10 @@ TEST(MainWindowLayout, RowBandsAndStaggeredOffsetColumn) {
     EXPECT_EQ(RowAtClientY(c.y), c.row) << c.y;
   }
   // Odd rows' bars stand left of even rows'; the line spans the other column's gap.
-  EXPECT_EQ(RowControlBox(RowControl::VScroll1, 1).left, 7320);
-  EXPECT_EQ(RowControlBox(RowControl::VScroll1, 2).left, 8520);
-  EXPECT_EQ(RowControlBox(RowControl::Line10, 1), (TwipsBox{8280, 1200, 1080, 0}));
-  EXPECT_EQ(RowControlBox(RowControl::Line10, 2), (TwipsBox{7320, 1800, 1080, 0}));
+  EXPECT_EQ(RowControlBox(RowControl::OffsetBar, 1).left, 7320);
+  EXPECT_EQ(RowControlBox(RowControl::OffsetBar, 2).left, 8520);
+  EXPECT_EQ(RowControlBox(RowControl::GapLine, 1), (TwipsBox{8280, 1200, 1080, 0}));
+  EXPECT_EQ(RowControlBox(RowControl::GapLine, 2), (TwipsBox{7320, 1800, 1080, 0}));
   // Every control of the last row lies inside the client area.
   for (int c = 0; c < kRowControlCount; ++c) {
     const TwipsBox box = RowControlBox(static_cast<RowControl>(c), 16);

@@ -236,10 +236,10 @@ TEST(PlotViewTest, CursorReadOutWithoutAFrameIsOutside) {
 // ---- Layout and geometry --------------------------------------------------------------
 
 TEST(PlotViewTest, BottomRowFollowsTheHeight) {
-  EXPECT_EQ(BottomTop(kBottomRow[0], 5000), 3700);   // Label5
-  EXPECT_EQ(BottomTop(kBottomRow[4], 5000), 3680);   // Label11 sits 20 twips higher
-  EXPECT_EQ(BottomTop(kBottomRow[5], 5000), 3340);   // HScroll1
-  EXPECT_EQ(BottomTop(kBottomRow[6], 5000), 3580);   // Command1
+  EXPECT_EQ(BottomTop(kBottomRow[0], 5000), 3700);   // "Wavelength"
+  EXPECT_EQ(BottomTop(kBottomRow[4], 5000), 3680);   // "Zoom" sits 20 twips higher
+  EXPECT_EQ(BottomTop(kBottomRow[5], 5000), 3340);   // the pan bar
+  EXPECT_EQ(BottomTop(kBottomRow[6], 5000), 3580);   // "In"
   EXPECT_EQ(BottomTop(kBottomRow[5], -32768), -34428) << "no 16-bit overflow";
 }
 

@@ -11,8 +11,8 @@
 namespace quillon::testing {
 namespace {
 
-constexpr std::array<const char*, kPlotLabelCount> kLabelNames = {"Label1", "Label2", "Label3",
-                                                                  "Label4", "Label6", "Label8"};
+constexpr std::array<const char*, kPlotLabelCount> kLabelNames = {"FirstWavelength", "LastWavelength", "WavelengthTitle",
+                                                                  "TopIntensity", "IntensityStep", "BottomIntensity"};
 
 void AppendFloat(std::string& out, float v) {
   char buffer[32];

@@ -7,7 +7,7 @@
 //   # free comment
 //   x1 y1 x2 y2 colour             one line; twips as shortest round-trip
 //                                  floats, colour 0xBBGGRR as six hex digits
-//   label NAME left top "caption"  one label that was set (Label1..Label8);
+//   label NAME left top "caption"  one label that was set (FirstWavelength..BottomIntensity);
 //                                  \" and \\ escape inside the caption
 // Labels never set are left out.
 
