@@ -493,13 +493,16 @@ void PlotWindow::Exit() { hide(); }
 void PlotWindow::Print() {
   QtSaveDialog desktop_dialog(this);
   QtInstalledPrinters desktop_printers(CurrentQtPrinter());
-  PrintPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog,
+  const auto draw = [this](QPainter& painter, const QRectF& target) { RenderClientArea(painter, target); };
+  PrintPlotWindow(QSizeF(ClientArea()->size()), draw, state_, services_,
+                  save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog,
                   installed_printers_ != nullptr ? *installed_printers_ : desktop_printers);
 }
 
 void PlotWindow::Export() {
   QtSaveDialog desktop_dialog(this);
-  ExportPlotWindow(*this, state_, services_, save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog);
+  ExportPlotWindow([this] { return Picture(); }, state_, services_,
+                   save_dialog_ != nullptr ? *save_dialog_ : desktop_dialog);
 }
 
 void PlotWindow::SetFileDesktop(SaveDialog* dialog, InstalledPrinters* printers) {
@@ -516,7 +519,7 @@ PlotPicture PlotWindow::Picture() const {
   return PictureOfDrawing(drawing_, frame_, metrics);
 }
 
-void PlotWindow::PrintSetup() { SetUpPrinter(*this, services_); }
+void PlotWindow::PrintSetup() { SetUpPrinter(this, services_); }
 
 void PlotWindow::closeEvent(QCloseEvent* event) {
   Unload();

@@ -5,17 +5,15 @@
 #include <QWidget>
 
 #include "qt/plot_export.h"
-#include "qt/plot_window.h"
 #include "qt/printer.h"
 
 namespace quillon {
 
-void PrintPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog,
-                     InstalledPrinters& installed) {
+void PrintPlotWindow(QSizeF client_size, const ClientAreaPainter& draw, const SharedState& state,
+                     MessageSink& messages, SaveDialog& dialog, InstalledPrinters& installed) {
   // The picture is drawn again at the printer's resolution, not enlarged
   // from the screen.
-  const QSizeF picture(window.ClientArea()->size());
-  const auto draw = [&window](QPainter& painter, const QRectF& target) { window.RenderClientArea(painter, target); };
+  const QSizeF picture = client_size;
   QPrinter& printer = CurrentQtPrinter().Printer();
   std::optional<PrintFailure> failure;
   const std::optional<std::size_t> printers = installed.Count();
@@ -30,14 +28,15 @@ void PrintPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& 
   if (failure) messages.ShowMessage(PrintFailureReport(state, *failure));
 }
 
-void SetUpPrinter(PlotWindow& window, MessageSink& messages) {
+void SetUpPrinter(QWidget* owner, MessageSink& messages) {
   QtCurrentPrinter& printer = CurrentQtPrinter();
   QtInstalledPrinters installed(printer);
-  QtPrinterDialogFactory dialogs(&window);
+  QtPrinterDialogFactory dialogs(owner);
   PrintSetupCommand(printer, installed, dialogs, messages);
 }
 
-void ExportPlotWindow(PlotWindow& window, const SharedState& state, MessageSink& messages, SaveDialog& dialog) {
+void ExportPlotWindow(const std::function<PlotPicture()>& picture, const SharedState& state, MessageSink& messages,
+                      SaveDialog& dialog) {
   const std::optional<std::string> file =
       dialog.AskFileName(kExportDialogTitle, ProposedFilePath(state.FitsDirectory, "plot.png"), kExportFilters);
   if (!file || file->empty()) return;
@@ -46,7 +45,7 @@ void ExportPlotWindow(PlotWindow& window, const SharedState& state, MessageSink&
     messages.ShowMessage(ExportFormatMessage(*file));
     return;
   }
-  const std::string failure = ExportPlotPicture(window.Picture(), *format, *file);
+  const std::string failure = ExportPlotPicture(picture(), *format, *file);
   if (!failure.empty()) messages.ShowMessage(ExportFailureMessage(*file, failure));
 }
 
