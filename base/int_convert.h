@@ -56,9 +56,4 @@ inline int32_t FloorToInt32(double value) {
   return RoundToInt32(std::floor(value));
 }
 
-/// Flags are int16: -1 for true, 0 for false; any non-zero value counts as true.
-inline constexpr int16_t kTrue = -1;
-inline constexpr int16_t kFalse = 0;
-inline constexpr bool IsSet(int16_t flag) { return flag != 0; }
-
 }  // namespace quillon
