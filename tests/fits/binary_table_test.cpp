@@ -9,6 +9,8 @@
 #include <functional>
 #include <random>
 
+#include "fits/gzip_source.h"
+#include "fits/image_data.h"
 #include "support/cfitsio_file.h"
 #include "support/fits_writer.h"
 #include "support/temp_dir.h"
@@ -78,6 +80,81 @@ std::vector<double> StoredValues(const std::string& tform, long count, std::mt19
     v[2] = std::numeric_limits<double>::infinity();
   }
   return v;
+}
+
+// CFITSIO's values of elements [1, count] of a row and column (NaN for null).
+std::vector<double> Reference(fitsfile* f, int col, long row, long count) {
+  std::vector<double> v(static_cast<std::size_t>(count));
+  double null = kNaN;
+  int any = 0, status = 0;
+  fits_read_col(f, TDOUBLE, col, row, 1, count, &null, v.data(), &any, &status);
+  EXPECT_EQ(status, 0) << testing::CfitsioError(status);
+  return v;
+}
+
+void ExpectSame(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  for (std::size_t k = 0; k < got.size(); ++k)
+    ASSERT_TRUE(testing::SameValue(got[k], want[k])) << what << " element " << k << ": " << got[k] << " against "
+                                                     << want[k];
+}
+
+// Every fixed numeric column of `table` (the current HDU of `f`), whole and
+// in a middle range of rows, against CFITSIO: logicals as its bytes, bits as
+// its bits. Returns the number of columns compared.
+int ExpectFixedColumnsEqualCfitsio(const BinaryTable& table, fitsfile* f) {
+  std::string error;
+  int checked = 0;
+  const long rows = static_cast<long>(table.Rows());
+  for (const TableColumn& c : table.Columns()) {
+    if (!c.Numeric() || c.array != 0) continue;
+    SCOPED_TRACE(c.name);
+    std::vector<double> want;
+    int status = 0;
+    if (c.type == 'L') {
+      // CFITSIO reads logicals as bytes: 1, 0 and the null value given (2).
+      std::vector<char> flags(static_cast<std::size_t>(rows * c.repeat));
+      char null = 2;
+      int any = 0;
+      fits_read_col(f, TLOGICAL, c.number, 1, 1, rows * c.repeat, &null, flags.data(), &any, &status);
+      for (char flag : flags) want.push_back(flag == 2 ? kNaN : flag);
+    } else if (c.type == 'X') {
+      std::vector<char> bits(static_cast<std::size_t>(c.repeat));
+      for (long row = 1; row <= rows; ++row) {
+        fits_read_col_bit(f, c.number, row, 1, c.repeat, bits.data(), &status);
+        want.insert(want.end(), bits.begin(), bits.end());
+      }
+    } else {
+      want = Reference(f, c.number, 1, rows * c.repeat);
+    }
+    EXPECT_EQ(status, 0) << testing::CfitsioError(status);
+    std::vector<double> got;
+    EXPECT_TRUE(table.ReadColumn(c.number - 1, 0, rows, got, error)) << error;
+    ExpectSame(got, want, "all rows");
+    const long first = rows / 7, end = rows * 3 / 4;
+    EXPECT_TRUE(table.ReadColumn(c.number - 1, first, end, got, error)) << error;
+    ExpectSame(got, std::vector<double>(want.begin() + first * c.repeat, want.begin() + end * c.repeat), "a range");
+    ++checked;
+  }
+  return checked;
+}
+
+// Each cell of a column (fixed or variable-length) against CFITSIO.
+void ExpectCellsEqualCfitsio(const BinaryTable& table, fitsfile* f, int col) {
+  std::string error;
+  const TableColumn& c = table.Columns()[static_cast<std::size_t>(col)];
+  for (long row = 1; row <= table.Rows(); ++row) {
+    long count = static_cast<long>(c.repeat), offset = 0;
+    int status = 0;
+    if (c.array != 0) fits_read_descript(f, c.number, row, &count, &offset, &status);
+    int64_t length = -1;
+    std::vector<double> got;
+    ASSERT_TRUE(table.CellLength(col, row - 1, length, error)) << error;
+    EXPECT_EQ(length, count);
+    ASSERT_TRUE(table.ReadCell(col, row - 1, got, error)) << error;
+    ExpectSame(got, count == 0 ? std::vector<double>{} : Reference(f, c.number, row, count),
+               c.name + " row " + std::to_string(row));
+  }
 }
 
 class BinaryTableTest : public ::testing::Test {
@@ -199,23 +276,6 @@ class BinaryTableTest : public ::testing::Test {
     return std::move(*table);
   }
 
-  // CFITSIO's values of elements [1, count] of a row and column (NaN for null).
-  std::vector<double> Reference(int col, long row, long count) {
-    std::vector<double> v(static_cast<std::size_t>(count));
-    double null = kNaN;
-    int any = 0;
-    fits_read_col(cfitsio_->f, TDOUBLE, col, row, 1, count, &null, v.data(), &any, &cfitsio_->status);
-    EXPECT_EQ(cfitsio_->status, 0) << testing::CfitsioError(cfitsio_->status);
-    return v;
-  }
-
-  static void ExpectSame(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t k = 0; k < got.size(); ++k)
-      ASSERT_TRUE(testing::SameValue(got[k], want[k])) << what << " element " << k << ": " << got[k] << " against "
-                                                       << want[k];
-  }
-
   static testing::TempDir* dir_;
   static std::filesystem::path path_;
   std::unique_ptr<FileSource> source_;
@@ -259,62 +319,15 @@ TEST_F(BinaryTableTest, ColumnDescriptionsAsCfitsioHasThem) {
   EXPECT_EQ(table.FindColumn("nothing"), -1);
 }
 
-// Every fixed numeric column, whole and in a middle range of rows, equals
-// CFITSIO's values; bits equal CFITSIO's bits.
 TEST_F(BinaryTableTest, FixedColumnsEqualCfitsio) {
   const BinaryTable table = Open(1);
-  std::string error;
-  int checked = 0;
-  for (const TableColumn& c : table.Columns()) {
-    if (!c.Numeric() || c.array != 0) continue;
-    SCOPED_TRACE(c.name);
-    std::vector<double> want;
-    if (c.type == 'L') {
-      // CFITSIO reads logicals as bytes: 1, 0 and the null value given (2).
-      std::vector<char> flags(static_cast<std::size_t>(kRows * c.repeat));
-      char null = 2;
-      int any = 0;
-      fits_read_col(cfitsio_->f, TLOGICAL, c.number, 1, 1, kRows * c.repeat, &null, flags.data(), &any,
-                    &cfitsio_->status);
-      for (char flag : flags) want.push_back(flag == 2 ? kNaN : flag);
-      EXPECT_EQ(any, 1);
-    } else if (c.type == 'X') {
-      for (long row = 1; row <= kRows; ++row) {
-        char bits[11];
-        fits_read_col_bit(cfitsio_->f, c.number, row, 1, 11, bits, &cfitsio_->status);
-        want.insert(want.end(), bits, bits + 11);
-      }
-    } else {
-      want = Reference(c.number, 1, kRows * c.repeat);
-    }
-    std::vector<double> got;
-    ASSERT_TRUE(table.ReadColumn(c.number - 1, 0, kRows, got, error)) << error;
-    ExpectSame(got, want, "all rows");
-    ASSERT_TRUE(table.ReadColumn(c.number - 1, 7, 31, got, error)) << error;
-    ExpectSame(got, std::vector<double>(want.begin() + 7 * c.repeat, want.begin() + 31 * c.repeat), "rows 7 to 31");
-    ++checked;
-  }
-  EXPECT_EQ(checked, 14);
+  EXPECT_EQ(ExpectFixedColumnsEqualCfitsio(table, cfitsio_->f), 14);
 }
 
 TEST_F(BinaryTableTest, VariableLengthCellsAndTextEqualCfitsio) {
   const BinaryTable table = Open(1);
   std::string error;
-  for (const char* name : {"VE", "VJ", "VD", "EARR", "J32"}) {
-    const int col = table.FindColumn(name);
-    const TableColumn& c = table.Columns()[static_cast<std::size_t>(col)];
-    for (long row = 1; row <= kRows; ++row) {
-      long count = c.repeat, offset = 0;
-      if (c.array != 0) fits_read_descript(cfitsio_->f, c.number, row, &count, &offset, &cfitsio_->status);
-      int64_t length = -1;
-      std::vector<double> got;
-      ASSERT_TRUE(table.CellLength(col, row - 1, length, error)) << error;
-      EXPECT_EQ(length, count);
-      ASSERT_TRUE(table.ReadCell(col, row - 1, got, error)) << error;
-      ExpectSame(got, count == 0 ? std::vector<double>{} : Reference(c.number, row, count),
-                 std::string(name) + " row " + std::to_string(row));
-    }
-  }
+  for (const char* name : {"VE", "VJ", "VD", "EARR", "J32"}) ExpectCellsEqualCfitsio(table, cfitsio_->f, table.FindColumn(name));
   for (const char* name : {"NAME", "VA"}) {
     const int col = table.FindColumn(name);
     for (long row = 1; row <= kRows; ++row) {
@@ -336,18 +349,18 @@ TEST_F(BinaryTableTest, LongRowsAndManyRowsEqualCfitsio) {
   std::vector<double> got;
   const BinaryTable wide = Open(2);
   ASSERT_TRUE(wide.ReadColumn(1, 0, 1, got, error)) << error;
-  ExpectSame(got, Reference(2, 1, 300000), "wide column");
+  ExpectSame(got, Reference(cfitsio_->f, 2, 1, 300000), "wide column");
   ASSERT_TRUE(wide.ReadCell(1, 0, got, error)) << error;
-  ExpectSame(got, Reference(2, 1, 300000), "wide cell");
+  ExpectSame(got, Reference(cfitsio_->f, 2, 1, 300000), "wide cell");
   const BinaryTable many = Open(3);
   for (int col : {0, 1, 2}) {
     ASSERT_TRUE(many.ReadColumn(col, 0, 100000, got, error)) << error;
-    ExpectSame(got, Reference(col + 1, 1, 100000 * many.Columns()[static_cast<std::size_t>(col)].repeat),
+    ExpectSame(got, Reference(cfitsio_->f, col + 1, 1, 100000 * many.Columns()[static_cast<std::size_t>(col)].repeat),
                many.Columns()[static_cast<std::size_t>(col)].name);
   }
   const BinaryTable one = Open(4);
   ASSERT_TRUE(one.ReadColumn(0, 12345, 99999, got, error)) << error;
-  std::vector<double> want = Reference(1, 1, 100000);
+  std::vector<double> want = Reference(cfitsio_->f, 1, 1, 100000);
   ExpectSame(got, std::vector<double>(want.begin() + 12345, want.begin() + 99999), "whole-row column");
 }
 
@@ -379,6 +392,54 @@ TEST_F(BinaryTableTest, ReadsThatDoNotFitTheColumnAreRefused) {
     std::string error;
     EXPECT_FALSE(c.read(error));
     EXPECT_EQ(error, c.error);
+  }
+}
+
+// A second writer: astropy's tables and image extensions
+// (tests/data/tables/make_astropy_tables.py), against CFITSIO and against
+// values astropy read from the file.
+TEST(AstropyTableTest, AstropyWrittenFileEqualsCfitsio) {
+  const std::string path = std::string(TEST_DATA_DIR) + "/tables/astropy-tables.fits";
+  std::string reason, error;
+  const std::unique_ptr<ByteSource> source = OpenFitsBytes(path, reason);
+  ASSERT_TRUE(source) << reason;
+  const HduList list = ListHdus(*source);
+  ASSERT_EQ(list.hdus.size(), 4u) << list.note;
+  EXPECT_EQ(list.note, "");
+  CfitsioFile file = CfitsioFile::Open(path);
+  fits_movabs_hdu(file.f, 2, nullptr, &file.status);
+  QUILLON_CFITSIO_OK(file.status);
+  const std::optional<BinaryTable> table = BinaryTable::Open(*source, list.hdus[1], error);
+  ASSERT_TRUE(table) << error;
+  EXPECT_EQ(ExpectFixedColumnsEqualCfitsio(*table, file.f), 8);
+  ExpectCellsEqualCfitsio(*table, file.f, table->FindColumn("LINES"));
+  ExpectCellsEqualCfitsio(*table, file.f, table->FindColumn("ORDERS"));
+  const TableColumn& orders = table->Columns()[static_cast<std::size_t>(table->FindColumn("ORDERS"))];
+  EXPECT_EQ(orders.dims, (std::vector<int64_t>{3, 2}));
+  EXPECT_EQ(table->Columns()[1].unit, "1E-17 erg/s/cm^2/Angstrom");
+  // As astropy reads them: unsigned through TZERO, a null byte.
+  std::vector<double> values;
+  ASSERT_TRUE(table->ReadColumn(table->FindColumn("PIXMASK"), 0, 1, values, error)) << error;
+  EXPECT_EQ(values, std::vector<double>{3836163437.0});
+  ASSERT_TRUE(table->ReadColumn(table->FindColumn("COUNTS"), 0, 1, values, error)) << error;
+  EXPECT_EQ(values, std::vector<double>{12862.0});
+  ASSERT_TRUE(table->ReadColumn(table->FindColumn("QUAL"), 2, 4, values, error)) << error;
+  EXPECT_EQ(values[0], 241.0);
+  EXPECT_TRUE(std::isnan(values[1]));
+  for (int index : {2, 3}) {
+    const std::optional<ImageLayout> image = ImageLayoutOf(list.hdus[static_cast<std::size_t>(index)], error);
+    ASSERT_TRUE(image) << error;
+    fits_movabs_hdu(file.f, index + 1, nullptr, &file.status);
+    for (int64_t row = 0; row < image->Rows(); ++row) {
+      long first[2] = {1, static_cast<long>(row) + 1};
+      std::vector<double> want(static_cast<std::size_t>(image->RowLength()));
+      double null = kNaN;
+      int any = 0;
+      fits_read_pix(file.f, TDOUBLE, first, image->RowLength(), &null, want.data(), &any, &file.status);
+      QUILLON_CFITSIO_OK(file.status);
+      ASSERT_TRUE(ReadImageRow(*source, *image, row, values, error)) << error;
+      ExpectSame(values, want, DescribeHdu(list.hdus[static_cast<std::size_t>(index)]));
+    }
   }
 }
 
