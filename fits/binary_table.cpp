@@ -294,7 +294,7 @@ bool BinaryTable::ReadColumn(int column, int64_t first, int64_t end, double* out
             (c.array != 0 ? "variable-length arrays, read a cell at a time." : "not numbers.");
     return false;
   }
-  if (c.repeat == 0) return true;
+  if (c.repeat == 0 || first == end) return true;
   const int64_t stride = row_bytes_;
   if (stride > kPieceBytes) {
     // Long rows: only this column's cells are read.
