@@ -102,7 +102,49 @@ int64_t DecodeFloat64(const unsigned char* p, int64_t count, bool unscaled, doub
   return static_cast<int64_t>(missing);
 }
 
+// Unsigned bytes and 64-bit integers, rare in spectra: plain loops.
+template <typename Stored, typename Word>
+int64_t DecodeWideOrByte(const unsigned char* p, int64_t count, const SampleScaling& s, double* dst) {
+  constexpr double kTwoTo63 = 9223372036854775808.0;
+  const bool unsigned64 = sizeof(Word) == 8 && s.bscale == 1 && s.bzero == kTwoTo63;
+  int64_t missing = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    Word word;
+    if constexpr (sizeof(Word) == 1) {
+      word = p[i];
+    } else {
+      word = LoadBigEndian<Word>(p + sizeof(Word) * i);
+    }
+    const auto stored = static_cast<Stored>(word);
+    if (s.blank && static_cast<int64_t>(stored) == *s.blank) {
+      dst[i] = kMissing;
+      ++missing;
+    } else if (unsigned64) {
+      // Flipping the sign bit adds 2^63 exactly in 64-bit arithmetic.
+      dst[i] = static_cast<double>(static_cast<uint64_t>(word) ^ (uint64_t{1} << 63));
+    } else {
+      dst[i] = Unscaled(s) ? static_cast<double>(stored) : s.bzero + s.bscale * static_cast<double>(stored);
+    }
+  }
+  return missing;
+}
+
 }  // namespace
+
+int SampleWidth(int64_t bitpix) {
+  switch (bitpix) {
+    case 8: return 1;
+    case 64: return 8;
+    default: return BytesPerSample(bitpix);
+  }
+}
+
+int64_t DecodeAnySamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
+                             double* dst) {
+  if (bitpix == 8) return DecodeWideOrByte<uint8_t, uint8_t>(bytes, count, scaling, dst);
+  if (bitpix == 64) return DecodeWideOrByte<int64_t, uint64_t>(bytes, count, scaling, dst);
+  return DecodeSamplesInto(bytes, count, bitpix, scaling, dst);
+}
 
 int BytesPerSample(int64_t bitpix) {
   switch (bitpix) {

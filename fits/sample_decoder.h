@@ -35,6 +35,18 @@ int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix,
 int64_t DecodeSamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
                           double* dst);
 
+/// Bytes per sample of any FITS BITPIX (8, 16, 32, 64, -32, -64), 0 for any
+/// other. BytesPerSample stays the primary spectrum reader's own list.
+int SampleWidth(int64_t bitpix);
+
+/// DecodeSamplesInto for every BITPIX that SampleWidth knows: 8 (unsigned
+/// bytes) and 64 (signed 64-bit integers) as well. BLANK applies to the
+/// integer types; 64-bit samples with BSCALE 1 and BZERO 2^63 (the unsigned
+/// convention) are converted from the unsigned value in one rounding.
+/// Returns the number of missing samples.
+int64_t DecodeAnySamplesInto(const unsigned char* bytes, int64_t count, int64_t bitpix, const SampleScaling& scaling,
+                             double* dst);
+
 /// The same with BSCALE 1, `bzero` and no BLANK.
 int64_t DecodeSamples(const unsigned char* bytes, int64_t count, int64_t bitpix, double bzero,
                       std::vector<double>& out);

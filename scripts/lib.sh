@@ -7,7 +7,7 @@ QUILLON_PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcfitsio-dev
+  libcfitsio-dev zlib1g-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool poppler-utils imagemagick fonts-dejavu-core fonts-liberation2
   appstream python3

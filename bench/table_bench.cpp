@@ -1,0 +1,203 @@
+// Binary table reading, the project's own reader (fits/binary_table) against
+// CFITSIO, on the same files from the page cache. Each iteration opens the
+// file, finds the table and reads one column into a buffer kept between
+// iterations, as a load of a table spectrum would:
+//   Own/CfitsioColumn/N: the FLUX column (1D) of an N-row table of WAVE 1D,
+//     FLUX 1D, IVAR 1E, MASK 1J (24 bytes a row), N = 10^3 .. 10^7;
+//   Own/CfitsioArrayCell: the FLUX cell of a one-row table of two
+//     1,000,000-element 1D arrays (WAVE, FLUX);
+//   PlainRead/N: the N-row file's bytes read whole into a buffer kept
+//     between iterations, the floor of any reader of that file.
+// CFITSIO is opened with fits_open_diskfile, which takes the name as it is.
+
+#include <benchmark/benchmark.h>
+#include <fitsio.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "fits/binary_table.h"
+#include "fits/byte_source.h"
+#include "fits/hdu_list.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quillon;
+
+constexpr long kArrayLength = 1000000;
+
+void Ok(int status) {
+  if (status == 0) return;
+  char text[FLEN_STATUS] = {};
+  fits_get_errstatus(status, text);
+  throw std::runtime_error(std::string("CFITSIO: ") + text);
+}
+
+fs::path Folder() {
+  static const fs::path folder = [] {
+    fs::path dir = fs::temp_directory_path() / ("quillon-table-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::atexit([] { fs::remove_all(fs::temp_directory_path() / ("quillon-table-bench-" + std::to_string(::getpid()))); });
+    return dir;
+  }();
+  return folder;
+}
+
+// Reads the whole file once, so that every run finds it in the page cache.
+void Warm(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> buffer(1 << 20);
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+  }
+}
+
+// The N-row table, written once per N.
+const fs::path& RowsFile(long rows) {
+  static std::map<long, fs::path> files;
+  auto found = files.find(rows);
+  if (found != files.end()) return found->second;
+  const fs::path path = Folder() / ("rows" + std::to_string(rows) + ".fits");
+  fitsfile* f = nullptr;
+  int st = 0;
+  fits_create_diskfile(&f, path.c_str(), &st);
+  fits_create_img(f, BYTE_IMG, 0, nullptr, &st);
+  char wave[] = "WAVE", flux[] = "FLUX", ivar[] = "IVAR", mask[] = "MASK", d[] = "1D", e[] = "1E", j[] = "1J";
+  char* names[] = {wave, flux, ivar, mask};
+  char* forms[] = {d, d, e, j};
+  fits_create_tbl(f, BINARY_TBL, rows, 4, names, forms, nullptr, "COADD", &st);
+  const long chunk = 1 << 16;
+  std::vector<double> values(static_cast<std::size_t>(chunk));
+  for (long first = 0; first < rows; first += chunk) {
+    const long n = std::min(chunk, rows - first);
+    for (long i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = 3600.0 + 0.5 * static_cast<double>(first + i);
+    fits_write_col(f, TDOUBLE, 1, first + 1, 1, n, values.data(), &st);
+    for (long i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = std::sin(0.001 * static_cast<double>(first + i));
+    fits_write_col(f, TDOUBLE, 2, first + 1, 1, n, values.data(), &st);
+    fits_write_col(f, TDOUBLE, 3, first + 1, 1, n, values.data(), &st);
+    fits_write_col(f, TDOUBLE, 4, first + 1, 1, n, values.data(), &st);
+  }
+  fits_close_file(f, &st);
+  Ok(st);
+  Warm(path);
+  return files[rows] = path;
+}
+
+const fs::path& ArrayFile() {
+  static const fs::path path = [] {
+    const fs::path p = Folder() / "array.fits";
+    fitsfile* f = nullptr;
+    int st = 0;
+    fits_create_diskfile(&f, p.c_str(), &st);
+    fits_create_img(f, BYTE_IMG, 0, nullptr, &st);
+    char wave[] = "WAVE", flux[] = "FLUX", form[] = "1000000D";
+    char* names[] = {wave, flux};
+    char* forms[] = {form, form};
+    fits_create_tbl(f, BINARY_TBL, 1, 2, names, forms, nullptr, "SPECTRUM", &st);
+    std::vector<double> values(kArrayLength);
+    for (long i = 0; i < kArrayLength; ++i) values[static_cast<std::size_t>(i)] = std::cos(0.001 * static_cast<double>(i));
+    fits_write_col(f, TDOUBLE, 1, 1, 1, kArrayLength, values.data(), &st);
+    fits_write_col(f, TDOUBLE, 2, 1, 1, kArrayLength, values.data(), &st);
+    fits_close_file(f, &st);
+    Ok(st);
+    Warm(p);
+    return p;
+  }();
+  return path;
+}
+
+// The own reader: open, walk, open the table, read FLUX of rows [0, rows).
+void OwnRead(const fs::path& path, long rows, double* out) {
+  std::string reason, error;
+  std::unique_ptr<FileSource> source = FileSource::Open(path.string(), reason);
+  if (!source) throw std::runtime_error(reason);
+  const HduList list = ListHdus(*source);
+  const std::optional<BinaryTable> table = BinaryTable::Open(*source, list.hdus.at(1), error);
+  if (!table || !table->ReadColumn(table->FindColumn("FLUX"), 0, rows, out, error))
+    throw std::runtime_error(error);
+}
+
+void CfitsioRead(const fs::path& path, long count, double* out) {
+  fitsfile* f = nullptr;
+  int st = 0, col = 0, any = 0;
+  double null = std::nan("");
+  char name[] = "FLUX";
+  fits_open_diskfile(&f, path.c_str(), READONLY, &st);
+  fits_movabs_hdu(f, 2, nullptr, &st);
+  fits_get_colnum(f, CASEINSEN, name, &col, &st);
+  fits_read_col(f, TDOUBLE, col, 1, 1, count, &null, out, &any, &st);
+  fits_close_file(f, &st);
+  Ok(st);
+}
+
+void BM_OwnColumn(benchmark::State& state) {
+  const long rows = static_cast<long>(state.range(0));
+  const fs::path& path = RowsFile(rows);
+  std::vector<double> out(static_cast<std::size_t>(rows));
+  for (auto _ : state) {
+    OwnRead(path, rows, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_CfitsioColumn(benchmark::State& state) {
+  const long rows = static_cast<long>(state.range(0));
+  const fs::path& path = RowsFile(rows);
+  std::vector<double> out(static_cast<std::size_t>(rows));
+  for (auto _ : state) {
+    CfitsioRead(path, rows, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_OwnArrayCell(benchmark::State& state) {
+  const fs::path& path = ArrayFile();
+  std::vector<double> out(kArrayLength);
+  for (auto _ : state) {
+    OwnRead(path, 1, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kArrayLength);
+}
+
+void BM_CfitsioArrayCell(benchmark::State& state) {
+  const fs::path& path = ArrayFile();
+  std::vector<double> out(kArrayLength);
+  for (auto _ : state) {
+    CfitsioRead(path, kArrayLength, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kArrayLength);
+}
+
+void BM_PlainRead(benchmark::State& state) {
+  const long rows = static_cast<long>(state.range(0));
+  const fs::path& path = RowsFile(rows);
+  std::vector<unsigned char> bytes(fs::file_size(path));
+  for (auto _ : state) {
+    std::string reason, error;
+    std::unique_ptr<FileSource> source = FileSource::Open(path.string(), reason);
+    if (!source || !source->Read(0, source->Size(), bytes.data(), error)) throw std::runtime_error(reason + error);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
+BENCHMARK(BM_OwnColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CfitsioColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OwnArrayCell)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CfitsioArrayCell)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainRead)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
