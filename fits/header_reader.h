@@ -51,7 +51,7 @@ struct HeaderCards {
   /// Cards that lookups go through: 1..header_line_count with END, every
   /// stored card without.
   int64_t LookupCount() const {
-    return end_found ? header_line_count : static_cast<int64_t>(cards.size()) - 1;
+    return end_found ? header_line_count : static_cast<int64_t>(keywords.size()) - 1;
   }
   /// Value of the last card whose keyword equals `name` exactly (case kept,
   /// no trimming); nullopt when none matches.

@@ -23,9 +23,11 @@ using CardArray = std::vector<std::string>;
 /// values up. A refused file keeps what had been read before the refusal
 /// (the rest stays 0 or empty), which the slot then holds as its header.
 struct SpectrumHeader {
-  CardArray cards{1};     ///< 80-character cards in file order, the END card included when found
-  CardArray keywords{1};  ///< keyword of each card
-  CardArray values{1};    ///< value part of each card
+  // Empty until the card table is read (index 0 is then unused): a
+  // default header costs no memory.
+  CardArray cards;     ///< 80-character cards in file order, the END card included when found
+  CardArray keywords;  ///< keyword of each card
+  CardArray values;    ///< value part of each card
   int16_t line_count = 0;  ///< cards before END; 0 without END
 
   double bitpix = 0;
@@ -53,10 +55,10 @@ struct Spectrum {
   double lambda_start = 0;  ///< short-wavelength end, Angstroms
   double lambda_end = 0;    ///< long-wavelength end, Angstroms
 
-  SampleArray intensity{0.0};  ///< physical samples 1..n, NaN where missing
+  SampleArray intensity;       ///< physical samples 1..n (entry 0 unused), NaN where missing
   int64_t missing = 0;         ///< samples that are missing
   double norm = 0;             ///< the level: median of the 50-sample block maxima
-  SampleArray levelled{0.0};   ///< 100 x intensity / norm, 1..n
+  SampleArray levelled;        ///< 100 x intensity / norm, 1..n (entry 0 unused)
   double levelled_max = 0;     ///< largest levelled value, at least -9999
   /// Min/max pyramid over `levelled`; may be null for a spectrum made by
   /// hand, which the renderer then summarises for one drawing.

@@ -60,7 +60,9 @@ class Reader {
       result_.spectrum = nullptr;
       Show("There is not enough memory to load the file " + Quoted(label_) + ".");
     }
-    result_.header = std::move(header_);
+    // An accepted file's header is its spectrum's; a refused one's is what
+    // had been read.
+    if (!result_.spectrum) result_.header = std::move(header_);
     return std::move(result_);
   }
 
@@ -83,7 +85,8 @@ class Reader {
     // The card table.
     std::optional<HeaderCards> header = ReadCards(text_length);
     if (!header) return;
-    header_.cards = header->cards;
+    // The lookups below need the keywords and values only.
+    header_.cards = std::move(header->cards);
     header_.keywords = header->keywords;
     header_.values = header->values;
     header_.line_count = static_cast<int16_t>(header->header_line_count);
@@ -264,7 +267,7 @@ class Reader {
     // Every check has passed: the spectrum takes the arrays.
     auto spectrum = std::make_shared<Spectrum>();
     spectrum->file_name = label_;
-    spectrum->header = header_;
+    spectrum->header = std::move(header_);
     spectrum->scale = scale;
     spectrum->lambda_start = lambda_low;
     spectrum->lambda_end = lambda_high;

@@ -42,7 +42,8 @@ struct ReadResult {
   enum class Reached { kNothing, kFirstKeyword, kHeader };
   Reached reached = Reached::kNothing;
   std::string first_keyword;
-  /// The header as read so far; the spectrum's own once accepted.
+  /// The header as read so far when the file was refused; an accepted
+  /// file's header is `spectrum->header`.
   SpectrumHeader header;
 
   bool file_read = false;       ///< the file was opened and its header text read

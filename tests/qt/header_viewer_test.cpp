@@ -29,6 +29,7 @@ std::string Card(int slot, int k) {
 
 void FillHeader(SharedState& state, int slot, int count) {
   auto header = std::make_shared<SpectrumHeader>();
+  header->cards.assign(1, "");  // card 0 belongs to no card
   for (int k = 1; k <= count; ++k) header->cards.push_back(Card(slot, k));
   header->line_count = static_cast<int16_t>(count);
   state.Slots[slot].header = header;

@@ -77,6 +77,7 @@ inline std::shared_ptr<Spectrum> MakeSpectrum(double start, double dispersion, c
   spectrum->scale = {start, dispersion, false};
   spectrum->lambda_start = start;
   spectrum->lambda_end = start + dispersion * n;
+  spectrum->levelled.assign(1, 0.0);
   spectrum->levelled.insert(spectrum->levelled.end(), levelled.begin(), levelled.end());
   double top = levelled.empty() ? 0 : levelled.front();
   for (double v : levelled) top = std::fmax(top, v);

@@ -202,6 +202,7 @@ struct Inspection {
   // What the header reading stored: all of it once the card table was read.
   const SpectrumHeader& header() const {
     static const SpectrumHeader kNone;
+    if (read.spectrum) return read.spectrum->header;
     return read.reached == ReadResult::Reached::kHeader ? read.header : kNone;
   }
 };
