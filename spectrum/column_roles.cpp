@@ -55,7 +55,7 @@ constexpr std::array<std::string_view, 22> kErrorNames = {
     "uncertainty", "noise", "stddev", "ivar", "flam_ivar", "inverse_variance", "invvar", "var", "variance",
     "counts_sig", "counts_ivar", "error_flux"};
 constexpr std::array<std::string_view, 10> kMaskNames = {
-    "and_mask", "andmask", "mask", "pixmask", "dq", "qual", "quality", "dq_wgt", "bad", "flag"};
+    "and_mask", "andmask", "mask", "pixmask", "dq_wgt", "dq", "qual", "quality", "bad", "flag"};
 // Extraction prefixes: PypeIt's optimal and boxcar extractions side by side.
 constexpr std::array<std::string_view, 2> kGroups = {"opt_", "box_"};
 
@@ -230,7 +230,8 @@ ColumnClass ClassifyColumn(const ColumnDescription& column) {
   return out;
 }
 
-std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& columns, bool surface_brightness) {
+std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& columns, bool surface_brightness,
+                                    std::string_view flux_name) {
   std::vector<ColumnClass> classes;
   classes.reserve(columns.size());
   std::vector<std::string> groups;
@@ -238,6 +239,10 @@ std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& column
     classes.push_back(ClassifyColumn(column));
     ColumnClass& c = classes.back();
     if (c.role == ColumnRole::kFlux && surface_brightness && c.base == "surf_bright") c.rank = -1;
+    if (c.role == ColumnRole::kFlux && !flux_name.empty() && Lower(column.name) == Lower(flux_name)) {
+      c.rank = -2;
+      c.evidence = 7;
+    }
     if (c.role == ColumnRole::kFlux && std::find(groups.begin(), groups.end(), c.group) == groups.end())
       groups.push_back(c.group);
   }

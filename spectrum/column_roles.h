@@ -94,8 +94,11 @@ struct ColumnSet {
 /// flux column, in the order the groups first appear. A group without its own
 /// spectral, error or mask column takes the ungrouped one. Among columns of a
 /// role the strongest evidence wins, then the preferred name, then the first.
-/// `surface_brightness` prefers SURF_BRIGHT to FLUX (an extended source).
-std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& columns, bool surface_brightness = false);
+/// `surface_brightness` prefers SURF_BRIGHT to FLUX (an extended source);
+/// `flux_name`, when given, is the flux of its group (OPT_COUNTS rather than
+/// OPT_FLAM), its error following it.
+std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& columns, bool surface_brightness = false,
+                                    std::string_view flux_name = {});
 
 /// 1-sigma of an uncertainty value of `kind`; NaN when the value gives none
 /// (NaN, negative sigma or variance). An inverse variance <= 0 gives NaN and
