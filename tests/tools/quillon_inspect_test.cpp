@@ -348,11 +348,19 @@ TEST(QuillonInspectTest, WavelengthsAndMissingSamples) {
   const ToolRun text = Inspect({"--text", (dir / "nm.fits").string()});
   EXPECT_NE(text.out.find("wavelength scale: linear\nmissing samples: 1\n"), std::string::npos) << text.out;
 
-  // A refused file has no wavelengths.
-  testing::WriteEmptyPrimaryWithTable(dir / "table.fits", 8, {}, {4000}, {1});
-  const std::string refused = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
+  // A refused file has no wavelengths (the table holds no HDU 5).
+  testing::WriteEmptyPrimaryWithTable(dir / "table.fits", 8, {}, {4000, 4002}, {1, 2});
+  const std::string refused = Lines(Inspect({(dir / "table.fits[5]").string()}).out).at(0);
+  EXPECT_EQ(Member(refused, "refused"), "true");
   EXPECT_EQ(Member(refused, "Wavelength"), "[]");
   EXPECT_EQ(Member(refused, "Missing"), "0");
+  // The table's own spectrum: each sample's wavelength, its uncertainty
+  // (none) and flags, which a primary-image spectrum does not print.
+  const std::string table = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
+  EXPECT_EQ(Member(table, "Wavelength"), "[4000,4002]");
+  EXPECT_EQ(Member(table, "Uncertainty"), "null");
+  EXPECT_EQ(Member(table, "Flagged"), "0");
+  EXPECT_EQ(Member(line, "Flagged"), "<missing Flagged>");
 }
 
 }  // namespace
