@@ -162,10 +162,17 @@ class TableLayout {
       columns.push_back({c.Numeric() ? c.name : std::string(), c.unit, c.utype, c.ucd});
       if (names.size() < 60) names += (names.empty() ? "" : ", ") + c.name;
     }
-    const bool extended = Upper(hdu_.header.String("SRCTYPE").value_or("")) == "EXTENDED" || f_.extended_source;
+    // The table's own SRCTYPE counts before the primary's.
+    const std::optional<std::string> srctype = hdu_.header.String("SRCTYPE");
+    const bool extended = srctype ? Upper(*srctype) == "EXTENDED" : f_.extended_source;
     std::vector<ColumnSet> sets = GroupColumns(columns, extended, want != nullptr ? want->column : std::string());
-    // A table is a spectrum only with a spectral axis beside its flux.
-    std::erase_if(sets, [](const ColumnSet& s) { return s.spectral < 0; });
+    // A table is a spectrum only with a spectral axis beside its flux, and
+    // not by units alone (a catalogue with a reference wavelength and
+    // photometric fluxes): one of the two is named or described so.
+    const auto described = [&](int column) {
+      return ClassifyColumn(columns[static_cast<std::size_t>(column)]).evidence % 4 != 0;
+    };
+    std::erase_if(sets, [&](const ColumnSet& s) { return s.spectral < 0 || !(described(s.spectral) || described(s.flux)); });
     holds = DescribeHdu(hdu_) + ", a table of " + std::to_string(table.Rows()) + " rows (" + names +
             (names.size() >= 60 ? ", ..." : "") + ")";
     if (sets.empty() || table.Rows() == 0) return false;
@@ -556,8 +563,11 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     samples.reserve(static_cast<std::size_t>(n) + 1);
     samples.push_back(0);
     int64_t missing = 0;
-    for (const double v : raw.flux) {
-      const bool gone = !std::isfinite(v);
+    // A sample without a wavelength of its own cannot be placed: missing.
+    const bool per_sample = !raw.scale;
+    for (int64_t i = 0; i < n; ++i) {
+      const double v = raw.flux[static_cast<std::size_t>(i)];
+      const bool gone = !std::isfinite(v) || (per_sample && !std::isfinite(raw.wave[static_cast<std::size_t>(i)]));
       missing += gone;
       samples.push_back(gone ? kNaN : v);
     }
@@ -591,10 +601,14 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     if (raw.scale) {
       scale = *raw.scale;
     } else {
-      const double first = raw.wave.front();
-      const double last = raw.wave.back();
-      const double step = n > 1 ? (last - first) / static_cast<double>(n - 1) : 1;
-      scale = {first - step, step, false};
+      // The approximate scale runs through the first and last placed samples.
+      int64_t a = 0, b = n - 1;
+      while (a < n && !std::isfinite(raw.wave[static_cast<std::size_t>(a)])) ++a;
+      while (b > a && !std::isfinite(raw.wave[static_cast<std::size_t>(b)])) --b;
+      const double first = raw.wave[static_cast<std::size_t>(a)];
+      const double last = raw.wave[static_cast<std::size_t>(b)];
+      const double step = b > a ? (last - first) / static_cast<double>(b - a) : 1;
+      scale = {first - step * static_cast<double>(a + 1), step, false};
       spectrum->wavelengths.reserve(static_cast<std::size_t>(n) + 1);
       spectrum->wavelengths.push_back(0);
       spectrum->wavelengths.insert(spectrum->wavelengths.end(), raw.wave.begin(), raw.wave.end());
@@ -604,6 +618,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     double low = std::min(scale.At(0), scale.At(static_cast<double>(n)));
     double high = std::max(scale.At(0), scale.At(static_cast<double>(n)));
     for (const double w : raw.wave) {
+      if (!std::isfinite(w)) continue;
       low = std::min(low, w);
       high = std::max(high, w);
     }

@@ -137,7 +137,7 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
       {"sky-image.fits", "holds no spectrum: its primary array is empty, and it holds HDU 1 (IMAGE 'SCI'), a 30 x 20 "
                          "image on the sky (RA---TAN, DEC--TAN)."},
       {"catalogue.fits", "holds no spectrum: its primary array is empty, and it holds HDU 1 (BINTABLE 'CATALOG'), a "
-                         "table of 2 rows (RA, DEC, Z, SPECFILE)."},
+                         "table of 2 rows (RA, DEC, Z, LAMBDA_REF, PHOT_G, SPECFILE)."},
       {"all-flagged.fits", "Every spectrum of \"all-flagged.fits\" is missing every sample"},
       {"all-flagged.fits[COADD]", "Every sample of \"all-flagged.fits[COADD]\" is missing"},
       {"all-flagged.fits[3]", "The file \"all-flagged.fits\" has no HDU 3."},

@@ -411,6 +411,8 @@ def nothing():
         fits.Column(name="RA", format="D", unit="deg", array=[1.0, 2.0]),
         fits.Column(name="DEC", format="D", unit="deg", array=[3.0, 4.0]),
         fits.Column(name="Z", format="E", array=[0.1, 0.2]),
+        fits.Column(name="LAMBDA_REF", format="E", unit="Angstrom", array=[5400.0, 5400.0]),
+        fits.Column(name="PHOT_G", format="E", unit="Jy", array=[1e-3, 2e-3]),
         fits.Column(name="SPECFILE", format="20A", array=["a.fits", "b.fits"])], name="CATALOG")
     fits.HDUList([fits.PrimaryHDU(), cat]).writeto(path("catalogue.fits"), overwrite=True)
 
@@ -431,7 +433,7 @@ def malformed():
 
 for write in (sdss, lamost, desi, hst, jwst, eso, apogee, deep2, pypeit, specutils, linetools, nothing, malformed):
     write()
-with open(path("lamost.fits"), "rb") as plain, gzip.open(path("lamost.fits.gz"), "wb") as packed:
+with open(path("lamost.fits"), "rb") as plain, gzip.GzipFile(path("lamost.fits.gz"), "wb", mtime=0) as packed:
     packed.write(plain.read())
 with open(path("expected.txt"), "w") as out:
     out.write("\n".join(expected) + "\n")
