@@ -203,10 +203,26 @@ class TableLayout {
         s.flux_unit = !flux.unit.empty() ? flux.unit : hdu_.header.String("BUNIT").value_or(f_.primary_bunit);
         s.wave_unit = spectral.unit;
         std::vector<double> error_values, mask_values;
-        if (!ReadPart(table, set.flux, per_row, row, s.flux, error) ||
-            !ReadPart(table, set.spectral, per_row, row, s.wave, error) ||
-            (set.error >= 0 && !ReadPart(table, set.error, per_row, row, error_values, error)) ||
-            (set.mask >= 0 && !ReadPart(table, set.mask, per_row, row, mask_values, error))) {
+        bool read = true;
+        if (per_row) {
+          read = table.ReadCell(set.flux, row, s.flux, error) && table.ReadCell(set.spectral, row, s.wave, error) &&
+                 (set.error < 0 || table.ReadCell(set.error, row, error_values, error)) &&
+                 (set.mask < 0 || table.ReadCell(set.mask, row, mask_values, error));
+        } else {
+          // One pass over the rows for every column of the spectrum.
+          std::vector<int> wanted{set.flux, set.spectral};
+          std::vector<std::vector<double>*> into{&s.flux, &s.wave};
+          if (set.error >= 0) wanted.push_back(set.error), into.push_back(&error_values);
+          if (set.mask >= 0) wanted.push_back(set.mask), into.push_back(&mask_values);
+          std::vector<double*> outs;
+          for (std::size_t k = 0; k < wanted.size(); ++k) {
+            const TableColumn& c = table.Columns()[static_cast<std::size_t>(wanted[k])];
+            into[k]->resize(static_cast<std::size_t>(c.array != 0 ? 0 : table.Rows() * c.repeat));
+            outs.push_back(into[k]->data());
+          }
+          read = table.ReadColumns(wanted, 0, table.Rows(), outs, error);
+        }
+        if (!read) {
           notes_.push_back(error);
           continue;
         }
@@ -231,12 +247,6 @@ class TableLayout {
   }
 
  private:
-  static bool ReadPart(const BinaryTable& table, int column, bool per_row, int64_t row, std::vector<double>& out,
-                       std::string& error) {
-    if (per_row) return table.ReadCell(column, row, out, error);
-    return table.ReadColumn(column, 0, table.Rows(), out, error);
-  }
-
   // A row's arrays cut to their valid length: NELEM or N_ALONGDISP, or the
   // trailing samples whose flux and wavelength are both NaN (padding).
   void Cut(const BinaryTable& table, int64_t row, RawSpectrum& s, std::vector<double>& error,
