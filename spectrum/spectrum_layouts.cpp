@@ -619,6 +619,21 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
       const double last = raw.wave[static_cast<std::size_t>(b)];
       const double step = b > a ? (last - first) / static_cast<double>(b - a) : 1;
       scale = {first - step * static_cast<double>(a + 1), step, false};
+      // Wavelengths evenly spaced in their logarithm (SDSS's loglam, LAMOST's
+      // LOGLAM) take a logarithmic scale, so that the scale places each
+      // sample where it lies.
+      if (b > a && first > 0 && last > 0 && raw.axis == SpectralAxis::kWavelength) {
+        const double log_step = (std::log10(last) - std::log10(first)) / static_cast<double>(b - a);
+        const WavelengthScale log_scale{std::log10(first) - log_step * static_cast<double>(a + 1), log_step, true};
+        double linear_error = 0, log_error = 0;
+        for (int64_t i = a; i <= b; i += std::max<int64_t>(1, (b - a) / 64)) {
+          const double w = raw.wave[static_cast<std::size_t>(i)];
+          if (!std::isfinite(w)) continue;
+          linear_error = std::max(linear_error, std::fabs(scale.At(static_cast<double>(i + 1)) - w));
+          log_error = std::max(log_error, std::fabs(log_scale.At(static_cast<double>(i + 1)) - w));
+        }
+        if (log_error < linear_error) scale = log_scale;
+      }
       spectrum->wavelengths.reserve(static_cast<std::size_t>(n) + 1);
       spectrum->wavelengths.push_back(0);
       spectrum->wavelengths.insert(spectrum->wavelengths.end(), raw.wave.begin(), raw.wave.end());
@@ -680,6 +695,13 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     result.messages.push_back("There is not enough memory to load the file " + name + ".");
   }
   return result;
+}
+
+// What the walk could not read (a table that cannot be opened, an error
+// image that does not fit its flux) comes before the spectrum's own messages.
+ReadResult WithNotes(ReadResult&& result, const std::vector<std::string>& notes) {
+  result.messages.insert(result.messages.begin(), notes.begin(), notes.end());
+  return std::move(result);
 }
 
 }  // namespace
@@ -802,7 +824,7 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
     for (RawSpectrum& s : walk.spectra) {
       if (CountMissing(s.flux) == static_cast<int64_t>(s.flux.size())) continue;
       const std::string address = AddressOf(f, s);
-      return Level(std::move(s), file_label, address, f);
+      return WithNotes(Level(std::move(s), file_label, address, f), walk.notes);
     }
     ReadResult refused;
     refused.file_read = true;
@@ -838,7 +860,7 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
   }
   RawSpectrum& s = walk.spectra.front();
   const std::string address = AddressOf(f, s);
-  return Level(std::move(s), file_label, address, f);
+  return WithNotes(Level(std::move(s), file_label, address, f), walk.notes);
 }
 
 ReadResult ReadSpectrumAt(const std::string& name, const std::string& file_label,

@@ -87,6 +87,12 @@ TEST(SpectrumLayouts, EveryLayoutReadsAsAstropyReadsIt) {
       // The levelled values follow the samples, as for a primary spectrum.
       ASSERT_TRUE(Close(s.levelled[i], 100 * s.intensity[i] / s.norm, 1e-12));
     }
+    // The scale places each sample near its own wavelength (a logarithmic
+    // one for wavelengths evenly spaced in their logarithm).
+    if (!s.wavelengths.empty() && e.address.find("sdss") != std::string::npos) {
+      EXPECT_TRUE(s.scale.logarithmic);
+      for (int64_t i = 1; i <= e.n; ++i) ASSERT_TRUE(Close(s.scale.At(static_cast<double>(i)), s.wavelengths[i], 1e-6));
+    }
     EXPECT_EQ(s.missing, r.missing);
     EXPECT_GE(s.missing, s.flagged);
   }
@@ -167,6 +173,8 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
   const ReadResult misfit = ReadSpectrumAt((kDir / "misfit-error.fits[FLUX][row 1]").string(), "m", {});
   ASSERT_NE(misfit.spectrum, nullptr);
   EXPECT_TRUE(misfit.spectrum->uncertainty.empty());
+  ASSERT_EQ(misfit.messages.size(), 1u);
+  EXPECT_EQ(misfit.messages[0], "HDU 2 (IMAGE 'ERROR') does not fit the flux beside it (40 x 2); it is not used.");
   EXPECT_EQ(misfit.spectrum->axis, SpectralAxis::kPixel);
   // PypeIt's counts by column, with their own error.
   const ReadResult counts = ReadSpectrumAt((kDir / "pypeit-spec1d.fits[1][col OPT_COUNTS]").string(), "p", {});
