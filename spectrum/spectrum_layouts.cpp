@@ -356,9 +356,9 @@ class ImageLayouts {
     if (error_hdu) error_image = Fits(*error_hdu, length, image->Rows(), false);
     if (mask_hdu) mask_image = Fits(*mask_hdu, length, image->Rows(), false);
     const ErrorKind error_kind = error_hdu ? RoleOfImage(*error_hdu).role.error : ErrorKind::kSigma;
-    // APOGEE's mask holds information bits too: only its bad-pixel bits
-    // (BADPIX to BADERR, bits 0-6) flag a sample in a 2-D FLUX/MASK pair.
-    const uint64_t bits = (mask_image && image->Rows() > 1 && role.prefix.empty()) ? 0x7F : 0;
+    // APOGEE's mask (beside a log-linear FLUX) holds information bits too:
+    // only its bad-pixel bits (BADPIX to BADERR, bits 0-6) flag a sample.
+    const uint64_t bits = (mask_image && role.prefix.empty() && WcsUnit(hdu).log10) ? 0x7F : 0;
     const std::optional<WavelengthScale> wcs = wave_image ? std::nullopt : Wcs(hdu);
     SpectralUnit unit;
     std::string wave_unit;

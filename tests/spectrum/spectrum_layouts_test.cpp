@@ -176,6 +176,21 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
   ASSERT_EQ(misfit.messages.size(), 1u);
   EXPECT_EQ(misfit.messages[0], "HDU 2 (IMAGE 'ERROR') does not fit the flux beside it (40 x 2); it is not used.");
   EXPECT_EQ(misfit.spectrum->axis, SpectralAxis::kPixel);
+  // Of three tables only the sound one is a spectrum; the others are told.
+  std::string reason;
+  std::unique_ptr<ByteSource> odd = OpenFitsBytes((kDir / "odd-tables.fits").string(), reason);
+  ASSERT_NE(odd, nullptr) << reason;
+  const SpectrumList odd_list = ListSpectra(*odd, "odd-tables.fits");
+  ASSERT_EQ(odd_list.spectra.size(), 1u);
+  EXPECT_EQ(odd_list.spectra[0].address, "odd-tables.fits[GOOD]");
+  EXPECT_EQ(odd_list.spectra[0].n, 20);
+  ASSERT_EQ(odd_list.notes.size(), 2u);
+  EXPECT_NE(odd_list.notes[0].find("'ODD'"), std::string::npos) << odd_list.notes[0];
+  EXPECT_NE(odd_list.notes[1].find("'BAD'"), std::string::npos) << odd_list.notes[1];
+  const ReadResult odd_plain = ReadSpectrumAt((kDir / "odd-tables.fits").string(), "odd-tables.fits", {});
+  ASSERT_NE(odd_plain.spectrum, nullptr);
+  EXPECT_EQ(odd_plain.spectrum->origin.extname, "GOOD");
+  EXPECT_EQ(odd_plain.messages, odd_list.notes);
   // PypeIt's counts by column, with their own error.
   const ReadResult counts = ReadSpectrumAt((kDir / "pypeit-spec1d.fits[1][col OPT_COUNTS]").string(), "p", {});
   ASSERT_NE(counts.spectrum, nullptr);

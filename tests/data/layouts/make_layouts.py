@@ -429,6 +429,23 @@ def malformed():
         fits.Column(name="flux", format="E", array=spectrum(n)),
         fits.Column(name="and_mask", format="J", array=np.ones(n, np.int32))], name="COADD")
     fits.HDUList([fits.PrimaryHDU(), t]).writeto(path("all-flagged.fits"), overwrite=True)
+    # Cells of a row that disagree in length, a table whose TFORM cannot be
+    # read (patched in after writing), then a sound table: only the last is a
+    # spectrum, and what was left aside is told.
+    odd = fits.BinTableHDU.from_columns([
+        fits.Column(name="NELEM", format="J", array=[99]),
+        fits.Column(name="WAVE", format="10D", array=[4000 + np.arange(10.0)]),
+        fits.Column(name="FLUX", format="12E", array=[spectrum(12)])], name="ODD")
+    bad = fits.BinTableHDU.from_columns([fits.Column(name="WAVE", format="D", array=[1.0, 2.0]),
+                                         fits.Column(name="FLUX", format="D", array=[1.0, 2.0])], name="BAD")
+    good = fits.BinTableHDU.from_columns([fits.Column(name="WAVE", format="20D", array=[5000 + np.arange(20.0)]),
+                                          fits.Column(name="FLUX", format="20E", array=[spectrum(20)])], name="GOOD")
+    fits.HDUList([fits.PrimaryHDU(), odd, bad, good]).writeto(path("odd-tables.fits"), overwrite=True)
+    with open(path("odd-tables.fits"), "r+b") as f:
+        data = f.read()
+        at = data.rindex(b"TFORM2  = 'D ", 0, data.index(b"EXTNAME = 'BAD "))
+        f.seek(at)
+        f.write(b"TFORM2  = 'Z ")
 
 
 for write in (sdss, lamost, desi, hst, jwst, eso, apogee, deep2, pypeit, specutils, linetools, nothing, malformed):
