@@ -67,7 +67,10 @@ struct RawSpectrum {
 void ApplyErrorsAndMask(RawSpectrum& s, const std::vector<double>* error, ErrorKind kind,
                         const std::vector<double>* mask, MaskKind mask_kind, uint64_t bits) {
   const std::size_t n = s.flux.size();
-  if (error != nullptr) s.sigma.assign(n, kNaN);
+  if (error != nullptr) {
+    s.sigma.reserve(n + 1);  // room for the leading entry of the spectrum's array
+    s.sigma.assign(n, kNaN);
+  }
   for (std::size_t i = 0; i < n; ++i) {
     bool bad = mask != nullptr && MaskIsBad((*mask)[i], mask_kind, bits);
     if (error != nullptr) {
@@ -217,7 +220,9 @@ class TableLayout {
           std::vector<double*> outs;
           for (std::size_t k = 0; k < wanted.size(); ++k) {
             const TableColumn& c = table.Columns()[static_cast<std::size_t>(wanted[k])];
-            into[k]->resize(static_cast<std::size_t>(c.array != 0 ? 0 : table.Rows() * c.repeat));
+            const auto size = static_cast<std::size_t>(c.array != 0 ? 0 : table.Rows() * c.repeat);
+            into[k]->reserve(size + 1);  // room for the leading entry of the spectrum's arrays
+            into[k]->resize(size);
             outs.push_back(into[k]->data());
           }
           read = table.ReadColumns(wanted, 0, table.Rows(), outs, error);
@@ -560,6 +565,13 @@ int64_t CountMissing(const std::vector<double>& flux) {
   return std::count_if(flux.begin(), flux.end(), [](double v) { return std::isnan(v) || std::isinf(v); });
 }
 
+// values[0..n-1] as an array of samples 1..n (entry 0 unused): moved in place
+// when the vector has room for one more, as the layouts reserve it.
+SampleArray OneBased(std::vector<double>&& values) {
+  values.insert(values.begin(), 0.0);
+  return std::move(values);
+}
+
 // Levels a raw spectrum exactly as the primary reader does, into a Spectrum.
 ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string& address, const FileContext& f) {
   ReadResult result;
@@ -569,17 +581,17 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
   const auto n = static_cast<int64_t>(raw.flux.size());
   const std::string name = Quoted(address);
   try {
-    SampleArray samples;
-    samples.reserve(static_cast<std::size_t>(n) + 1);
-    samples.push_back(0);
+    // The flux becomes the samples 1..n in place (the layouts leave room
+    // for the leading entry, so no second copy of a long spectrum is made).
+    SampleArray samples = OneBased(std::move(raw.flux));
     int64_t missing = 0;
     // A sample without a wavelength of its own cannot be placed: missing.
     const bool per_sample = !raw.scale;
-    for (int64_t i = 0; i < n; ++i) {
-      const double v = raw.flux[static_cast<std::size_t>(i)];
-      const bool gone = !std::isfinite(v) || (per_sample && !std::isfinite(raw.wave[static_cast<std::size_t>(i)]));
+    for (int64_t i = 1; i <= n; ++i) {
+      double& v = samples[static_cast<std::size_t>(i)];
+      const bool gone = !std::isfinite(v) || (per_sample && !std::isfinite(raw.wave[static_cast<std::size_t>(i - 1)]));
       missing += gone;
-      samples.push_back(gone ? kNaN : v);
+      if (gone) v = kNaN;
     }
     result.missing = missing;
     if (missing == n) {
@@ -634,9 +646,6 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
         }
         if (log_error < linear_error) scale = log_scale;
       }
-      spectrum->wavelengths.reserve(static_cast<std::size_t>(n) + 1);
-      spectrum->wavelengths.push_back(0);
-      spectrum->wavelengths.insert(spectrum->wavelengths.end(), raw.wave.begin(), raw.wave.end());
     }
     // The ends as the primary reader gives them: pixel 0 and pixel n, the
     // outer edges of the first and last steps, and every per-sample value.
@@ -651,6 +660,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
       result.messages.push_back("The wavelengths of " + name + " are not numbers or reach beyond the range of numbers; the spectrum cannot be shown.");
       return result;
     }
+    if (!raw.scale) spectrum->wavelengths = OneBased(std::move(raw.wave));
     SpectrumHeader& h = spectrum->header;
     // The header is the spectrum's own HDU's, as the header viewer shows it.
     const HeaderCards& cards = hdu.header.Cards();
@@ -677,11 +687,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     spectrum->intensity = std::move(samples);
     spectrum->levelled = std::move(levelled);
     spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
-    if (!raw.sigma.empty()) {
-      spectrum->uncertainty.reserve(static_cast<std::size_t>(n) + 1);
-      spectrum->uncertainty.push_back(0);
-      spectrum->uncertainty.insert(spectrum->uncertainty.end(), raw.sigma.begin(), raw.sigma.end());
-    }
+    if (!raw.sigma.empty()) spectrum->uncertainty = OneBased(std::move(raw.sigma));
     spectrum->flagged = raw.flagged;
     spectrum->flux_unit = raw.flux_unit;
     spectrum->wave_unit = raw.wave_unit;
