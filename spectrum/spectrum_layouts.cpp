@@ -108,7 +108,10 @@ struct FileContext {
 
 std::string HduAddress(const FileContext& f, const Hdu& hdu) {
   if (hdu.index == 0) return "[0]";
-  if (hdu.extname.empty() || hdu.extname.find_first_of("[],;") != std::string::npos)
+  // A name that brackets, commas or digits alone would misread goes by number.
+  int64_t number = 0;
+  if (hdu.extname.empty() || hdu.extname.find_first_of("[],;") != std::string::npos ||
+      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number))
     return "[" + std::to_string(hdu.index) + "]";
   // The first HDU of its name answers to the name alone, a later one to its
   // name and version, unless an earlier one has both too.
