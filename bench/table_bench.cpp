@@ -7,7 +7,12 @@
 //   Own/CfitsioArrayCell: the FLUX cell of a one-row table of two
 //     1,000,000-element 1D arrays (WAVE, FLUX);
 //   PlainRead/N: the N-row file's bytes read whole into a buffer kept
-//     between iterations, the floor of any reader of that file.
+//     between iterations, the floor of any reader of that file;
+//   SpectrumFromTable/N: the whole load of the N-row table as a spectrum
+//     (ReadSpectrumAt of file.fits[COADD]: roles, ivar and mask flags, the
+//     level, the levelled values and their summary);
+//   ListEchelle: ListSpectra of a 40-row echelle table (1024-element
+//     WAVELENGTH, FLUX, ERROR, DQ cells with NELEM), as --list reads it.
 // CFITSIO is opened with fits_open_diskfile, which takes the name as it is.
 
 #include <benchmark/benchmark.h>
@@ -26,6 +31,7 @@
 #include "fits/binary_table.h"
 #include "fits/byte_source.h"
 #include "fits/hdu_list.h"
+#include "spectrum/spectrum_layouts.h"
 
 namespace {
 
@@ -192,11 +198,69 @@ void BM_PlainRead(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * rows);
 }
 
+void BM_SpectrumFromTable(benchmark::State& state) {
+  const long rows = static_cast<long>(state.range(0));
+  const std::string address = RowsFile(rows).string() + "[COADD]";
+  for (auto _ : state) {
+    ReadResult r = ReadSpectrumAt(address, "rows.fits", {});
+    if (r.spectrum == nullptr) throw std::runtime_error(r.messages.empty() ? "refused" : r.messages.back());
+    benchmark::DoNotOptimize(r.spectrum.get());
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+
+const fs::path& EchelleFile() {
+  static const fs::path path = [] {
+    const fs::path p = Folder() / "echelle.fits";
+    fitsfile* f = nullptr;
+    int st = 0;
+    constexpr long kWidth = 1024, kOrders = 40;
+    fits_create_diskfile(&f, p.c_str(), &st);
+    fits_create_img(f, BYTE_IMG, 0, nullptr, &st);
+    char nelem[] = "NELEM", wave[] = "WAVELENGTH", flux[] = "FLUX", error[] = "ERROR", dq[] = "DQ";
+    char i1[] = "1I", d[] = "1024D", e[] = "1024E", i[] = "1024I";
+    char* names[] = {nelem, wave, flux, error, dq};
+    char* forms[] = {i1, d, e, e, i};
+    fits_create_tbl(f, BINARY_TBL, kOrders, 5, names, forms, nullptr, "SCI", &st);
+    std::vector<double> values(kWidth);
+    for (long row = 1; row <= kOrders; ++row) {
+      double n = 1000;
+      fits_write_col(f, TDOUBLE, 1, row, 1, 1, &n, &st);
+      for (long k = 0; k < kWidth; ++k) values[static_cast<std::size_t>(k)] = 2000.0 + 40.0 * static_cast<double>(row) + 0.05 * static_cast<double>(k);
+      fits_write_col(f, TDOUBLE, 2, row, 1, kWidth, values.data(), &st);
+      for (long k = 0; k < kWidth; ++k) values[static_cast<std::size_t>(k)] = 1.5 + std::sin(0.01 * static_cast<double>(k));
+      fits_write_col(f, TDOUBLE, 3, row, 1, kWidth, values.data(), &st);
+      fits_write_col(f, TDOUBLE, 4, row, 1, kWidth, values.data(), &st);
+      for (long k = 0; k < kWidth; ++k) values[static_cast<std::size_t>(k)] = 0;
+      fits_write_col(f, TDOUBLE, 5, row, 1, kWidth, values.data(), &st);
+    }
+    fits_close_file(f, &st);
+    Ok(st);
+    Warm(p);
+    return p;
+  }();
+  return path;
+}
+
+void BM_ListEchelle(benchmark::State& state) {
+  const fs::path& path = EchelleFile();
+  for (auto _ : state) {
+    std::string reason;
+    std::unique_ptr<FileSource> source = FileSource::Open(path.string(), reason);
+    if (!source) throw std::runtime_error(reason);
+    const SpectrumList list = ListSpectra(*source, "echelle.fits");
+    if (list.spectra.size() != 40) throw std::runtime_error("not 40 spectra");
+    benchmark::DoNotOptimize(list.spectra.data());
+  }
+}
+
 BENCHMARK(BM_OwnColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CfitsioColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OwnArrayCell)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CfitsioArrayCell)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainRead)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFromTable)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListEchelle)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -331,6 +331,52 @@ bool BinaryTable::ReadColumn(int column, int64_t first, int64_t end, double* out
   return true;
 }
 
+bool BinaryTable::ReadColumns(const std::vector<int>& columns, int64_t first, int64_t end,
+                              const std::vector<double*>& outs, std::string& error) const {
+  if (columns.size() != outs.size()) {
+    error = "ReadColumns was given " + std::to_string(columns.size()) + " columns and " + std::to_string(outs.size()) +
+            " outputs.";
+    return false;
+  }
+  const int64_t stride = row_bytes_;
+  bool together = columns.size() > 1 && stride <= kPieceBytes && first < end;
+  for (const int column : columns) {
+    if (!CheckColumn(column, first, end, error)) return false;
+    const TableColumn& c = columns_[static_cast<std::size_t>(column)];
+    together = together && c.Numeric() && c.array == 0 && c.repeat > 0;
+  }
+  if (!together) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      if (!ReadColumn(columns[k], first, end, outs[k], error)) return false;
+    }
+    return true;
+  }
+  // Whole rows a piece at a time; each column gathered from the piece.
+  const int64_t piece_rows = std::min(end - first, kPieceBytes / stride);
+  std::vector<unsigned char> block(static_cast<std::size_t>(piece_rows * stride));
+  std::vector<unsigned char> gathered;
+  for (int64_t row = first; row < end;) {
+    const int64_t m = std::min(piece_rows, end - row);
+    if (!source_->Read(data_offset_ + row * stride, m * stride, block.data(), error)) return false;
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      const TableColumn& c = columns_[static_cast<std::size_t>(columns[k])];
+      double* dst = outs[k] + (row - first) * c.repeat;
+      const unsigned char* cell = block.data() + c.offset;
+      if (c.type == 'X') {
+        for (int64_t r = 0; r < m; ++r) DecodeElements(c, cell + r * stride, c.repeat, dst + r * c.repeat);
+      } else if (c.width == stride) {
+        DecodeElements(c, cell, m * c.repeat, dst);
+      } else {
+        gathered.resize(static_cast<std::size_t>(m * c.width));
+        Gather(cell, m, stride, c.width, gathered.data());
+        DecodeElements(c, gathered.data(), m * c.repeat, dst);
+      }
+    }
+    row += m;
+  }
+  return true;
+}
+
 bool BinaryTable::ReadColumn(int column, int64_t first, int64_t end, std::vector<double>& out,
                              std::string& error) const {
   if (!CheckColumn(column, first, end, error)) return false;

@@ -92,6 +92,12 @@ class BinaryTable {
   bool ReadColumn(int column, int64_t first, int64_t end, double* out, std::string& error) const;
   /// The same into `out`, resized to fit.
   bool ReadColumn(int column, int64_t first, int64_t end, std::vector<double>& out, std::string& error) const;
+  /// Several fixed-size numeric columns for rows [first, end), each piece of
+  /// rows read once for all of them: outs[k] receives the values of
+  /// columns[k] as ReadColumn gives them (a table spectrum's wavelength, flux,
+  /// error and mask come from one pass over the rows).
+  bool ReadColumns(const std::vector<int>& columns, int64_t first, int64_t end, const std::vector<double*>& outs,
+                   std::string& error) const;
   /// Elements of one cell: `repeat` for a fixed column, the descriptor's count
   /// for a variable-length one (checked against the heap).
   bool CellLength(int column, int64_t row, int64_t& length, std::string& error) const;

@@ -47,6 +47,39 @@ struct SpectrumHeader {
   double lambda_start = 0;
 };
 
+/// What a spectrum's spectral axis measures. Only a wavelength is drawn in
+/// Angstroms; the others keep their values as stored and are named.
+enum class SpectralAxis { kWavelength, kFrequency, kVelocity, kWavenumber, kEnergy, kPixel };
+
+/// The word naming a spectral axis in messages and listings ("wavelength",
+/// "frequency", "velocity", "wavenumber", "energy", "pixel").
+inline const char* SpectralAxisWord(SpectralAxis axis) {
+  switch (axis) {
+    case SpectralAxis::kWavelength: return "wavelength";
+    case SpectralAxis::kFrequency: return "frequency";
+    case SpectralAxis::kVelocity: return "velocity";
+    case SpectralAxis::kWavenumber: return "wavenumber";
+    case SpectralAxis::kEnergy: return "energy";
+    case SpectralAxis::kPixel: return "pixel";
+  }
+  return "pixel";
+}
+
+/// Where in its file a spectrum lies. A primary-image spectrum is HDU 0 with
+/// no row and no columns.
+struct SpectrumOrigin {
+  std::string file;      ///< the file's name as given
+  int hdu = 0;           ///< 0 = primary, then the extensions in file order
+  std::string extname;   ///< EXTNAME of that HDU; "" when it has none
+  int64_t extver = 1;    ///< EXTVER of that HDU; 1 when absent
+  int64_t row = -1;      ///< 0-based table row or image row; -1 when the HDU holds one spectrum
+  /// The flux column (or image) the samples come from and the wavelength
+  /// column beside it, as "FLUX" or "OPT_FLAM,OPT_WAVE"; "" for an image HDU
+  /// that is the spectrum itself.
+  std::string columns;
+  bool operator==(const SpectrumOrigin&) const = default;
+};
+
 struct Spectrum {
   std::string file_name;  ///< the file's name as it was given to the reader
   SpectrumHeader header;
@@ -63,6 +96,25 @@ struct Spectrum {
   /// Min/max pyramid over `levelled`; may be null for a spectrum made by
   /// hand, which the renderer then summarises for one drawing.
   std::shared_ptr<const LevelSummary> summary;
+
+  // What a spectrum read from a table or an extension carries besides; a
+  // primary-image spectrum leaves them as they are here.
+
+  /// Per-sample wavelengths in Angstroms, 1..n in stored order (which may
+  /// descend, or jump back where pieces overlap); empty: `scale` places them.
+  SampleArray wavelengths;
+  /// 1-sigma uncertainty of each sample, 1..n, in the flux's unit; NaN where
+  /// there is none. Empty: the file gives no uncertainty.
+  SampleArray uncertainty;
+  /// Samples its pipeline flagged as bad (a mask, a quality flag, ivar <= 0):
+  /// they are missing (NaN) and counted in `missing` too.
+  int64_t flagged = 0;
+  std::string flux_unit;  ///< the flux unit as stored (BUNIT, TUNITn); "" when none
+  std::string wave_unit;  ///< the spectral axis' unit as stored (CUNIT1, TUNITn); "" when none
+  /// What the spectral axis measures; a spectrum whose axis is not a
+  /// wavelength keeps its axis values as stored in `wavelengths`.
+  SpectralAxis axis = SpectralAxis::kWavelength;
+  SpectrumOrigin origin;  ///< where in its file it lies
 
   /// Number of samples: NAXIS1 as read, which may differ from the samples
   /// held for a spectrum made by hand (the renderer draws the fewer).

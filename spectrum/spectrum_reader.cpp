@@ -97,7 +97,10 @@ class Reader {
     // The sample type. A primary array without data is told as such, before the
     // 8-bit advice (an empty primary header usually says BITPIX = 8).
     if (!LookUpNumber("BITPIX", header_.bitpix)) return;
-    if (RefuseEmptyPrimary()) return;
+    if (RefuseEmptyPrimary()) {
+      result_.empty_primary = true;
+      return;
+    }
     if (header_.bitpix == 8) return Show(kEightBitMessage);
 
     // The axes and the scaling of the samples.
@@ -267,6 +270,7 @@ class Reader {
     // Every check has passed: the spectrum takes the arrays.
     auto spectrum = std::make_shared<Spectrum>();
     spectrum->file_name = label_;
+    spectrum->origin.file = label_;
     spectrum->header = std::move(header_);
     spectrum->scale = scale;
     spectrum->lambda_start = lambda_low;

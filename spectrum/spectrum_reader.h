@@ -50,6 +50,9 @@ struct ReadResult {
   int64_t text_card_count = 0;  ///< length of the header text / 80, halves to even
   int64_t data_offset = 0;      ///< 0-based offset of the first sample (bytes)
   int64_t missing = 0;          ///< samples that are missing (NaN in the arrays)
+  /// Refused because the primary array holds no samples: a spectrum may lie
+  /// in an extension (spectrum_layouts.h reads those).
+  bool empty_primary = false;
 };
 
 /// Reads the bytes of `source`, naming the file `file_label` in messages.

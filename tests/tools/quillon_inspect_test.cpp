@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -348,11 +349,76 @@ TEST(QuillonInspectTest, WavelengthsAndMissingSamples) {
   const ToolRun text = Inspect({"--text", (dir / "nm.fits").string()});
   EXPECT_NE(text.out.find("wavelength scale: linear\nmissing samples: 1\n"), std::string::npos) << text.out;
 
-  // A refused file has no wavelengths.
-  testing::WriteEmptyPrimaryWithTable(dir / "table.fits", 8, {}, {4000}, {1});
-  const std::string refused = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
+  // A refused file has no wavelengths (the table holds no HDU 5).
+  testing::WriteEmptyPrimaryWithTable(dir / "table.fits", 8, {}, {4000, 4002}, {1, 2});
+  const std::string refused = Lines(Inspect({(dir / "table.fits[5]").string()}).out).at(0);
+  EXPECT_EQ(Member(refused, "refused"), "true");
   EXPECT_EQ(Member(refused, "Wavelength"), "[]");
   EXPECT_EQ(Member(refused, "Missing"), "0");
+  // A plain name is read as the viewer reads it: the empty primary refuses.
+  const std::string plain = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
+  EXPECT_EQ(Member(plain, "refused"), "true");
+  EXPECT_EQ(Member(plain, "Wavelength"), "[]");
+  // The table's own spectrum, by address: each sample's wavelength, its
+  // uncertainty (none) and flags, which a primary-image spectrum does not print.
+  const std::string table = Lines(Inspect({(dir / "table.fits[1]").string()}).out).at(0);
+  EXPECT_EQ(Member(table, "Wavelength"), "[4000,4002]");
+  EXPECT_EQ(Member(table, "Uncertainty"), "null");
+  EXPECT_EQ(Member(table, "Flagged"), "0");
+  EXPECT_EQ(Member(line, "Flagged"), "<missing Flagged>");
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// --list: one line a spectrum, in file order, with its address; a file with
+// none prints its refusal line. An address prints the spectrum's own
+// wavelengths, its uncertainty and its flags.
+TEST(QuillonInspectTest, ListAndAddresses) {
+  const std::string dir = std::string(TEST_DATA_DIR) + "/layouts/";
+  const ToolRun list = Inspect({"--list", dir + "stis-x1d.fits", dir + "catalogue.fits", dir + "frequency.fits"});
+  ASSERT_EQ(list.code, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 5u) << list.out;
+  struct Want {
+    const char* address;
+    const char* row;
+    const char* n;
+    const char* first;
+    const char* flagged;
+  };
+  const Want wants[] = {{"stis-x1d.fits[SCI][row 0]", "0", "64", "2000", "1"},
+                        {"stis-x1d.fits[SCI][row 1]", "1", "60", "2040", "0"},
+                        {"stis-x1d.fits[SCI][row 2]", "2", "50", "2080", "0"}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Member(lines[i], "address"), "\"" + dir + wants[i].address + "\"");
+    EXPECT_EQ(Member(lines[i], "hdu"), "1");
+    EXPECT_EQ(Member(lines[i], "extname"), "\"SCI\"");
+    EXPECT_EQ(Member(lines[i], "row"), wants[i].row);
+    EXPECT_EQ(Member(lines[i], "n"), wants[i].n);
+    EXPECT_EQ(Member(lines[i], "wave_first"), wants[i].first);
+    EXPECT_EQ(Member(lines[i], "wave_unit"), "\"Angstrom\"");
+    EXPECT_EQ(Member(lines[i], "flux_unit"), "\"erg/s/cm**2/Angstrom\"");
+    EXPECT_EQ(Member(lines[i], "uncertainty"), "true");
+    EXPECT_EQ(Member(lines[i], "flagged"), wants[i].flagged);
+  }
+  EXPECT_EQ(Member(lines[3], "refused"), "true");
+  EXPECT_NE(lines[3].find("holds no spectrum"), std::string::npos) << lines[3];
+  EXPECT_EQ(Member(lines[4], "wave_first"), "null");  // a frequency axis
+  EXPECT_EQ(Member(lines[4], "axis"), "\"frequency\"");
+
+  const ToolRun one = Inspect({dir + "stis-x1d.fits[SCI][row 2]"});
+  ASSERT_EQ(one.code, 0) << one.err;
+  const std::string line = Lines(one.out).at(0);
+  EXPECT_EQ(Member(line, "refused"), "false");
+  EXPECT_EQ(Member(line, "SlotNaxis1"), "50");
+  EXPECT_EQ(Member(line, "Flagged"), "0");
+  const std::string sigma = Member(line, "Uncertainty");
+  EXPECT_EQ(std::count(sigma.begin(), sigma.end(), ','), 49) << sigma;
+  EXPECT_EQ(Member(line, "Wavelength").substr(0, 12), "[2080,2080.5");
 }
 
 }  // namespace

@@ -3,9 +3,13 @@
 // slot would hold, under the viewer's names for them. No Qt, no window.
 //
 //   quillon-inspect [--keywords LAMBDA0 DISPERSION] [--text] [--cards] FILE...
+//   quillon-inspect --list FILE...
 //
 // By default one JSON object a file, one a line, with the slot's fields named
-// as the program names them; --text prints the same for a reader.
+// as the program names them; --text prints the same for a reader. A FILE may
+// be an address of one spectrum of a file (file.fits[COADD],
+// file.fits[SCI][row 2], file.fits[SPEC1D][col BOX_COUNTS]); --list prints
+// one JSON object a spectrum of each file, in file order.
 //
 // Exit status: 0 when every file was read (refused ones included), 1 for
 // wrong arguments, 2 when a file could not be opened or read, 3 when the
@@ -24,6 +28,8 @@
 #include <system_error>
 #include <vector>
 
+#include "fits/gzip_source.h"
+#include "spectrum/spectrum_layouts.h"
 #include "spectrum/spectrum_reader.h"
 
 #ifndef QUILLON_VERSION
@@ -35,8 +41,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillon-inspect [--keywords LAMBDA0 DISPERSION] [--text] [--cards] FILE...\n"
+    "       quillon-inspect --list FILE...\n"
     "Loads each FITS FILE as the Quillon viewer does and prints what it makes of it,\n"
-    "one JSON object a file, one a line.\n"
+    "one JSON object a file, one a line. FILE may name one spectrum of a file:\n"
+    "file.fits[1], file.fits[COADD], file.fits[EXTRACT1D,2], file.fits[SCI][row 3],\n"
+    "file.fits[SPEC1D][col BOX_COUNTS] (HDUs and rows count from 0).\n"
+    "  --list          print one JSON object for every spectrum of each file\n"
     "  --keywords L D  take the wavelength of pixel 0 from keyword L and the step\n"
     "                  per pixel from keyword D (default CRVAL1 CD1_1)\n"
     "  --text          print plain text for a reader instead of JSON\n"
@@ -54,6 +64,7 @@ struct Options {
   bool text = false;
   bool help = false;
   bool version = false;
+  bool list = false;
   std::vector<std::string> files;
 };
 
@@ -77,6 +88,8 @@ std::string ParseArguments(const std::vector<std::string>& args, Options& o) {
       if (o.lambda0.empty() || o.dispersion.empty()) return "--keywords needs two keyword names, not empty ones";
     } else if (a == "--text") {
       o.text = true;
+    } else if (a == "--list") {
+      o.list = true;
     } else if (a == "--cards") {
       o.cards = true;
     } else if (a == "--json") {
@@ -209,7 +222,10 @@ struct Inspection {
 
 // Reads the file as the viewer loads it: its folder entered first, then the
 // reader with the chosen calibration keywords.
-void Inspect(const std::filesystem::path& absolute, const Options& options, Inspection& out) {
+// With `whole_file` (--list) a plain name stands for every spectrum of the
+// file, so its refusal is the reader's word on the whole file.
+void Inspect(const std::filesystem::path& absolute, const Options& options, Inspection& out,
+             bool whole_file = false) {
   std::filesystem::path path = absolute;
   if (path.filename().empty()) path = path.parent_path();  // "folder/": the reader reports the folder
   const std::string folder = path.parent_path().string();
@@ -225,7 +241,12 @@ void Inspect(const std::filesystem::path& absolute, const Options& options, Insp
     return;
   }
   try {
-    out.read = ReadSpectrumFile(path.string(), name, {options.lambda0, options.dispersion});
+    // A plain file name is read as the viewer reads it, from the primary
+    // array; an address reaches the spectra of extensions and tables.
+    const bool addressed =
+        whole_file || (!std::filesystem::exists(path, ec) && ParseSpectrumAddress(path.string()).has_value());
+    out.read = addressed ? ReadSpectrumAt(path.string(), name, {options.lambda0, options.dispersion})
+                         : ReadSpectrumFile(path.string(), name, {options.lambda0, options.dispersion});
   } catch (const std::exception& error) {
     out.read.messages.push_back(std::string("Quillon could not load the file: ") + error.what());
   }
@@ -260,6 +281,7 @@ void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
         << "data offset: " << r.read.data_offset << "\n"
         << "wavelength scale: " << (s.DrawnScale().logarithmic ? "logarithmic" : "linear") << "\n"
         << "missing samples: " << r.read.missing << "\n";
+    if (s.origin.hdu != 0) out << "flagged samples: " << s.flagged << "\n";
   }
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(r);
@@ -293,12 +315,29 @@ void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
   PrintJsonSamples("SlotLevelled", s.levelled, out);
   // Where each sample lies, in Angstroms, and how many are missing (null above).
   out << ",\"Wavelength\":[";
-  if (r.loaded()) {
+  if (r.loaded() && !s.wavelengths.empty()) {
+    // A spectrum from a table: each sample's own wavelength, in stored order.
+    for (std::size_t i = 1; i < s.wavelengths.size(); ++i) out << (i > 1 ? "," : "") << JsonNumber(s.wavelengths[i]);
+  } else if (r.loaded()) {
     const WavelengthScale scale = s.DrawnScale();
     const std::size_t n = s.intensity.size();
     for (std::size_t i = 1; i < n; ++i) out << (i > 1 ? "," : "") << JsonNumber(scale.At(static_cast<double>(i)));
   }
   out << "],\"Missing\":" << (r.loaded() ? r.read.missing : 0);
+  // A spectrum from an extension or a table: its 1-sigma uncertainty (null
+  // where there is none) and its samples flagged as bad. A primary-image
+  // spectrum prints neither.
+  if (r.loaded() && s.origin.hdu != 0) {
+    out << ",\"Uncertainty\":";
+    if (s.uncertainty.empty()) {
+      out << "null";
+    } else {
+      out << "[";
+      for (std::size_t i = 1; i < s.uncertainty.size(); ++i) out << (i > 1 ? "," : "") << JsonNumber(s.uncertainty[i]);
+      out << "]";
+    }
+    out << ",\"Flagged\":" << s.flagged;
+  }
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(r);
     out << ",\"cards\":[";
@@ -306,6 +345,36 @@ void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
     out << "]";
   }
   out << "}\n";
+}
+
+// --list: one line a spectrum of the file, or the file's refusal line as
+// its inspection prints it. Returns false when the file cannot be opened.
+bool PrintList(const std::string& file, const std::filesystem::path& absolute, const Options& options,
+               std::ostream& out) {
+  std::string reason;
+  std::unique_ptr<ByteSource> source = OpenFitsBytes(absolute.string(), reason);
+  if (source) {
+    const SpectrumList list = ListSpectra(*source, file);
+    if (!list.spectra.empty()) {
+      for (const SpectrumListEntry& e : list.spectra) {
+        const bool wavelength = e.axis == SpectralAxis::kWavelength && std::isfinite(e.wave_first);
+        out << "{\"file\":" << Json(file) << ",\"address\":" << Json(e.address) << ",\"hdu\":" << e.origin.hdu
+            << ",\"extname\":" << Json(e.origin.extname) << ",\"row\":"
+            << (e.origin.row >= 0 ? std::to_string(e.origin.row) : "null") << ",\"n\":" << e.n
+            << ",\"wave_first\":" << (wavelength ? JsonNumber(e.wave_first) : "null")
+            << ",\"wave_last\":" << (wavelength ? JsonNumber(e.wave_last) : "null")
+            << ",\"wave_unit\":" << Json(e.wave_unit) << ",\"flux_unit\":" << Json(e.flux_unit)
+            << ",\"axis\":" << Json(SpectralAxisWord(e.axis))
+            << ",\"uncertainty\":" << (e.uncertainty ? "true" : "false") << ",\"flagged\":" << e.flagged << "}\n";
+      }
+      return true;
+    }
+  }
+  auto inspection = std::make_unique<Inspection>();
+  inspection->file = file;
+  Inspect(absolute, options, *inspection, /*whole_file=*/true);
+  PrintJson(*inspection, options, out);
+  return inspection->read.file_read;
 }
 
 int Run(int argc, char** argv) {
@@ -333,7 +402,10 @@ int Run(int argc, char** argv) {
   }
 
   bool all_read = true;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
+  for (std::size_t i = 0; i < paths.size() && options.list; ++i) {
+    if (!PrintList(options.files[i], paths[i], options, std::cout)) all_read = false;
+  }
+  for (std::size_t i = 0; i < paths.size() && !options.list; ++i) {
     auto inspection = std::make_unique<Inspection>();
     inspection->file = options.files[i];
     Inspect(paths[i], options, *inspection);

@@ -1,0 +1,900 @@
+#include "spectrum/spectrum_layouts.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "fits/binary_table.h"
+#include "fits/gzip_source.h"
+#include "fits/hdu_list.h"
+#include "fits/image_data.h"
+#include "spectrum/column_roles.h"
+#include "spectrum/spectrum_statistics.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+std::string Trimmed(std::string text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text.substr(first);
+}
+
+bool ParseInteger(const std::string& text, int64_t& value) {
+  const std::string t = Trimmed(text);
+  if (t.empty()) return false;
+  const char* end = t.data() + t.size();
+  const auto result = std::from_chars(t.data(), end, value);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+// ---- What was read, before the level --------------------------------------
+
+// A spectrum's samples as a layout reads them: 0-based arrays.
+struct RawSpectrum {
+  SpectrumOrigin origin;
+  std::vector<double> wave;              ///< per sample; empty when `scale` places them
+  std::optional<WavelengthScale> scale;  ///< a WCS: sample i (1-based) at scale.At(i)
+  std::vector<double> flux;
+  std::vector<double> sigma;             ///< empty: no uncertainty
+  int64_t flagged = 0;
+  std::string flux_unit;
+  std::string wave_unit;
+  SpectralAxis axis = SpectralAxis::kWavelength;
+  bool multiple_in_hdu = false;          ///< the HDU holds more than one spectrum (rows or groups)
+  bool grouped = false;                  ///< one of several extraction groups of its table
+};
+
+// Flags the samples a mask or an inverse variance marks, turns the errors
+// into sigma: bad samples become NaN in flux and sigma and are counted.
+void ApplyErrorsAndMask(RawSpectrum& s, const std::vector<double>* error, ErrorKind kind,
+                        const std::vector<double>* mask, MaskKind mask_kind, uint64_t bits) {
+  const std::size_t n = s.flux.size();
+  if (error != nullptr) {
+    s.sigma.reserve(n + 1);  // room for the leading entry of the spectrum's array
+    s.sigma.assign(n, kNaN);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    bool bad = mask != nullptr && MaskIsBad((*mask)[i], mask_kind, bits);
+    if (error != nullptr) {
+      bool ivar_bad = false;
+      s.sigma[i] = SigmaOf((*error)[i], kind, ivar_bad);
+      bad = bad || ivar_bad;
+    }
+    if (bad) {
+      ++s.flagged;
+      s.flux[i] = kNaN;
+      if (error != nullptr) s.sigma[i] = kNaN;
+    }
+  }
+}
+
+// Converts stored spectral values to Angstroms (a wavelength), in place.
+void ToAngstroms(std::vector<double>& values, const SpectralUnit& unit, bool log_wavelength) {
+  if (unit.axis != SpectralAxis::kWavelength) return;
+  const bool log = unit.log10 || log_wavelength;
+  for (double& v : values) {
+    v = log ? std::pow(10.0, v) * unit.to_angstrom : v * unit.to_angstrom;
+  }
+}
+
+// ---- The file's HDUs ------------------------------------------------------
+
+struct FileContext {
+  ByteSource& source;
+  const std::string& label;
+  HduList list;
+  std::string primary_bunit;
+  bool extended_source = false;  // SRCTYPE = 'EXTENDED' in the primary
+  bool jwst = false;
+};
+
+std::string HduAddress(const FileContext& f, const Hdu& hdu) {
+  if (hdu.index == 0) return "[0]";
+  // A name that brackets, commas or digits alone would misread goes by number.
+  int64_t number = 0;
+  if (hdu.extname.empty() || hdu.extname.find_first_of("[],;") != std::string::npos ||
+      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number))
+    return "[" + std::to_string(hdu.index) + "]";
+  // The first HDU of its name answers to the name alone, a later one to its
+  // name and version, unless an earlier one has both too.
+  for (const Hdu& other : f.list.hdus) {
+    if (other.index < hdu.index && Upper(other.extname) == Upper(hdu.extname) && other.extver == hdu.extver)
+      return "[" + std::to_string(hdu.index) + "]";
+  }
+  for (const Hdu& other : f.list.hdus) {
+    if (other.index < hdu.index && Upper(other.extname) == Upper(hdu.extname))
+      return "[" + hdu.extname + "," + std::to_string(hdu.extver) + "]";
+  }
+  return "[" + hdu.extname + "]";
+}
+
+bool CelestialType(const std::string& ctype) {
+  const std::string t = Upper(ctype);
+  for (const char* prefix : {"RA--", "DEC-", "GLON", "GLAT", "ELON", "ELAT", "RA", "DEC"}) {
+    if (t.rfind(prefix, 0) == 0 && (t.size() == std::string(prefix).size() || t[std::string(prefix).size()] == '-'))
+      return true;
+  }
+  return false;
+}
+
+// ---- Tables ---------------------------------------------------------------
+
+// A per-row length cell: NELEM (HST) or N_ALONGDISP (JWST).
+int FindLengthColumn(const BinaryTable& table) {
+  for (const char* name : {"NELEM", "N_ALONGDISP"}) {
+    const int c = table.FindColumn(name);
+    if (c >= 0 && table.Columns()[static_cast<std::size_t>(c)].Numeric()) return c;
+  }
+  return -1;
+}
+
+class TableLayout {
+ public:
+  TableLayout(FileContext& f, const Hdu& hdu, std::vector<std::string>& notes) : f_(f), hdu_(hdu), notes_(notes) {}
+
+  // Reads every spectrum of the table (those `want` accepts), appending to
+  // `out`. Returns false when the table holds no spectrum.
+  bool Read(std::vector<RawSpectrum>& out, const SpectrumSelector* want, std::string& holds) {
+    std::string error;
+    std::optional<BinaryTable> opened = BinaryTable::Open(f_.source, hdu_, error);
+    if (!opened) {
+      notes_.push_back(error);
+      holds = DescribeHdu(hdu_) + ", which cannot be read";
+      return false;
+    }
+    const BinaryTable& table = *opened;
+    std::vector<ColumnDescription> columns;
+    std::string names;
+    for (const TableColumn& c : table.Columns()) {
+      // Only numbers are samples: a text column has no role.
+      columns.push_back({c.Numeric() ? c.name : std::string(), c.unit, c.utype, c.ucd});
+      if (names.size() < 60) names += (names.empty() ? "" : ", ") + c.name;
+    }
+    // The table's own SRCTYPE counts before the primary's.
+    const std::optional<std::string> srctype = hdu_.header.String("SRCTYPE");
+    const bool extended = srctype ? Upper(*srctype) == "EXTENDED" : f_.extended_source;
+    std::vector<ColumnSet> sets = GroupColumns(columns, extended, want != nullptr ? want->column : std::string());
+    // A table is a spectrum only with a spectral axis beside its flux, and
+    // not by units alone (a catalogue with a reference wavelength and
+    // photometric fluxes): one of the two is named or described so.
+    const auto described = [&](int column) {
+      return ClassifyColumn(columns[static_cast<std::size_t>(column)]).evidence % 4 != 0;
+    };
+    std::erase_if(sets, [&](const ColumnSet& s) { return s.spectral < 0 || !(described(s.spectral) || described(s.flux)); });
+    holds = DescribeHdu(hdu_) + ", a table of " + std::to_string(table.Rows()) + " rows (" + names +
+            (names.size() >= 60 ? ", ..." : "") + ")";
+    if (sets.empty() || table.Rows() == 0) return false;
+    const TableColumn& first_flux = table.Columns()[static_cast<std::size_t>(sets[0].flux)];
+    const bool per_row = first_flux.array != 0 || first_flux.repeat > 1;
+    // Which DQ bits count: SDQFLAGS of the table (HST), bit 0 for JWST.
+    uint64_t bits = 0;
+    if (const auto sdq = hdu_.header.Integer("SDQFLAGS"); sdq && *sdq > 0) bits = static_cast<uint64_t>(*sdq);
+    else if (f_.jwst) bits = 1;
+    const int64_t rows = per_row ? table.Rows() : 1;
+    const bool multiple = rows > 1 || sets.size() > 1;
+    for (int64_t row = 0; row < rows; ++row) {
+      if (want != nullptr && want->row && *want->row != row) continue;
+      for (const ColumnSet& set : sets) {
+        const TableColumn& flux = table.Columns()[static_cast<std::size_t>(set.flux)];
+        if (want != nullptr && !want->column.empty() && Upper(want->column) != Upper(flux.name) &&
+            Upper(want->column) != set.group)
+          continue;
+        RawSpectrum s;
+        s.origin.hdu = hdu_.index;
+        s.origin.extname = hdu_.extname;
+        s.origin.extver = hdu_.extver;
+        s.origin.row = per_row ? row : -1;
+        s.multiple_in_hdu = multiple;
+        s.grouped = sets.size() > 1;
+        const TableColumn& spectral = table.Columns()[static_cast<std::size_t>(set.spectral)];
+        s.origin.columns = flux.name + "," + spectral.name;
+        s.flux_unit = !flux.unit.empty() ? flux.unit : hdu_.header.String("BUNIT").value_or(f_.primary_bunit);
+        s.wave_unit = spectral.unit;
+        std::vector<double> error_values, mask_values;
+        bool read = true;
+        if (per_row) {
+          read = table.ReadCell(set.flux, row, s.flux, error) && table.ReadCell(set.spectral, row, s.wave, error) &&
+                 (set.error < 0 || table.ReadCell(set.error, row, error_values, error)) &&
+                 (set.mask < 0 || table.ReadCell(set.mask, row, mask_values, error));
+        } else {
+          // One pass over the rows for every column of the spectrum.
+          std::vector<int> wanted{set.flux, set.spectral};
+          std::vector<std::vector<double>*> into{&s.flux, &s.wave};
+          if (set.error >= 0) wanted.push_back(set.error), into.push_back(&error_values);
+          if (set.mask >= 0) wanted.push_back(set.mask), into.push_back(&mask_values);
+          std::vector<double*> outs;
+          for (std::size_t k = 0; k < wanted.size(); ++k) {
+            const TableColumn& c = table.Columns()[static_cast<std::size_t>(wanted[k])];
+            const auto size = static_cast<std::size_t>(c.array != 0 ? 0 : table.Rows() * c.repeat);
+            into[k]->reserve(size + 1);  // room for the leading entry of the spectrum's arrays
+            into[k]->resize(size);
+            outs.push_back(into[k]->data());
+          }
+          read = table.ReadColumns(wanted, 0, table.Rows(), outs, error);
+        }
+        if (!read) {
+          notes_.push_back(error);
+          continue;
+        }
+        if (per_row) Cut(table, row, s, error_values, mask_values);
+        if (s.wave.size() != s.flux.size() || (set.error >= 0 && error_values.size() != s.flux.size()) ||
+            (set.mask >= 0 && mask_values.size() != s.flux.size())) {
+          notes_.push_back(table.Name() + ": the cells of " + s.origin.columns + (per_row ? " in row " + std::to_string(row) : "") +
+                           " do not hold as many values each; that spectrum is not read.");
+          continue;
+        }
+        if (s.flux.empty()) continue;
+        const SpectralUnit unit = ParseSpectralUnit(set.log_wavelength && spectral.unit.empty() ? "" : spectral.unit);
+        s.axis = unit.axis;
+        ToAngstroms(s.wave, unit, set.log_wavelength);
+        ApplyErrorsAndMask(s, set.error >= 0 ? &error_values : nullptr, set.error_kind,
+                           set.mask >= 0 ? &mask_values : nullptr, set.mask_kind,
+                           Upper(table.Columns()[static_cast<std::size_t>(std::max(set.mask, 0))].name) == "DQ" ? bits : 0);
+        out.push_back(std::move(s));
+      }
+    }
+    return true;
+  }
+
+ private:
+  // A row's arrays cut to their valid length: NELEM or N_ALONGDISP, or the
+  // trailing samples whose flux and wavelength are both NaN (padding).
+  void Cut(const BinaryTable& table, int64_t row, RawSpectrum& s, std::vector<double>& error,
+           std::vector<double>& mask) {
+    std::size_t n = s.flux.size();
+    const int length_column = FindLengthColumn(table);
+    std::string ignored;
+    std::vector<double> cell;
+    if (length_column >= 0 && table.ReadCell(length_column, row, cell, ignored) && cell.size() == 1 &&
+        cell[0] >= 0 && cell[0] < static_cast<double>(n)) {
+      n = static_cast<std::size_t>(cell[0]);
+    }
+    while (n > 0 && std::isnan(s.flux[n - 1]) && n <= s.wave.size() && std::isnan(s.wave[n - 1])) --n;
+    const auto cut = [n](std::vector<double>& v) {
+      if (v.size() > n) v.resize(n);
+    };
+    cut(s.flux);
+    cut(s.wave);
+    cut(error);
+    cut(mask);
+  }
+
+  FileContext& f_;
+  const Hdu& hdu_;
+  std::vector<std::string>& notes_;
+};
+
+// ---- Images ---------------------------------------------------------------
+
+struct ImageRole {
+  std::string prefix;  // "B_" of DESI's cameras; "" otherwise
+  ColumnClass role;
+};
+
+ImageRole RoleOfImage(const Hdu& hdu) {
+  ImageRole out;
+  const std::string name = Upper(hdu.extname);
+  const auto classify = [&](const std::string& base) {
+    ColumnClass c = ClassifyColumn({base, "", "", ""});
+    const std::string b = Upper(base);
+    if (c.role == ColumnRole::kNone && (b == "SCI" || b == "SPEC1D" || b == "SPECTRUM")) c.role = ColumnRole::kFlux;
+    return c;
+  };
+  const auto underscore = name.find('_');
+  if (underscore != std::string::npos && underscore >= 1 && underscore <= 3) {
+    const ColumnClass c = classify(name.substr(underscore + 1));
+    if (c.role != ColumnRole::kNone) {
+      out.prefix = name.substr(0, underscore + 1);
+      out.role = c;
+      return out;
+    }
+  }
+  out.role = classify(name);
+  return out;
+}
+
+// Images that lie beside a flux and are no spectrum of their own: a
+// continuum, a sky, a model, a resolution matrix.
+bool AccompaniesFlux(const Hdu& hdu) {
+  std::string name = Upper(hdu.extname);
+  const auto underscore = name.find('_');
+  if (underscore != std::string::npos && underscore <= 3) name = name.substr(underscore + 1);
+  for (const char* other : {"CONTINUUM", "CONT", "CO", "SKY", "MODEL", "RESOLUTION", "RES", "WEIGHT", "WDISP"}) {
+    if (name == other) return true;
+  }
+  return false;
+}
+
+class ImageLayouts {
+ public:
+  ImageLayouts(FileContext& f, std::vector<std::string>& notes) : f_(f), notes_(notes) {}
+
+  // The spectra of image HDU `hdu` (none for a companion: an error, mask or
+  // wavelength image). `holds` says what it is otherwise.
+  bool Read(const Hdu& hdu, std::vector<RawSpectrum>& out, const SpectrumSelector* want, std::string& holds) {
+    std::string error;
+    const std::optional<ImageLayout> image = ImageLayoutOf(hdu, error);
+    const std::string dims = Dims(hdu);
+    holds = DescribeHdu(hdu) + (hdu.axes.empty() ? ", empty" : ", a " + dims + " image");
+    if (!image) {
+      notes_.push_back(error);
+      return false;
+    }
+    if (image->Samples() == 0) return false;
+    const ImageRole role = RoleOfImage(hdu);
+    if (role.role.role == ColumnRole::kError || role.role.role == ColumnRole::kMask ||
+        role.role.role == ColumnRole::kSpectral || AccompaniesFlux(hdu)) {
+      holds += " beside the flux";
+      return false;
+    }
+    if (CelestialType(hdu.header.String("CTYPE1").value_or("")) ||
+        CelestialType(hdu.header.String("CTYPE2").value_or(""))) {
+      holds += " on the sky (" + hdu.header.String("CTYPE1").value_or("") + ", " +
+               hdu.header.String("CTYPE2").value_or("") + ")";
+      return false;
+    }
+    // Rows are spectra only for an image named for its flux.
+    if (image->Rows() > 1 && role.role.role != ColumnRole::kFlux) return false;
+    if (hdu.axes.size() > 2) return false;
+    const Hdu* wave_hdu = FindCompanion(role.prefix, ColumnRole::kSpectral, hdu);
+    const Hdu* error_hdu = FindCompanion(role.prefix, ColumnRole::kError, hdu);
+    const Hdu* mask_hdu = FindCompanion(role.prefix, ColumnRole::kMask, hdu);
+    const int64_t length = image->RowLength();
+    // A wavelength image: one row for all, or one per row.
+    std::optional<ImageLayout> wave_image, error_image, mask_image;
+    if (wave_hdu) wave_image = Fits(*wave_hdu, length, image->Rows(), true);
+    if (error_hdu) error_image = Fits(*error_hdu, length, image->Rows(), false);
+    if (mask_hdu) mask_image = Fits(*mask_hdu, length, image->Rows(), false);
+    const ErrorKind error_kind = error_hdu ? RoleOfImage(*error_hdu).role.error : ErrorKind::kSigma;
+    // APOGEE's mask (beside a log-linear FLUX) holds information bits too:
+    // only its bad-pixel bits (BADPIX to BADERR, bits 0-6) flag a sample.
+    const uint64_t bits = (mask_image && role.prefix.empty() && WcsUnit(hdu).log10) ? 0x7F : 0;
+    const std::optional<WavelengthScale> wcs = wave_image ? std::nullopt : Wcs(hdu);
+    SpectralUnit unit;
+    std::string wave_unit;
+    if (wave_image) {
+      wave_unit = wave_hdu->header.String("BUNIT").value_or("");
+      unit = ParseSpectralUnit(wave_unit);
+    } else {
+      wave_unit = hdu.header.String("CUNIT1").value_or("");
+      unit = WcsUnit(hdu);
+    }
+    for (int64_t row = 0; row < image->Rows(); ++row) {
+      if (want != nullptr && want->row && *want->row != row) continue;
+      RawSpectrum s;
+      s.origin.hdu = hdu.index;
+      s.origin.extname = hdu.extname;
+      s.origin.extver = hdu.extver;
+      s.origin.row = image->Rows() > 1 ? row : -1;
+      s.multiple_in_hdu = image->Rows() > 1;
+      s.flux_unit = hdu.header.String("BUNIT").value_or(f_.primary_bunit);
+      s.wave_unit = wave_unit;
+      s.axis = wave_image || HasWcs(hdu) ? unit.axis : SpectralAxis::kPixel;
+      std::vector<double> errors, masks;
+      if (!ReadImageRow(f_.source, *image, row, s.flux, error) ||
+          (wave_image && !ReadImageRow(f_.source, *wave_image, wave_image->Rows() > 1 ? row : 0, s.wave, error)) ||
+          (error_image && !ReadImageRow(f_.source, *error_image, row, errors, error)) ||
+          (mask_image && !ReadImageRow(f_.source, *mask_image, row, masks, error))) {
+        notes_.push_back(DescribeHdu(hdu) + ": " + error);
+        continue;
+      }
+      if (wave_image) ToAngstroms(s.wave, unit, false);
+      s.scale = wcs;
+      ApplyErrorsAndMask(s, error_image ? &errors : nullptr, error_kind, mask_image ? &masks : nullptr,
+                         MaskKind::kNonZeroBad, bits);
+      out.push_back(std::move(s));
+    }
+    return true;
+  }
+
+ private:
+  static std::string Dims(const Hdu& hdu) {
+    std::string dims;
+    for (const int64_t a : hdu.axes) dims += (dims.empty() ? "" : " x ") + std::to_string(a);
+    return dims;
+  }
+
+  const Hdu* FindCompanion(const std::string& prefix, ColumnRole role, const Hdu& flux) const {
+    for (const Hdu& other : f_.list.hdus) {
+      if (other.kind != HduKind::kImage || other.index == flux.index || other.axes.empty()) continue;
+      const ImageRole r = RoleOfImage(other);
+      if (r.prefix == prefix && r.role.role == role && other.extver == flux.extver) return &other;
+    }
+    return nullptr;
+  }
+
+  // The companion's layout when its rows fit the flux's (a wavelength image
+  // may hold one row for all); nullopt with a note otherwise.
+  std::optional<ImageLayout> Fits(const Hdu& other, int64_t length, int64_t rows, bool one_row_will_do) {
+    std::string error;
+    std::optional<ImageLayout> image = ImageLayoutOf(other, error);
+    if (image && image->RowLength() == length && (image->Rows() == rows || (one_row_will_do && image->Rows() == 1)))
+      return image;
+    notes_.push_back(DescribeHdu(other) + " does not fit the flux beside it (" + Dims(other) + "); it is not used.");
+    return std::nullopt;
+  }
+
+  static SpectralUnit WcsUnit(const Hdu& hdu) {
+    SpectralUnit unit = ParseSpectralUnit(hdu.header.String("CUNIT1").value_or(""));
+    const std::string ctype = Upper(hdu.header.String("CTYPE1").value_or(""));
+    const std::string head = ctype.substr(0, 4);
+    if (head == "FREQ") unit.axis = SpectralAxis::kFrequency;
+    else if (head == "VRAD" || head == "VOPT" || head == "VELO" || head == "ZOPT") unit.axis = SpectralAxis::kVelocity;
+    else if (head == "WAVN") unit.axis = SpectralAxis::kWavenumber;
+    else if (head == "ENER") unit.axis = SpectralAxis::kEnergy;
+    if (ctype == "LOG-LINEAR" || ctype == "LOGLAM" || hdu.header.Integer("DC-FLAG").value_or(0) == 1) unit.log10 = true;
+    return unit;
+  }
+
+  static bool HasWcs(const Hdu& hdu) {
+    return hdu.header.Number("CRVAL1") && (hdu.header.Number("CDELT1") || hdu.header.Number("CD1_1"));
+  }
+
+  // The HDU's own linear (or log-linear) WCS as a scale over samples 1..n.
+  static std::optional<WavelengthScale> Wcs(const Hdu& hdu) {
+    const std::optional<double> crval = hdu.header.Number("CRVAL1");
+    std::optional<double> step = hdu.header.Number("CDELT1");
+    if (!step || *step == 0) step = hdu.header.Number("CD1_1");
+    const double crpix = hdu.header.Number("CRPIX1").value_or(1);
+    const SpectralUnit unit = WcsUnit(hdu);
+    WavelengthScale scale;
+    if (!crval || !step) {
+      scale = {0, 1, false};  // pixels
+      return scale;
+    }
+    const double factor = unit.axis == SpectralAxis::kWavelength ? unit.to_angstrom : 1;
+    if (unit.log10) {
+      scale = {*crval - crpix * *step + std::log10(factor), *step, true};
+    } else {
+      scale = {(*crval - crpix * *step) * factor, *step * factor, false};
+    }
+    return scale;
+  }
+
+  FileContext& f_;
+  std::vector<std::string>& notes_;
+};
+
+// ---- Walking the file -----------------------------------------------------
+
+struct Walk {
+  std::vector<RawSpectrum> spectra;
+  std::vector<std::string> notes;
+  std::vector<std::string> holds;  // what each HDU without a spectrum holds
+  bool primary_image = false;
+  bool has_extensions = false;
+  std::string walk_note;
+};
+
+bool PrimaryHoldsSamples(const Hdu& primary) {
+  if (primary.axes.empty()) return false;
+  for (const int64_t a : primary.axes) {
+    if (a <= 0) return false;
+  }
+  return true;
+}
+
+FileContext Context(ByteSource& source, const std::string& label) {
+  FileContext f{source, label, ListHdus(source), "", false, false};
+  if (!f.list.hdus.empty()) {
+    const HduHeader& h = f.list.hdus[0].header;
+    f.primary_bunit = h.String("BUNIT").value_or("");
+    f.extended_source = Upper(h.String("SRCTYPE").value_or("")) == "EXTENDED";
+    f.jwst = Upper(h.String("TELESCOP").value_or("")) == "JWST";
+  }
+  return f;
+}
+
+bool HduMatches(const Hdu& hdu, const SpectrumSelector& want) {
+  if (want.hdu) return hdu.index == *want.hdu;
+  if (Upper(hdu.extname) != Upper(want.extname)) return false;
+  return !want.extver || hdu.extver == *want.extver;
+}
+
+Walk WalkFile(FileContext& f, const SpectrumSelector* want) {
+  Walk walk;
+  walk.walk_note = f.list.faulty ? f.list.note : "";
+  if (f.list.hdus.empty()) return walk;
+  walk.primary_image = PrimaryHoldsSamples(f.list.hdus[0]);
+  walk.has_extensions = f.list.hdus.size() > 1;
+  ImageLayouts images(f, walk.notes);
+  // Matching by name takes the first HDU of that name (and version).
+  bool matched = false;
+  for (const Hdu& hdu : f.list.hdus) {
+    if (hdu.index == 0) continue;
+    if (want != nullptr && !want->Empty()) {
+      if (matched || !HduMatches(hdu, *want)) continue;
+      matched = true;
+    }
+    std::string holds;
+    bool any = false;
+    if (hdu.kind == HduKind::kBinaryTable) {
+      TableLayout table(f, hdu, walk.notes);
+      any = table.Read(walk.spectra, want, holds);
+    } else if (hdu.kind == HduKind::kImage) {
+      any = images.Read(hdu, walk.spectra, want, holds);
+    } else {
+      holds = DescribeHdu(hdu);
+    }
+    if (!any) walk.holds.push_back(holds);
+    // Once one spectrum of the whole file is wanted, the first will do.
+    if (want != nullptr && want->Empty() && !walk.spectra.empty()) {
+      bool usable = false;
+      for (const RawSpectrum& s : walk.spectra) usable = usable || std::any_of(s.flux.begin(), s.flux.end(), [](double v) { return !std::isnan(v); });
+      if (usable) break;
+    }
+  }
+  return walk;
+}
+
+std::string AddressOf(const FileContext& f, const RawSpectrum& s) {
+  const Hdu& hdu = f.list.hdus[static_cast<std::size_t>(s.origin.hdu)];
+  std::string address = f.label + HduAddress(f, hdu);
+  if (s.origin.row >= 0 && s.multiple_in_hdu) address += "[row " + std::to_string(s.origin.row) + "]";
+  if (s.grouped) address += "[col " + s.origin.columns.substr(0, s.origin.columns.find(',')) + "]";
+  return address;
+}
+
+std::string NoSpectrumMessage(const FileContext& f, const Walk& walk) {
+  std::string text = "The file " + Quoted(f.label) + " holds no spectrum: its primary array is empty";
+  for (std::size_t i = 0; i < walk.holds.size(); ++i) {
+    text += (i + 1 == walk.holds.size() ? (i == 0 ? ", and it holds " : " and ") : (i == 0 ? ", and it holds " : ", ")) +
+            walk.holds[i];
+  }
+  text += ".";
+  if (!walk.notes.empty()) text += " " + walk.notes.front();
+  return text;
+}
+
+int64_t CountMissing(const std::vector<double>& flux) {
+  return std::count_if(flux.begin(), flux.end(), [](double v) { return std::isnan(v) || std::isinf(v); });
+}
+
+// values[0..n-1] as an array of samples 1..n (entry 0 unused): moved in place
+// when the vector has room for one more, as the layouts reserve it.
+SampleArray OneBased(std::vector<double>&& values) {
+  values.insert(values.begin(), 0.0);
+  return std::move(values);
+}
+
+// Levels a raw spectrum exactly as the primary reader does, into a Spectrum.
+ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string& address, const FileContext& f) {
+  ReadResult result;
+  const Hdu& hdu = f.list.hdus[static_cast<std::size_t>(raw.origin.hdu)];
+  result.reached = ReadResult::Reached::kHeader;
+  result.file_read = true;
+  const auto n = static_cast<int64_t>(raw.flux.size());
+  const std::string name = Quoted(address);
+  try {
+    // The flux becomes the samples 1..n in place (the layouts leave room
+    // for the leading entry, so no second copy of a long spectrum is made).
+    SampleArray samples = OneBased(std::move(raw.flux));
+    int64_t missing = 0;
+    // A sample without a wavelength of its own cannot be placed: missing.
+    const bool per_sample = !raw.scale;
+    for (int64_t i = 1; i <= n; ++i) {
+      double& v = samples[static_cast<std::size_t>(i)];
+      const bool gone = !std::isfinite(v) || (per_sample && !std::isfinite(raw.wave[static_cast<std::size_t>(i - 1)]));
+      missing += gone;
+      if (gone) v = kNaN;
+    }
+    result.missing = missing;
+    if (missing == n) {
+      result.messages.push_back("Every sample of " + name + " is missing (flagged as bad by its pipeline, not a number or infinite), so there is nothing to draw; the spectrum cannot be shown.");
+      return result;
+    }
+    std::vector<double> peaks{0};
+    AppendBlockPeaksOfPresent(samples.data() + 1, n, peaks);
+    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
+    if (norm == 0 || !std::isfinite(norm)) {
+      result.messages.push_back("The level of " + name + " (the median of the largest values of its 50-sample " +
+                                "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
+                                ", so the spectrum cannot be scaled to read 100; it cannot be shown.");
+      return result;
+    }
+    SampleArray levelled;
+    LevelSummary::Blocks bottom;
+    bottom.Reserve(n);
+    const LevelledRange range = LevelSamples(samples, n, norm, levelled, bottom);
+    if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
+      result.messages.push_back("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + name +
+                                " is too large against the level of the spectrum to be drawn; it cannot be shown.");
+      return result;
+    }
+    auto spectrum = std::make_shared<Spectrum>();
+    // Where the samples lie: the WCS, or a linear scale from the first to
+    // the last of the per-sample values (which the spectrum keeps).
+    WavelengthScale scale;
+    if (raw.scale) {
+      scale = *raw.scale;
+    } else {
+      // The approximate scale runs through the first and last placed samples.
+      int64_t a = 0, b = n - 1;
+      while (a < n && !std::isfinite(raw.wave[static_cast<std::size_t>(a)])) ++a;
+      while (b > a && !std::isfinite(raw.wave[static_cast<std::size_t>(b)])) --b;
+      const double first = raw.wave[static_cast<std::size_t>(a)];
+      const double last = raw.wave[static_cast<std::size_t>(b)];
+      const double step = b > a ? (last - first) / static_cast<double>(b - a) : 1;
+      scale = {first - step * static_cast<double>(a + 1), step, false};
+      // Wavelengths evenly spaced in their logarithm (SDSS's loglam, LAMOST's
+      // LOGLAM) take a logarithmic scale, so that the scale places each
+      // sample where it lies.
+      if (b > a && first > 0 && last > 0 && raw.axis == SpectralAxis::kWavelength) {
+        const double log_step = (std::log10(last) - std::log10(first)) / static_cast<double>(b - a);
+        const WavelengthScale log_scale{std::log10(first) - log_step * static_cast<double>(a + 1), log_step, true};
+        double linear_error = 0, log_error = 0;
+        for (int64_t i = a; i <= b; i += std::max<int64_t>(1, (b - a) / 64)) {
+          const double w = raw.wave[static_cast<std::size_t>(i)];
+          if (!std::isfinite(w)) continue;
+          linear_error = std::max(linear_error, std::fabs(scale.At(static_cast<double>(i + 1)) - w));
+          log_error = std::max(log_error, std::fabs(log_scale.At(static_cast<double>(i + 1)) - w));
+        }
+        if (log_error < linear_error) scale = log_scale;
+      }
+    }
+    // The ends as the primary reader gives them: pixel 0 and pixel n, the
+    // outer edges of the first and last steps, and every per-sample value.
+    double low = std::min(scale.At(0), scale.At(static_cast<double>(n)));
+    double high = std::max(scale.At(0), scale.At(static_cast<double>(n)));
+    for (const double w : raw.wave) {
+      if (!std::isfinite(w)) continue;
+      low = std::min(low, w);
+      high = std::max(high, w);
+    }
+    if (!std::isfinite(low) || !std::isfinite(high)) {
+      result.messages.push_back("The wavelengths of " + name + " are not numbers or reach beyond the range of numbers; the spectrum cannot be shown.");
+      return result;
+    }
+    if (!raw.scale) spectrum->wavelengths = OneBased(std::move(raw.wave));
+    SpectrumHeader& h = spectrum->header;
+    // The header is the spectrum's own HDU's, as the header viewer shows it.
+    const HeaderCards& cards = hdu.header.Cards();
+    h.cards = cards.cards;
+    h.keywords = cards.keywords;
+    h.values = cards.values;
+    h.line_count = static_cast<int16_t>(std::min<int64_t>(cards.header_line_count, 32767));
+    h.object = hdu.header.String("OBJECT").value_or(f.list.hdus[0].header.String("OBJECT").value_or(""));
+    result.data_offset = hdu.data_offset;
+    h.bitpix = -64;
+    h.naxis = 1;
+    h.naxis1 = static_cast<double>(n);
+    h.bscale = 1;
+    h.lambda0 = scale.At(0);
+    h.dispersion = scale.logarithmic ? (scale.At(static_cast<double>(n)) - scale.At(0)) / static_cast<double>(n) : scale.step;
+    h.lambda_start = low;
+    spectrum->file_name = label;
+    spectrum->scale = scale;
+    spectrum->lambda_start = low;
+    spectrum->lambda_end = high;
+    spectrum->missing = missing;
+    spectrum->norm = norm;
+    spectrum->levelled_max = std::max(range.max, -9999.0);
+    spectrum->intensity = std::move(samples);
+    spectrum->levelled = std::move(levelled);
+    spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
+    if (!raw.sigma.empty()) spectrum->uncertainty = OneBased(std::move(raw.sigma));
+    spectrum->flagged = raw.flagged;
+    spectrum->flux_unit = raw.flux_unit;
+    spectrum->wave_unit = raw.wave_unit;
+    spectrum->axis = raw.axis;
+    spectrum->origin = std::move(raw.origin);
+    spectrum->origin.file = label;
+    result.header = spectrum->header;
+    result.spectrum = std::move(spectrum);
+  } catch (const std::bad_alloc&) {
+    result.spectrum = nullptr;
+    result.messages.push_back("There is not enough memory to load the file " + name + ".");
+  }
+  return result;
+}
+
+// What the walk could not read (a table that cannot be opened, an error
+// image that does not fit its flux) comes before the spectrum's own messages.
+ReadResult WithNotes(ReadResult&& result, const std::vector<std::string>& notes) {
+  result.messages.insert(result.messages.begin(), notes.begin(), notes.end());
+  return std::move(result);
+}
+
+}  // namespace
+
+std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
+  // Bracketed parts from the end: [col NAME], [row N], then the HDU.
+  std::vector<std::string> parts;
+  std::size_t end = name.size();
+  while (end > 0 && name[end - 1] == ']') {
+    const std::size_t open = name.rfind('[', end - 1);
+    if (open == std::string::npos || open == 0) return std::nullopt;
+    const std::string inner = name.substr(open + 1, end - open - 2);
+    if (inner.find_first_of("[]") != std::string::npos) return std::nullopt;
+    parts.insert(parts.begin(), inner);
+    end = open;
+    if (parts.size() > 3) return std::nullopt;
+  }
+  if (parts.empty() || end == 0) return std::nullopt;
+  SpectrumAddress address;
+  address.file = name.substr(0, end);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string part = Trimmed(parts[i]);
+    if (i == 0) {
+      int64_t number = 0;
+      if (ParseInteger(part, number)) {
+        if (number < 0 || number > 100000) return std::nullopt;
+        address.selector.hdu = static_cast<int>(number);
+        continue;
+      }
+      const std::size_t comma = part.find(',');
+      address.selector.extname = Trimmed(part.substr(0, comma));
+      if (address.selector.extname.empty()) return std::nullopt;
+      if (comma != std::string::npos) {
+        if (!ParseInteger(part.substr(comma + 1), number) || number < 0) return std::nullopt;
+        address.selector.extver = number;
+      }
+      continue;
+    }
+    const std::string lower = Upper(part);
+    if (lower.rfind("ROW ", 0) == 0 && !address.selector.row) {
+      int64_t row = 0;
+      if (!ParseInteger(part.substr(4), row) || row < 0) return std::nullopt;
+      address.selector.row = row;
+    } else if (lower.rfind("COL ", 0) == 0 && address.selector.column.empty()) {
+      address.selector.column = Trimmed(part.substr(4));
+      if (address.selector.column.empty()) return std::nullopt;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return address;
+}
+
+SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
+  SpectrumList list;
+  FileContext f = Context(source, file_label);
+  if (f.list.hdus.empty()) {
+    list.refusal = "The file " + Quoted(file_label) + " is not a FITS file: " + f.list.note;
+    return list;
+  }
+  Walk walk = WalkFile(f, nullptr);
+  list.notes = walk.notes;
+  if (!walk.walk_note.empty()) list.notes.push_back(walk.walk_note);
+  list.primary_image = walk.primary_image;
+  if (walk.primary_image) {
+    ReadResult primary = ReadSpectrum(source, file_label, {});
+    SpectrumListEntry entry;
+    entry.origin.file = file_label;
+    entry.address = file_label + "[0]";
+    const Hdu& hdu = f.list.hdus[0];
+    entry.n = hdu.axes[0];
+    entry.flux_unit = hdu.header.String("BUNIT").value_or("");
+    entry.wave_unit = hdu.header.String("CUNIT1").value_or("");
+    if (primary.spectrum) {
+      const WavelengthScale scale = primary.spectrum->DrawnScale();
+      entry.wave_first = scale.At(1);
+      entry.wave_last = scale.At(static_cast<double>(entry.n));
+      entry.missing = primary.missing;
+    } else {
+      entry.wave_first = entry.wave_last = kNaN;
+    }
+    list.spectra.push_back(entry);
+  }
+  for (RawSpectrum& s : walk.spectra) {
+    SpectrumListEntry entry;
+    entry.address = AddressOf(f, s);
+    entry.origin = s.origin;
+    entry.origin.file = file_label;
+    entry.n = static_cast<int64_t>(s.flux.size());
+    const bool wavelength = s.axis == SpectralAxis::kWavelength;
+    if (s.scale) {
+      entry.wave_first = wavelength ? s.scale->At(1) : kNaN;
+      entry.wave_last = wavelength ? s.scale->At(static_cast<double>(entry.n)) : kNaN;
+    } else {
+      entry.wave_first = wavelength ? s.wave.front() : kNaN;
+      entry.wave_last = wavelength ? s.wave.back() : kNaN;
+    }
+    entry.wave_unit = s.wave_unit;
+    entry.flux_unit = s.flux_unit;
+    entry.axis = s.axis;
+    entry.uncertainty = !s.sigma.empty();
+    entry.flagged = s.flagged;
+    entry.missing = CountMissing(s.flux);
+    list.spectra.push_back(std::move(entry));
+  }
+  if (list.spectra.empty()) list.refusal = NoSpectrumMessage(f, walk);
+  return list;
+}
+
+ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_label, const SpectrumSelector& selector,
+                                const CalibrationKeywords& keywords, ReaderScratch* scratch) {
+  const bool primary_asked = selector.hdu && *selector.hdu == 0;
+  if (selector.Empty() || primary_asked) {
+    // The primary reader first, exactly as it has always read.
+    ReadResult primary = ReadSpectrum(source, file_label, keywords, scratch);
+    if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;
+    FileContext f = Context(source, file_label);
+    if (f.list.hdus.size() <= 1) return primary;
+    Walk walk = WalkFile(f, &selector);
+    for (RawSpectrum& s : walk.spectra) {
+      if (CountMissing(s.flux) == static_cast<int64_t>(s.flux.size())) continue;
+      const std::string address = AddressOf(f, s);
+      return WithNotes(Level(std::move(s), file_label, address, f), walk.notes);
+    }
+    ReadResult refused;
+    refused.file_read = true;
+    refused.messages.push_back(walk.spectra.empty()
+                                   ? NoSpectrumMessage(f, walk)
+                                   : "Every spectrum of " + Quoted(file_label) +
+                                         " is missing every sample (flagged as bad by its pipeline, not a number or "
+                                         "infinite), so there is nothing to draw; the file cannot be shown.");
+    return refused;
+  }
+  FileContext f = Context(source, file_label);
+  ReadResult refused;
+  refused.file_read = true;
+  Walk walk = WalkFile(f, &selector);
+  if (walk.spectra.empty()) {
+    std::string what = selector.hdu ? "HDU " + std::to_string(*selector.hdu)
+                                    : "HDU named " + selector.extname +
+                                          (selector.extver ? " (EXTVER " + std::to_string(*selector.extver) + ")" : "");
+    bool found = false;
+    for (const Hdu& hdu : f.list.hdus) found = found || (hdu.index > 0 && HduMatches(hdu, selector));
+    if (!found) {
+      refused.messages.push_back("The file " + Quoted(file_label) + " has no " + what + ".");
+    } else {
+      std::string text = "There is no spectrum at " + what;
+      if (selector.row) text += ", row " + std::to_string(*selector.row);
+      if (!selector.column.empty()) text += ", column " + selector.column;
+      text += " of " + Quoted(file_label);
+      text += walk.holds.empty() ? "." : ": it is " + walk.holds.front() + ".";
+      if (!walk.notes.empty()) text += " " + walk.notes.front();
+      refused.messages.push_back(text);
+    }
+    return refused;
+  }
+  RawSpectrum& s = walk.spectra.front();
+  const std::string address = AddressOf(f, s);
+  return WithNotes(Level(std::move(s), file_label, address, f), walk.notes);
+}
+
+ReadResult ReadSpectrumAt(const std::string& name, const std::string& file_label,
+                          const CalibrationKeywords& keywords, ReaderScratch* scratch) {
+  std::string reason;
+  // The whole name as a file first: a real file may end in ']'.
+  std::unique_ptr<ByteSource> source = OpenFitsBytes(name, reason);
+  SpectrumSelector selector;
+  std::string label = file_label;
+  if (!source) {
+    const std::optional<SpectrumAddress> address = ParseSpectrumAddress(name);
+    std::string address_reason;
+    if (address) source = OpenFitsBytes(address->file, address_reason);
+    if (!source) {
+      ReadResult refused;
+      refused.messages.push_back("The file " + Quoted(address ? address->file : name) + " cannot be read: " +
+                                 (address ? address_reason : reason) + ".");
+      return refused;
+    }
+    selector = address->selector;
+    // Messages and addresses name the file without its selector.
+    const std::string suffix = name.substr(address->file.size());
+    if (label.size() > suffix.size() && label.ends_with(suffix)) label.resize(label.size() - suffix.size());
+  }
+  return ReadSelectedSpectrum(*source, label, selector, keywords, scratch);
+}
+
+}  // namespace quillon

@@ -1,0 +1,261 @@
+#include "spectrum/spectrum_layouts.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fits/gzip_source.h"
+#include "support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDir = fs::path(TEST_DATA_DIR) / "layouts";
+
+// One spectrum as astropy read it (tests/data/layouts/make_layouts.py).
+struct Expected {
+  std::string address;
+  int64_t n = 0;
+  std::vector<double> wave, flux, sigma;  // sigma empty: none
+  int64_t flagged = 0;
+};
+
+std::vector<double> Numbers(const std::string& text) {
+  std::vector<double> out;
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) out.push_back(word == "nan" ? NAN : std::stod(word));
+  return out;
+}
+
+std::vector<Expected> ReadExpected() {
+  std::vector<Expected> out;
+  std::ifstream in(kDir / "expected.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    for (std::size_t bar; (bar = line.find('|', start)) != std::string::npos; start = bar + 1)
+      f.push_back(line.substr(start, bar - start));
+    f.push_back(line.substr(start));
+    if (f.size() != 6) continue;
+    Expected e{f[0], std::stoll(f[1]), Numbers(f[2]), Numbers(f[3]), f[4] == "-" ? std::vector<double>{} : Numbers(f[4]),
+               std::stoll(f[5])};
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+bool Close(double a, double b, double relative) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return std::fabs(a - b) <= relative * std::max(std::fabs(a), std::fabs(b)) + 1e-300;
+}
+
+std::string FileOf(const std::string& address) { return address.substr(0, address.find('[')); }
+
+// Every spectrum of every layout, addressed, against astropy's reading:
+// wavelengths 1e-6, fluxes 1e-5, sigmas 1e-4 relative; flags counted alike.
+TEST(SpectrumLayouts, EveryLayoutReadsAsAstropyReadsIt) {
+  const std::vector<Expected> all = ReadExpected();
+  ASSERT_GE(all.size(), 29u);
+  for (const Expected& e : all) {
+    SCOPED_TRACE(e.address);
+    const ReadResult r = ReadSpectrumAt((kDir / e.address).string(), e.address, {});
+    ASSERT_NE(r.spectrum, nullptr) << (r.messages.empty() ? "" : r.messages.back());
+    const Spectrum& s = *r.spectrum;
+    ASSERT_EQ(static_cast<int64_t>(s.intensity.size()) - 1, e.n);
+    EXPECT_EQ(s.SampleCount(), static_cast<double>(e.n));
+    EXPECT_EQ(s.flagged, e.flagged);
+    EXPECT_EQ(s.uncertainty.empty(), e.sigma.empty());
+    const WavelengthScale scale = s.scale;
+    for (int64_t i = 1; i <= e.n; ++i) {
+      const double wave = s.wavelengths.empty() ? scale.At(static_cast<double>(i)) : s.wavelengths[i];
+      ASSERT_TRUE(Close(wave, e.wave[i - 1], 1e-6)) << "wavelength " << i << ": " << wave << " vs " << e.wave[i - 1];
+      ASSERT_TRUE(Close(s.intensity[i], e.flux[i - 1], 1e-5)) << "flux " << i;
+      if (!e.sigma.empty()) {
+        ASSERT_TRUE(Close(s.uncertainty[i], e.sigma[i - 1], 1e-4)) << "sigma " << i;
+      }
+      // The levelled values follow the samples, as for a primary spectrum.
+      ASSERT_TRUE(Close(s.levelled[i], 100 * s.intensity[i] / s.norm, 1e-12));
+    }
+    // The scale places each sample near its own wavelength (a logarithmic
+    // one for wavelengths evenly spaced in their logarithm).
+    if (!s.wavelengths.empty() && e.address.find("sdss") != std::string::npos) {
+      EXPECT_TRUE(s.scale.logarithmic);
+      for (int64_t i = 1; i <= e.n; ++i) ASSERT_TRUE(Close(s.scale.At(static_cast<double>(i)), s.wavelengths[i], 1e-6));
+    }
+    EXPECT_EQ(s.missing, r.missing);
+    EXPECT_GE(s.missing, s.flagged);
+  }
+}
+
+// The listing holds the same spectra in file order, with their addresses, and
+// a plain name loads the first.
+TEST(SpectrumLayouts, ListingInFileOrderAndThePlainNameLoadsTheFirst) {
+  std::map<std::string, std::vector<const Expected*>> by_file;
+  std::vector<std::string> files;
+  const std::vector<Expected> all = ReadExpected();
+  for (const Expected& e : all) {
+    if (by_file[FileOf(e.address)].empty()) files.push_back(FileOf(e.address));
+    by_file[FileOf(e.address)].push_back(&e);
+  }
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    std::string reason;
+    std::unique_ptr<ByteSource> source = OpenFitsBytes((kDir / file).string(), reason);
+    ASSERT_NE(source, nullptr) << reason;
+    const SpectrumList list = ListSpectra(*source, file);
+    ASSERT_EQ(list.spectra.size(), by_file[file].size());
+    for (std::size_t i = 0; i < list.spectra.size(); ++i) {
+      const SpectrumListEntry& got = list.spectra[i];
+      const Expected& want = *by_file[file][i];
+      EXPECT_EQ(got.address, want.address);
+      EXPECT_EQ(got.n, want.n);
+      EXPECT_TRUE(Close(got.wave_first, want.wave.front(), 1e-6)) << got.address;
+      EXPECT_TRUE(Close(got.wave_last, want.wave.back(), 1e-6)) << got.address;
+      EXPECT_EQ(got.uncertainty, !want.sigma.empty());
+      EXPECT_EQ(got.flagged, want.flagged);
+    }
+    const ReadResult plain = ReadSpectrumAt((kDir / file).string(), file, {});
+    ASSERT_NE(plain.spectrum, nullptr);
+    EXPECT_EQ(plain.spectrum->SampleCount(), static_cast<double>(by_file[file][0]->n));
+    EXPECT_EQ(plain.spectrum->flagged, by_file[file][0]->flagged);
+  }
+}
+
+// Files that do not give a plain spectrum: one clear message each, and what
+// a spectrum that is not a wavelength keeps.
+TEST(SpectrumLayouts, RefusalsAndOddAxes) {
+  struct Case {
+    const char* name;
+    const char* message_part;  // "" when it loads
+  };
+  const Case cases[] = {
+      {"sky-image.fits", "holds no spectrum: its primary array is empty, and it holds HDU 1 (IMAGE 'SCI'), a 30 x 20 "
+                         "image on the sky (RA---TAN, DEC--TAN)."},
+      {"catalogue.fits", "holds no spectrum: its primary array is empty, and it holds HDU 1 (BINTABLE 'CATALOG'), a "
+                         "table of 2 rows (RA, DEC, Z, LAMBDA_REF, PHOT_G, SPECFILE)."},
+      {"all-flagged.fits", "Every spectrum of \"all-flagged.fits\" is missing every sample"},
+      {"all-flagged.fits[COADD]", "Every sample of \"all-flagged.fits[COADD]\" is missing"},
+      {"all-flagged.fits[3]", "The file \"all-flagged.fits\" has no HDU 3."},
+      {"all-flagged.fits[NOPE,2]", "The file \"all-flagged.fits\" has no HDU named NOPE (EXTVER 2)."},
+      {"stis-x1d.fits[SCI][row 3]", "There is no spectrum at"},
+      {"pypeit-spec1d.fits[1][col OPT_COUNTS]", ""},
+      {"frequency.fits", ""},
+      {"misfit-error.fits[FLUX][row 1]", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ReadResult r = ReadSpectrumAt((kDir / c.name).string(), c.name, {});
+    if (*c.message_part == 0) {
+      ASSERT_NE(r.spectrum, nullptr) << (r.messages.empty() ? "" : r.messages.back());
+      continue;
+    }
+    EXPECT_EQ(r.spectrum, nullptr);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_NE(r.messages[0].find(c.message_part), std::string::npos) << r.messages[0];
+  }
+  const ReadResult radio = ReadSpectrumAt((kDir / "frequency.fits").string(), "frequency.fits", {});
+  ASSERT_NE(radio.spectrum, nullptr);
+  EXPECT_EQ(radio.spectrum->axis, SpectralAxis::kFrequency);
+  EXPECT_EQ(radio.spectrum->wave_unit, "GHz");
+  EXPECT_EQ(radio.spectrum->scale.At(1), 100.0);  // as stored, not Angstroms
+  // An error image that does not fit its flux is left aside, not misread.
+  const ReadResult misfit = ReadSpectrumAt((kDir / "misfit-error.fits[FLUX][row 1]").string(), "m", {});
+  ASSERT_NE(misfit.spectrum, nullptr);
+  EXPECT_TRUE(misfit.spectrum->uncertainty.empty());
+  ASSERT_EQ(misfit.messages.size(), 1u);
+  EXPECT_EQ(misfit.messages[0], "HDU 2 (IMAGE 'ERROR') does not fit the flux beside it (40 x 2); it is not used.");
+  EXPECT_EQ(misfit.spectrum->axis, SpectralAxis::kPixel);
+  // Of three tables only the sound one is a spectrum; the others are told.
+  std::string reason;
+  std::unique_ptr<ByteSource> odd = OpenFitsBytes((kDir / "odd-tables.fits").string(), reason);
+  ASSERT_NE(odd, nullptr) << reason;
+  const SpectrumList odd_list = ListSpectra(*odd, "odd-tables.fits");
+  ASSERT_EQ(odd_list.spectra.size(), 1u);
+  EXPECT_EQ(odd_list.spectra[0].address, "odd-tables.fits[GOOD]");
+  EXPECT_EQ(odd_list.spectra[0].n, 20);
+  ASSERT_EQ(odd_list.notes.size(), 2u);
+  EXPECT_NE(odd_list.notes[0].find("'ODD'"), std::string::npos) << odd_list.notes[0];
+  EXPECT_NE(odd_list.notes[1].find("'BAD'"), std::string::npos) << odd_list.notes[1];
+  const ReadResult odd_plain = ReadSpectrumAt((kDir / "odd-tables.fits").string(), "odd-tables.fits", {});
+  ASSERT_NE(odd_plain.spectrum, nullptr);
+  EXPECT_EQ(odd_plain.spectrum->origin.extname, "GOOD");
+  EXPECT_EQ(odd_plain.messages, odd_list.notes);
+  // PypeIt's counts by column, with their own error.
+  const ReadResult counts = ReadSpectrumAt((kDir / "pypeit-spec1d.fits[1][col OPT_COUNTS]").string(), "p", {});
+  ASSERT_NE(counts.spectrum, nullptr);
+  EXPECT_EQ(counts.spectrum->uncertainty[1], 1.0);
+}
+
+TEST(SpectrumAddress, FormsAndMalformedOnes) {
+  struct Case {
+    const char* text;
+    bool ok;
+    std::string file;
+    int hdu;  // -1: by name
+    std::string extname;
+    int64_t extver;  // -1: none
+    int64_t row;     // -1: none
+    std::string column;
+  };
+  const Case cases[] = {
+      {"a.fits[1]", true, "a.fits", 1, "", -1, -1, ""},
+      {"a.fits[0]", true, "a.fits", 0, "", -1, -1, ""},
+      {"dir/a.fits[COADD]", true, "dir/a.fits", -1, "COADD", -1, -1, ""},
+      {"a.fits[EXTRACT1D,2]", true, "a.fits", -1, "EXTRACT1D", 2, -1, ""},
+      {"a.fits[SCI][row 3]", true, "a.fits", -1, "SCI", -1, 3, ""},
+      {"a.fits[1][row 0][col BOX_COUNTS]", true, "a.fits", 1, "", -1, 0, "BOX_COUNTS"},
+      {"a.fits[ B_FLUX ][ROW 2]", true, "a.fits", -1, "B_FLUX", -1, 2, ""},
+      {"a.fits", false, "", 0, "", -1, -1, ""},
+      {"[1]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[-1]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[SCI,x]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[SCI][row -1]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[SCI][row 1][row 2]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[SCI][#row==3]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[1]]", false, "", 0, "", -1, -1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::optional<SpectrumAddress> a = ParseSpectrumAddress(c.text);
+    ASSERT_EQ(a.has_value(), c.ok);
+    if (!a) continue;
+    EXPECT_EQ(a->file, c.file);
+    EXPECT_EQ(a->selector.hdu.value_or(-1), c.hdu);
+    EXPECT_EQ(a->selector.extname, c.extname);
+    EXPECT_EQ(a->selector.extver.value_or(-1), c.extver);
+    EXPECT_EQ(a->selector.row.value_or(-1), c.row);
+    EXPECT_EQ(a->selector.column, c.column);
+  }
+}
+
+// A real file whose name ends in ']' opens as itself; gzip opens directly.
+TEST(SpectrumAddress, RealBracketNamesAndGzip) {
+  testing::TempDir dir;
+  const fs::path odd = dir.path() / "lamost.fits[1]";
+  fs::copy_file(kDir / "lamost.fits", odd);
+  const ReadResult as_itself = ReadSpectrumAt(odd.string(), "lamost.fits[1]", {});
+  ASSERT_NE(as_itself.spectrum, nullptr);
+  EXPECT_EQ(as_itself.spectrum->origin.hdu, 1);
+  const ReadResult missing = ReadSpectrumAt((dir.path() / "nothing.fits[1]").string(), "nothing.fits[1]", {});
+  ASSERT_EQ(missing.messages.size(), 1u);
+  EXPECT_NE(missing.messages[0].find("nothing.fits\" cannot be read"), std::string::npos) << missing.messages[0];
+  const ReadResult gz = ReadSpectrumAt((kDir / "lamost.fits.gz[COADD]").string(), "lamost.fits.gz[COADD]", {});
+  ASSERT_NE(gz.spectrum, nullptr);
+  EXPECT_EQ(gz.spectrum->SampleCount(), 200);
+  EXPECT_EQ(gz.spectrum->origin.file, "lamost.fits.gz");
+}
+
+}  // namespace
+}  // namespace quillon
