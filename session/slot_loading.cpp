@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "spectrum/spectrum_layouts.h"
 #include "spectrum/spectrum_reader.h"
 
 namespace quillon {
@@ -94,8 +95,11 @@ FitsLoadDetails LoadFitsSpectrum(SharedState& state, int16_t slot, MessageSink& 
     return {};
   }
   const std::string path = JoinFitsPath(absolute_folder.string(), name);
-  return PublishReadResult(state, slot, ReadSpectrumFile(path, name, KeywordsOf(state), &state.LoaderScratch), messages,
-                    rows, plot);
+  // The name may be an address of one spectrum of the file (file.fits[2]);
+  // a plain name reads the primary array, or the first spectrum elsewhere
+  // in the file when the primary holds none.
+  return PublishReadResult(state, slot, ReadSpectrumAt(path, name, KeywordsOf(state), &state.LoaderScratch), messages,
+                           rows, plot);
 }
 
 void AcceptFitsFile(SharedState& state, const std::string& folder, const std::string& name,

@@ -663,6 +663,12 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
       result.messages.push_back("The wavelengths of " + name + " are not numbers or reach beyond the range of numbers; the spectrum cannot be shown.");
       return result;
     }
+    if (raw.axis != SpectralAxis::kWavelength) {
+      const std::string word = SpectralAxisWord(raw.axis);
+      result.messages.push_back("The spectral axis of " + name + (word == "energy" ? " is an " : " is a ") + word +
+                                (raw.wave_unit.empty() ? "" : " (in " + raw.wave_unit + ")") +
+                                ", not a wavelength; its values are drawn as they are stored, not as Angstroms.");
+    }
     if (!raw.scale) spectrum->wavelengths = OneBased(std::move(raw.wave));
     SpectrumHeader& h = spectrum->header;
     // The header is the spectrum's own HDU's, as the header viewer shows it.

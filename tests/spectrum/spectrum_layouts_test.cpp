@@ -169,12 +169,16 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
   EXPECT_EQ(radio.spectrum->axis, SpectralAxis::kFrequency);
   EXPECT_EQ(radio.spectrum->wave_unit, "GHz");
   EXPECT_EQ(radio.spectrum->scale.At(1), 100.0);  // as stored, not Angstroms
+  ASSERT_EQ(radio.messages.size(), 1u);
+  EXPECT_NE(radio.messages[0].find("is a frequency (in GHz), not a wavelength"), std::string::npos);
   // An error image that does not fit its flux is left aside, not misread.
   const ReadResult misfit = ReadSpectrumAt((kDir / "misfit-error.fits[FLUX][row 1]").string(), "m", {});
   ASSERT_NE(misfit.spectrum, nullptr);
   EXPECT_TRUE(misfit.spectrum->uncertainty.empty());
-  ASSERT_EQ(misfit.messages.size(), 1u);
+  ASSERT_EQ(misfit.messages.size(), 2u);
   EXPECT_EQ(misfit.messages[0], "HDU 2 (IMAGE 'ERROR') does not fit the flux beside it (40 x 2); it is not used.");
+  EXPECT_EQ(misfit.messages[1], "The spectral axis of \"m[FLUX][row 1]\" is a pixel, not a wavelength; its values are "
+                                "drawn as they are stored, not as Angstroms.");
   EXPECT_EQ(misfit.spectrum->axis, SpectralAxis::kPixel);
   // Of three tables only the sound one is a spectrum; the others are told.
   std::string reason;

@@ -355,10 +355,11 @@ TEST(QuillonInspectTest, WavelengthsAndMissingSamples) {
   EXPECT_EQ(Member(refused, "refused"), "true");
   EXPECT_EQ(Member(refused, "Wavelength"), "[]");
   EXPECT_EQ(Member(refused, "Missing"), "0");
-  // A plain name is read as the viewer reads it: the empty primary refuses.
+  // A plain name is read as the viewer reads it: the primary is empty, so
+  // the table after it is the spectrum.
   const std::string plain = Lines(Inspect({(dir / "table.fits").string()}).out).at(0);
-  EXPECT_EQ(Member(plain, "refused"), "true");
-  EXPECT_EQ(Member(plain, "Wavelength"), "[]");
+  EXPECT_EQ(Member(plain, "refused"), "false");
+  EXPECT_EQ(Member(plain, "Wavelength"), "[4000,4002]");
   // The table's own spectrum, by address: each sample's wavelength, its
   // uncertainty (none) and flags, which a primary-image spectrum does not print.
   const std::string table = Lines(Inspect({(dir / "table.fits[1]").string()}).out).at(0);

@@ -222,10 +222,7 @@ struct Inspection {
 
 // Reads the file as the viewer loads it: its folder entered first, then the
 // reader with the chosen calibration keywords.
-// With `whole_file` (--list) a plain name stands for every spectrum of the
-// file, so its refusal is the reader's word on the whole file.
-void Inspect(const std::filesystem::path& absolute, const Options& options, Inspection& out,
-             bool whole_file = false) {
+void Inspect(const std::filesystem::path& absolute, const Options& options, Inspection& out) {
   std::filesystem::path path = absolute;
   if (path.filename().empty()) path = path.parent_path();  // "folder/": the reader reports the folder
   const std::string folder = path.parent_path().string();
@@ -241,12 +238,10 @@ void Inspect(const std::filesystem::path& absolute, const Options& options, Insp
     return;
   }
   try {
-    // A plain file name is read as the viewer reads it, from the primary
-    // array; an address reaches the spectra of extensions and tables.
-    const bool addressed =
-        whole_file || (!std::filesystem::exists(path, ec) && ParseSpectrumAddress(path.string()).has_value());
-    out.read = addressed ? ReadSpectrumAt(path.string(), name, {options.lambda0, options.dispersion})
-                         : ReadSpectrumFile(path.string(), name, {options.lambda0, options.dispersion});
+    // Read as the viewer reads it: a plain name is the primary array, or
+    // the first spectrum after it when the primary holds none; an address
+    // names one spectrum of the file.
+    out.read = ReadSpectrumAt(path.string(), name, {options.lambda0, options.dispersion});
   } catch (const std::exception& error) {
     out.read.messages.push_back(std::string("Quillon could not load the file: ") + error.what());
   }
@@ -372,7 +367,7 @@ bool PrintList(const std::string& file, const std::filesystem::path& absolute, c
   }
   auto inspection = std::make_unique<Inspection>();
   inspection->file = file;
-  Inspect(absolute, options, *inspection, /*whole_file=*/true);
+  Inspect(absolute, options, *inspection);
   PrintJson(*inspection, options, out);
   return inspection->read.file_read;
 }
