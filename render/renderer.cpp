@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "base/int_convert.h"
 #include "spectrum/level_summary.h"
@@ -146,11 +148,47 @@ void ColumnRuns(const LevelSummary& summary, const SampleArray& levelled, int64_
   }
 }
 
-// The staircase of one slot over positions range.first..range.last of its
-// ascending view. A missing sample (NaN) leaves out its step and both risers
-// that touch it, so the curve breaks there.
+// Positions 1..count of one staircase, left to right: position k is sample
+// first + k - 1, or first + count - k when the samples run red to blue.
+struct Stretch {
+  int64_t first = 1;
+  int32_t count = 0;
+  bool reversed = false;
+  int64_t SampleAt(int32_t k) const { return reversed ? first + count - k : first - 1 + k; }
+};
+
+// Where position k's step ends on a wavelength scale (k = 0: where
+// position 1's begins).
+template <bool kLog>
+struct ScaleEdges {
+  double origin;
+  double step;
+  double operator()(int32_t k) const {
+    const double linear = origin + step * k;
+    return kLog ? std::pow(10.0, linear) : linear;
+  }
+};
+
+// The same for a stretch with a wavelength per sample: a sample's step ends
+// at its wavelength as a scale's does (begins there when the stretch runs
+// red to blue); the outer edge of the stretch lies a neighbour's distance
+// beyond its end sample.
+struct SampleEdges {
+  const double* wavelengths;  // 1-based
+  Stretch stretch;
+  double outer;
+  double operator()(int32_t k) const {
+    if (!stretch.reversed) return k == 0 ? outer : wavelengths[stretch.first - 1 + k];
+    return k == stretch.count ? outer : wavelengths[stretch.first + stretch.count - 1 - k];
+  }
+};
+
+// The staircase of one stretch over positions range.first..range.last, its
+// last step cut at end_x (the plotted range's end, or +infinity). A
+// missing sample (NaN) leaves out its step and both risers that touch it,
+// so the curve breaks there.
 //
-// Position j is a step from the previous position's wavelength to its own at
+// Position j is a step from the previous position's edge to its own at
 // its level, joined to the next by a riser. On a surface with pixels
 // (`summary` given), where the risers of positions j..k all fall into one
 // pixel column, that column lights exactly the rows from the lowest to the
@@ -158,19 +196,15 @@ void ColumnRuns(const LevelSummary& summary, const SampleArray& levelled, int64_
 // only at missing samples; those runs come from the summary instead of the
 // 2(k - j) segments, so the cost of a curve follows the pixels it covers,
 // not its samples.
-template <bool kLog, bool kReversed>
-void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double offset,
-               const SlotPixelRange& range, const Mapping& m, CurveLines& lines, const LevelSummary* summary,
-               double pixels_per_twip) {
-  // Position k's value is base[k] ascending, levelled[count + 1 - k] reversed.
-  const double* base = kReversed ? levelled.data() + view.count + 1 : levelled.data();
+template <bool kReversed, typename Edges>
+void DrawSteps(const Stretch& stretch, const Edges& edge, const SampleArray& levelled, double offset,
+               const SlotPixelRange& range, double end_x, const Mapping& m, CurveLines& lines,
+               const LevelSummary* summary, double pixels_per_twip) {
+  // Position k's value is base[k] left to right, base[-k] red to blue.
+  const double* base =
+      kReversed ? levelled.data() + stretch.first + stretch.count : levelled.data() + stretch.first - 1;
   const auto value = [base](int32_t k) { return kReversed ? base[-k] : base[k]; };
-  const double origin = view.scale.origin;
-  const double step = view.scale.step;
-  const auto x_of = [&](int32_t j) {
-    const double linear = origin + step * j;
-    return m.Xc(kLog ? std::pow(10.0, linear) : linear);
-  };
+  const auto x_of = [&](int32_t j) { return m.Xc(edge(j)); };
   // The column a surface lights for a line end at x, as SafeLine hands it on.
   const auto column_at = [&](double x) { return PixelOf(static_cast<float>(Safe(x)), pixels_per_twip); };
   const auto column_of = [&](int32_t j) { return column_at(x_of(j)); };
@@ -179,16 +213,24 @@ void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double
   double y = m.Y(value(range.first) - offset);
   for (int32_t j = range.first; j <= range.last; ++j) {
     const double xj = x_of(j);
+    if (j == range.last && xj > end_x) {
+      // The last step reaches past the plotted range: cut at its end.
+      lines.Add(x, y, end_x, y);
+      break;
+    }
     lines.Add(x, y, xj, y);
-    if (j == view.count) break;
+    if (j == stretch.count) break;
     if (summary != nullptr && j < range.last && std::isfinite(xj)) {
       const int column = column_at(xj);
       if (column_of(j + 1) == column) {
         const int32_t k = LastInColumn(j + 1, range.last, column, column_of);
-        const int32_t top = std::min(k + 1, view.count);
-        if (kReversed) ColumnRuns(*summary, levelled, view.SampleAt(top), view.SampleAt(j), xj, y_of, lines);
-        else ColumnRuns(*summary, levelled, j, top, xj, y_of, lines);
-        if (k == range.last || k == view.count) break;
+        const int32_t top = std::min(k + 1, stretch.count);
+        if (kReversed) {
+          ColumnRuns(*summary, levelled, stretch.SampleAt(top), stretch.SampleAt(j), xj, y_of, lines);
+        } else {
+          ColumnRuns(*summary, levelled, stretch.SampleAt(j), stretch.SampleAt(top), xj, y_of, lines);
+        }
+        if (k == range.last || k == stretch.count) break;
         // Position k + 1's step starts at k's riser, as in the plain loop.
         x = x_of(k);
         y = m.Y(value(k + 1) - offset);
@@ -203,11 +245,72 @@ void DrawSteps(const AscendingSamples& view, const SampleArray& levelled, double
   }
 }
 
+template <typename Edges>
+void DrawStretch(const Stretch& stretch, const Edges& edge, const SampleArray& levelled, double offset,
+                 const SlotPixelRange& range, double end_x, const Mapping& m, CurveLines& lines,
+                 const LevelSummary* summary, double pixels_per_twip) {
+  if (stretch.reversed) {
+    DrawSteps<true>(stretch, edge, levelled, offset, range, end_x, m, lines, summary, pixels_per_twip);
+  } else {
+    DrawSteps<false>(stretch, edge, levelled, offset, range, end_x, m, lines, summary, pixels_per_twip);
+  }
+}
+
+// The positions of one stretch with a wavelength per sample inside the
+// plotted range: from the first whose step ends past lambda_min to the last
+// whose step begins before lambda_max. Edges never fall along a stretch.
+SlotPixelRange VisiblePositions(const SampleEdges& edge, double lambda_min, double lambda_max) {
+  const auto first_where = [&](auto&& holds) {
+    int32_t lo = 1, hi = edge.stretch.count + 1;  // the answer lies in lo..hi
+    while (lo < hi) {
+      const int32_t mid = lo + (hi - lo) / 2;
+      if (holds(mid)) hi = mid;
+      else lo = mid + 1;
+    }
+    return lo;
+  };
+  SlotPixelRange range;
+  range.first = first_where([&](int32_t k) { return edge(k) > lambda_min; });
+  range.last = first_where([&](int32_t k) { return edge(k - 1) >= lambda_max; }) - 1;
+  if (!range.empty()) range.start_lambda = std::max(lambda_min, edge(range.first - 1));
+  return range;
+}
+
+// A spectrum with a wavelength per sample: each of its stretches is a
+// staircase of its own, in stored order, none joined to the next.
+void DrawSampleWavelengths(const Spectrum& spectrum, const PlotScene& scene, const Mapping& m, double offset,
+                           CurveLines& lines, const LevelSummary* summary, double pixels_per_twip) {
+  const SampleArray& w = spectrum.wavelengths;
+  const int64_t held = std::min<int64_t>({RoundToInt32(spectrum.SampleCount()),
+                                          static_cast<int64_t>(spectrum.levelled.size()) - 1,
+                                          static_cast<int64_t>(w.size()) - 1});
+  std::vector<SampleRun> found;
+  if (spectrum.runs.empty()) found = WavelengthRuns(w, held);
+  const std::vector<SampleRun>& runs = spectrum.runs.empty() ? found : spectrum.runs;
+  // A lone sample's step is as wide as the spectrum's mean step.
+  double lone_width = std::fabs(spectrum.lambda_end - spectrum.lambda_start) / static_cast<double>(std::max<int64_t>(held, 1));
+  if (!std::isfinite(lone_width) || lone_width <= 0) lone_width = 1;
+  for (const SampleRun& run : runs) {
+    if (run.first < 1 || run.first > held) continue;
+    const int64_t last = std::min<int64_t>({run.last, held, run.first + std::numeric_limits<int32_t>::max() - 2});
+    if (last < run.first) continue;
+    Stretch stretch{run.first, static_cast<int32_t>(last - run.first + 1), w[last] < w[run.first]};
+    const double first_w = w[run.first];
+    const double reach = stretch.count >= 2 ? std::fabs(w[run.first + 1] - first_w) : lone_width;
+    const SampleEdges edge{w.data(), stretch, stretch.reversed ? first_w + reach : first_w - reach};
+    const SlotPixelRange range = VisiblePositions(edge, scene.lambda_min, scene.lambda_max);
+    if (range.empty()) continue;
+    DrawStretch(stretch, edge, spectrum.levelled, offset, range, m.Xc(scene.lambda_max), m, lines, summary,
+                pixels_per_twip);
+  }
+}
+
 void DrawCurve(const PlotCurve& curve, const PlotScene& scene, const Mapping& m, DrawingSurface& surface) {
   const Spectrum& spectrum = *curve.spectrum;
-  const SlotPixelRange range = VisibleSamples(spectrum, scene.lambda_min, scene.lambda_max);
-  if (range.empty()) return;
-  const AscendingSamples view = AscendingView(spectrum);
+  const bool per_sample = !spectrum.wavelengths.empty();
+  const SlotPixelRange range =
+      per_sample ? SlotPixelRange{} : VisibleSamples(spectrum, scene.lambda_min, scene.lambda_max);
+  if (!per_sample && range.empty()) return;
   const SampleArray& levelled = spectrum.levelled;
   const double offset = curve.offset;
   const double pixels_per_twip = surface.PixelsPerTwip();
@@ -215,14 +318,23 @@ void DrawCurve(const PlotCurve& curve, const PlotScene& scene, const Mapping& m,
   const std::shared_ptr<const LevelSummary> kept = by_columns ? SummaryOf(spectrum) : nullptr;
   const LevelSummary* summary = kept.get();
   CurveLines lines(surface, curve.color);
+  if (per_sample) {
+    DrawSampleWavelengths(spectrum, scene, m, offset, lines, summary, pixels_per_twip);
+    return;
+  }
   // VisibleSamples keeps last <= view.count, so position j + 1 is read only
   // while j is below it.
+  const AscendingSamples view = AscendingView(spectrum);
+  // Its last step may reach half a step past the plotted range, as the
+  // positions are rounded to the range's ends.
+  const Stretch stretch{1, view.count, view.reversed};
+  constexpr double kUncut = std::numeric_limits<double>::infinity();
   if (view.scale.logarithmic) {
-    if (view.reversed) DrawSteps<true, true>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
-    else DrawSteps<true, false>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
+    DrawStretch(stretch, ScaleEdges<true>{view.scale.origin, view.scale.step}, levelled, offset, range, kUncut, m,
+                lines, summary, pixels_per_twip);
   } else {
-    if (view.reversed) DrawSteps<false, true>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
-    else DrawSteps<false, false>(view, levelled, offset, range, m, lines, summary, pixels_per_twip);
+    DrawStretch(stretch, ScaleEdges<false>{view.scale.origin, view.scale.step}, levelled, offset, range, kUncut, m,
+                lines, summary, pixels_per_twip);
   }
 }
 

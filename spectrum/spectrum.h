@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "spectrum/level_summary.h"
+#include "spectrum/wavelength_runs.h"
 #include "spectrum/wavelength_scale.h"
 
 namespace quillon {
@@ -103,6 +104,10 @@ struct Spectrum {
   /// Per-sample wavelengths in Angstroms, 1..n in stored order (which may
   /// descend, or jump back where pieces overlap); empty: `scale` places them.
   SampleArray wavelengths;
+  /// The stretches of `wavelengths` the curve is drawn in, each a staircase
+  /// of its own (WavelengthRuns); empty with `wavelengths`. A spectrum made
+  /// by hand may leave it empty: the renderer then finds them for a drawing.
+  std::vector<SampleRun> runs;
   /// 1-sigma uncertainty of each sample, 1..n, in the flux's unit; NaN where
   /// there is none. Empty: the file gives no uncertainty.
   SampleArray uncertainty;

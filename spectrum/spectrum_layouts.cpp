@@ -669,7 +669,10 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
                                 (raw.wave_unit.empty() ? "" : " (in " + raw.wave_unit + ")") +
                                 ", not a wavelength; its values are drawn as they are stored, not as Angstroms.");
     }
-    if (!raw.scale) spectrum->wavelengths = OneBased(std::move(raw.wave));
+    if (!raw.scale) {
+      spectrum->wavelengths = OneBased(std::move(raw.wave));
+      spectrum->runs = WavelengthRuns(spectrum->wavelengths, n);
+    }
     SpectrumHeader& h = spectrum->header;
     // The header is the spectrum's own HDU's, as the header viewer shows it.
     const HeaderCards& cards = hdu.header.Cards();

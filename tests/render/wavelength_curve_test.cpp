@@ -175,5 +175,115 @@ TEST(WavelengthCurveTest, AMissingSampleBreaksTheStaircase) {
   EXPECT_EQ(lines[3].y1, lines[3].y2);
 }
 
+// ---- A wavelength per sample ------------------------------------------------------
+
+// Gives the spectrum in `slot` a wavelength per sample (samples 1..n as listed).
+void GiveWavelengths(SharedState& state, int slot, const std::vector<double>& w) {
+  Spectrum& spectrum = EditSpectrum(state, slot);
+  spectrum.wavelengths.assign(1, 0.0);
+  spectrum.wavelengths.insert(spectrum.wavelengths.end(), w.begin(), w.end());
+}
+
+void ExpectSameLines(const std::vector<RecordedLine>& a, const std::vector<RecordedLine>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_NEAR(a[i].x1, b[i].x1, 0.01) << i;
+    EXPECT_NEAR(a[i].x2, b[i].x2, 0.01) << i;
+    EXPECT_EQ(a[i].y1, b[i].y1) << i;
+    EXPECT_EQ(a[i].y2, b[i].y2) << i;
+  }
+}
+
+TEST(SampleWavelengthCurveTest, EvenlyPlacedSamplesDrawAsTheirScaleTwin) {
+  struct Case {
+    double origin, step;
+    int n;
+    bool log;
+  };
+  // Rising, falling (stored red to blue), log-spaced (SDSS's loglam), and
+  // long enough for whole pixel columns of samples.
+  for (const Case& c : {Case{5000, 2, 8, false}, Case{5016, -2, 9, false}, Case{3.58, 1e-4, 3000, true},
+                        Case{4000, 0.01, 200000, false}}) {
+    SCOPED_TRACE(c.n);
+    std::vector<double> levelled(static_cast<std::size_t>(c.n)), w(levelled.size());
+    for (int i = 0; i < c.n; ++i) {
+      levelled[static_cast<std::size_t>(i)] = 50 + 40 * std::sin(i / 7.0);
+      const double linear = c.origin + c.step * (i + 1);
+      w[static_cast<std::size_t>(i)] = c.log ? std::pow(10.0, linear) : linear;
+    }
+    levelled[static_cast<std::size_t>(c.n / 3)] = std::nan("");
+    SharedState twin = StandardState(), per = StandardState();
+    for (SharedState* s : {&twin, &per}) {
+      Spectrum& spectrum = PutSpectrum(*s, 1, c.origin, c.step, levelled);
+      spectrum.scale = {c.origin, c.step, c.log};
+      const double a = spectrum.scale.At(0), b = spectrum.scale.At(c.n);
+      spectrum.header.dispersion = c.log ? (b - a) / c.n : c.step;
+      spectrum.lambda_start = s->PlotLambdaMin = std::min(a, b);
+      spectrum.lambda_end = s->PlotLambdaMax = std::max(a, b);
+    }
+    GiveWavelengths(per, 1, w);
+    RecordingHost twin_host(twin), per_host(per);
+    RenderPlot(twin, twin_host);
+    RenderPlot(per, per_host);
+    ExpectSameLines(per_host.list.Lines(), twin_host.list.Lines());
+  }
+}
+
+TEST(SampleWavelengthCurveTest, ZoomedCurveStaysInsideTheFrame) {
+  std::vector<double> levelled(50), w(50);
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    levelled[i] = 60 + static_cast<double>(i % 5) * 5;
+    w[i] = 5000 + 2.0 * static_cast<double>(i + 1);
+  }
+  for (bool red_to_blue : {false, true}) {
+    SCOPED_TRACE(red_to_blue);
+    SharedState state = StandardState();
+    PutSpectrum(state, 1, 5000, 2, levelled);
+    GiveWavelengths(state, 1, red_to_blue ? std::vector<double>(w.rbegin(), w.rend()) : w);
+    state.PlotLambdaMin = 5011;  // inside sample 6's step
+    state.PlotLambdaMax = 5041;  // inside sample 21's
+    RecordingHost host(state);
+    RenderPlot(state, host);
+    const std::vector<RecordedLine> lines = CurveLines(host.list, kRed);
+    ASSERT_EQ(lines.size(), 2u * 16 - 1);  // 16 steps, 15 risers
+    for (const RecordedLine& l : lines) {
+      EXPECT_GE(std::min(l.x1, l.x2), 800);
+      EXPECT_LE(std::max(l.x1, l.x2), 9586);
+    }
+    EXPECT_EQ(lines.front().x1, 800);
+    EXPECT_EQ(lines.back().x2, 9586);
+  }
+}
+
+TEST(SampleWavelengthCurveTest, PiecesThatJumpBackAreNotJoined) {
+  const double nan = std::nan("");
+  // Two overlapping pieces, a sample without a wavelength, a last piece.
+  const std::vector<double> w = {4000, 4002, 4004, 4006, 4003, 4005, 4007, nan, 4010, 4012};
+  const std::vector<double> levelled = {10, 10, 10, 10, 50, 50, 50, 70, 90, 90};
+  SharedState state = StandardState();
+  PutSpectrum(state, 1, 3998, 2, levelled);
+  GiveWavelengths(state, 1, w);
+  EditSpectrum(state, 1).lambda_start = state.PlotLambdaMin = 3998;
+  EditSpectrum(state, 1).lambda_end = state.PlotLambdaMax = 4012;
+  RecordingHost host(state);
+  RenderPlot(state, host);
+  const std::vector<RecordedLine> lines = CurveLines(host.list, kRed);
+  // 4 steps and 3 risers, 3 and 2, 2 and 1: nothing joins the pieces.
+  ASSERT_EQ(lines.size(), 7u + 5 + 3);
+  const auto xc = [](double v) { return static_cast<float>((v - 3998) / 14 * 8786 + 800); };
+  EXPECT_EQ(lines[7].x1, xc(4001));  // the second piece begins a step before its first sample
+  EXPECT_EQ(lines[7].x2, xc(4003));
+  EXPECT_EQ(lines[12].x1, xc(4008));
+  for (const RecordedLine& l : lines) {
+    const bool riser = l.x1 == l.x2 && l.y1 != l.y2;
+    EXPECT_FALSE(riser && (l.x1 == xc(4006) || l.x1 == xc(4007))) << "a riser across a jump";
+  }
+  // Found once at load, the same pieces draw the same picture.
+  const std::vector<RecordedLine> found = host.list.Lines();
+  EditSpectrum(state, 1).runs = WavelengthRuns(SlotSpectrum(state, 1).wavelengths, 10);
+  RenderPlot(state, host);
+  EXPECT_EQ(host.list.Lines(), found);
+}
+
 }  // namespace
 }  // namespace quillon

@@ -1,4 +1,5 @@
 #include "spectrum/spectrum_statistics.h"
+#include "spectrum/wavelength_runs.h"
 
 #include <gtest/gtest.h>
 
@@ -218,6 +219,31 @@ TEST(LevelSamplesTest, ValuesRangeAndBlocksAreThoseOfTheFormula) {
       }
     }
   }
+}
+
+TEST(WavelengthRunsTest, StretchesRunOneWay) {
+  const double nan = std::nan("");
+  struct Case {
+    std::vector<double> w;
+    std::vector<int64_t> cuts;
+    std::vector<SampleRun> runs;
+  };
+  const Case cases[] = {
+      {{1, 2, 3, 4}, {}, {{1, 4}}},
+      {{4, 3, 3, 1}, {}, {{1, 4}}},                   // red to blue, a repeated wavelength kept
+      {{5, 5, 6, 2, 3}, {}, {{1, 3}, {4, 5}}},        // a jump back
+      {{9, 8, 7, 8, 9}, {}, {{1, 3}, {4, 5}}},        // a turn
+      {{1, nan, 3, 4, nan}, {}, {{1, 1}, {3, 4}}},    // no wavelength: in no stretch
+      {{1, 2, 3, 4, 5, 6}, {3, 5}, {{1, 2}, {3, 4}, {5, 6}}},  // orders that must stand alone
+      {{nan, nan}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SampleArray w{0};
+    w.insert(w.end(), c.w.begin(), c.w.end());
+    EXPECT_EQ(WavelengthRuns(w, static_cast<int64_t>(c.w.size()), c.cuts), c.runs) << ::testing::PrintToString(c.w);
+  }
+  // n beyond the samples held is cut to them.
+  EXPECT_EQ(WavelengthRuns(SampleArray{0, 1, 2}, 10), (std::vector<SampleRun>{{1, 2}}));
 }
 
 }  // namespace
