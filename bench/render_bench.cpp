@@ -184,7 +184,7 @@ BENCHMARK(BM_MillionSamples_RecordAndReplay)->Unit(benchmark::kMillisecond);
 
 // `spectra` spectra of n samples each over 4000-7000 Angstroms, levelled near 100
 // with noise and lines, each with its default offset.
-SharedState LongSpectra(int64_t n, int spectra) {
+SharedState LongSpectra(int64_t n, int spectra, bool per_sample = false) {
   SharedState state;
   state.PlotWidth = static_cast<int16_t>(kWidthPx / kPixelsPerTwip);
   state.PlotHeight = static_cast<int16_t>(kHeightPx / kPixelsPerTwip);
@@ -203,6 +203,16 @@ SharedState LongSpectra(int64_t n, int spectra) {
       top = std::max(top, v);
     }
     PutLevelled(state, slot, 4000, dispersion, std::move(levelled), top);
+    if (per_sample) {
+      // The same samples with a wavelength each, as a table gives them.
+      auto spectrum = std::make_shared<Spectrum>(*state.Slots[slot].spectrum);
+      spectrum->wavelengths.assign(static_cast<std::size_t>(n) + 1, 0.0);
+      for (int64_t j = 1; j <= n; ++j) spectrum->wavelengths[static_cast<std::size_t>(j)] = 4000 + dispersion * static_cast<double>(j);
+      spectrum->runs = WavelengthRuns(spectrum->wavelengths, n);
+      spectrum->summary = LevelSummary::Build(spectrum->levelled);  // of the copy's own samples
+      state.Slots[slot].spectrum = spectrum;
+      state.Slots[slot].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+    }
     state.Slots[slot].offset = spectra == 1 ? 0 : DefaultSlotOffset(slot);
   }
   state.SpectraLoaded = true;
@@ -214,8 +224,8 @@ SharedState LongSpectra(int64_t n, int spectra) {
 // What the plot window does on every change (the drawing recorded and
 // rasterised into a 1000 x 600-pixel buffer as it is made), the whole range
 // or zoomed in three times (an eighth of it, the narrowest view In allows).
-void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed) {
-  SharedState state = LongSpectra(n, spectra);
+void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed, bool per_sample = false) {
+  SharedState state = LongSpectra(n, spectra, per_sample);
   if (zoomed) {
     state.PlotLambdaMin = 5312.5;
     state.PlotLambdaMax = 5687.5;
@@ -242,6 +252,14 @@ BENCHMARK(BM_RedrawScaling)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->A
 void BM_RedrawScalingZoomed(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, true); }
 BENCHMARK(BM_RedrawScalingZoomed)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)
     ->Unit(benchmark::kMillisecond);
+
+// The same with a wavelength per sample (a table's spectrum): against
+// BM_RedrawScaling in the same run.
+void BM_RedrawScalingPerSample(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, false, true); }
+BENCHMARK(BM_RedrawScalingPerSample)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawScalingPerSampleZoomed(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, true, true); }
+BENCHMARK(BM_RedrawScalingPerSampleZoomed)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
 
 void BM_RedrawSixteenMillion(benchmark::State& bench) { RedrawScaling(bench, 1000000, 16, false); }
 BENCHMARK(BM_RedrawSixteenMillion)->Unit(benchmark::kMillisecond);
