@@ -261,6 +261,47 @@ BENCHMARK(BM_RedrawScalingPerSample)->Arg(1000)->Arg(100000)->Arg(10000000)->Uni
 void BM_RedrawScalingPerSampleZoomed(benchmark::State& bench) { RedrawScaling(bench, bench.range(0), 1, true, true); }
 BENCHMARK(BM_RedrawScalingPerSampleZoomed)->Arg(1000)->Arg(100000)->Arg(10000000)->Unit(benchmark::kMillisecond);
 
+// A whole echelle in one slot: 107 orders of 2048 samples, each order a
+// stretch of its own overlapping its neighbours, at 1000 x 600 pixels.
+void BM_RedrawWholeEchelle(benchmark::State& bench) {
+  constexpr int kOrders = 107;
+  constexpr int64_t kPerOrder = 2048;
+  const int64_t n = kOrders * kPerOrder;
+  SharedState state = LongSpectra(n, 1);
+  auto spectrum = std::make_shared<Spectrum>(*state.Slots[1].spectrum);
+  spectrum->wavelengths.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  std::vector<int64_t> cuts;
+  for (int order = 0; order < kOrders; ++order) {
+    // Order m covers 3800 + 50 m to 3860 + 50 m Angstroms, blue to red.
+    for (int64_t i = 1; i <= kPerOrder; ++i) {
+      spectrum->wavelengths[static_cast<std::size_t>(order * kPerOrder + i)] =
+          3800 + 50.0 * order + 60.0 * static_cast<double>(i) / kPerOrder;
+    }
+    if (order > 0) cuts.push_back(order * kPerOrder + 1);
+  }
+  spectrum->runs = WavelengthRuns(spectrum->wavelengths, n, cuts);
+  spectrum->summary = LevelSummary::Build(spectrum->levelled);
+  spectrum->lambda_start = 3800;
+  spectrum->lambda_end = 3860 + 50.0 * (kOrders - 1);
+  state.Slots[1].spectrum = spectrum;
+  state.Slots[1].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+  state.DataLambdaMin = state.PlotLambdaMin = spectrum->lambda_start;
+  state.DataLambdaMax = state.PlotLambdaMax = spectrum->lambda_end;
+  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
+  RasterSurface raster(image, kPixelsPerTwip, Qt::white);
+  DisplayList list;
+  RecordingRaster surface(list, raster);
+  SurfaceHost host(surface);
+  for (auto _ : bench) {
+    RenderPlot(state, host);
+    raster.Flush();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  bench.counters["samples"] = static_cast<double>(n);
+  bench.counters["segments"] = static_cast<double>(list.LineCount());
+}
+BENCHMARK(BM_RedrawWholeEchelle)->Unit(benchmark::kMillisecond);
+
 void BM_RedrawSixteenMillion(benchmark::State& bench) { RedrawScaling(bench, 1000000, 16, false); }
 BENCHMARK(BM_RedrawSixteenMillion)->Unit(benchmark::kMillisecond);
 
