@@ -13,6 +13,7 @@
 #include "fits/hdu_list.h"
 #include "fits/image_data.h"
 #include "spectrum/column_roles.h"
+#include "spectrum/image_row_spectra.h"
 #include "spectrum/spectrum_statistics.h"
 
 namespace quillon {
@@ -509,12 +510,69 @@ bool HduMatches(const Hdu& hdu, const SpectrumSelector& want) {
   return !want.extver || hdu.extver == *want.extver;
 }
 
+// The primary array's extent in words, as the refusals name it: "30 x 20".
+std::string AxesText(const Hdu& hdu) {
+  std::string text;
+  for (const int64_t a : hdu.axes) text += (text.empty() ? "" : " x ") + std::to_string(a);
+  return text;
+}
+
+// A primary image of two or more axes whose axes are celestial: a picture
+// of the sky, no spectrum.
+bool PrimaryIsSkyImage(const Hdu& primary) {
+  return primary.axes.size() >= 2 && (CelestialType(primary.header.String("CTYPE1").value_or("")) ||
+                                      CelestialType(primary.header.String("CTYPE2").value_or("")));
+}
+
+// The spectra a writer keeps in the rows of the primary image (SDSS spSpec,
+// LAMOST up to DR8, Spextool), one a plane.
+void ReadPrimaryRows(FileContext& f, const ImageRowPlan& plan, std::vector<RawSpectrum>& out,
+                     const SpectrumSelector* want, std::vector<std::string>& notes) {
+  const Hdu& primary = f.list.hdus[0];
+  for (int64_t plane = 0; plane < plan.planes; ++plane) {
+    if (want != nullptr && want->row && *want->row != plane) continue;
+    ImageRowSpectrum read;
+    std::string error;
+    if (!ReadImageRowSpectrum(f.source, primary, plan, plane, read, error)) {
+      notes.push_back(DescribeHdu(primary) + ": " + error);
+      continue;
+    }
+    RawSpectrum s;
+    s.origin.hdu = 0;
+    s.origin.row = plan.planes > 1 ? plane : -1;
+    s.multiple_in_hdu = plan.planes > 1;
+    s.flux = std::move(read.flux);
+    s.wave = std::move(read.wave);
+    s.scale = read.scale;
+    s.sigma = std::move(read.sigma);
+    s.flagged = read.flagged;
+    s.flux_unit = plan.flux_unit;
+    s.wave_unit = plan.wave_unit_text;
+    s.axis = plan.wave_row >= 0 && s.wave.size() == s.flux.size() ? plan.wave_unit.axis : SpectralAxis::kWavelength;
+    out.push_back(std::move(s));
+  }
+}
+
 Walk WalkFile(FileContext& f, const SpectrumSelector* want) {
   Walk walk;
   walk.walk_note = f.list.faulty ? f.list.note : "";
   if (f.list.hdus.empty()) return walk;
-  walk.primary_image = PrimaryHoldsSamples(f.list.hdus[0]);
+  const Hdu& primary = f.list.hdus[0];
+  walk.primary_image = PrimaryHoldsSamples(primary);
   walk.has_extensions = f.list.hdus.size() > 1;
+  if (walk.primary_image && (want == nullptr || want->Empty() || (want->hdu && *want->hdu == 0))) {
+    if (const std::optional<ImageRowPlan> plan = PlanImageRows(primary)) {
+      // Its rows are the spectrum: the walk reads them, not the primary reader.
+      walk.primary_image = false;
+      ReadPrimaryRows(f, *plan, walk.spectra, want, walk.notes);
+    } else if (PrimaryIsSkyImage(primary)) {
+      walk.primary_image = false;
+      walk.holds.push_back(DescribeHdu(primary) + ", a " + AxesText(primary) + " image on the sky (" +
+                           primary.header.String("CTYPE1").value_or("") + ", " +
+                           primary.header.String("CTYPE2").value_or("") + ")");
+    }
+  }
+  if (want != nullptr && want->hdu && *want->hdu == 0) return walk;
   ImageLayouts images(f, walk.notes);
   // Matching by name takes the first HDU of that name (and version).
   bool matched = false;
@@ -554,10 +612,13 @@ std::string AddressOf(const FileContext& f, const RawSpectrum& s) {
 }
 
 std::string NoSpectrumMessage(const FileContext& f, const Walk& walk) {
-  std::string text = "The file " + Quoted(f.label) + " holds no spectrum: its primary array is empty";
+  // A primary with samples (a sky image) is among the HDUs it holds.
+  const bool empty_primary = f.list.hdus.empty() || !PrimaryHoldsSamples(f.list.hdus[0]);
+  std::string text = "The file " + Quoted(f.label) + " holds no spectrum: ";
+  text += empty_primary ? "its primary array is empty" : "it holds ";
+  const std::string first = empty_primary ? ", and it holds " : "";
   for (std::size_t i = 0; i < walk.holds.size(); ++i) {
-    text += (i + 1 == walk.holds.size() ? (i == 0 ? ", and it holds " : " and ") : (i == 0 ? ", and it holds " : ", ")) +
-            walk.holds[i];
+    text += (i + 1 == walk.holds.size() ? (i == 0 ? first : " and ") : (i == 0 ? first : ", ")) + walk.holds[i];
   }
   text += ".";
   if (!walk.notes.empty()) text += " " + walk.notes.front();
@@ -814,8 +875,12 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
       entry.wave_first = wavelength ? s.scale->At(1) : kNaN;
       entry.wave_last = wavelength ? s.scale->At(static_cast<double>(entry.n)) : kNaN;
     } else {
-      entry.wave_first = wavelength ? s.wave.front() : kNaN;
-      entry.wave_last = wavelength ? s.wave.back() : kNaN;
+      // The first and last samples that have a wavelength (padding has none).
+      const auto placed = [](double w) { return std::isfinite(w); };
+      const auto first = std::find_if(s.wave.begin(), s.wave.end(), placed);
+      const auto last = std::find_if(s.wave.rbegin(), s.wave.rend(), placed);
+      entry.wave_first = wavelength && first != s.wave.end() ? *first : kNaN;
+      entry.wave_last = wavelength && last != s.wave.rend() ? *last : kNaN;
     }
     entry.wave_unit = s.wave_unit;
     entry.flux_unit = s.flux_unit;
@@ -829,16 +894,40 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
   return list;
 }
 
+namespace {
+
+// Whether the primary array is read by the walk rather than by the primary
+// reader: a writer's rows (SDSS spSpec, LAMOST, Spextool) or a sky image.
+// Only the primary header is read for this.
+bool PrimaryIsForTheWalk(ByteSource& source) {
+  const HduList list = ListHdus(source, HduLimits{1});
+  if (list.hdus.empty() || !PrimaryHoldsSamples(list.hdus[0])) return false;
+  return PlanImageRows(list.hdus[0]).has_value() || PrimaryIsSkyImage(list.hdus[0]);
+}
+
+}  // namespace
+
 ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_label, const SpectrumSelector& selector,
                                 const CalibrationKeywords& keywords, ReaderScratch* scratch) {
   const bool primary_asked = selector.hdu && *selector.hdu == 0;
   if (selector.Empty() || primary_asked) {
-    // The primary reader first, exactly as it has always read.
-    ReadResult primary = ReadSpectrum(source, file_label, keywords, scratch);
-    if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;
+    const bool walk_primary = PrimaryIsForTheWalk(source);
+    ReadResult primary;
+    if (!walk_primary) {
+      // The primary reader first, exactly as it has always read.
+      primary = ReadSpectrum(source, file_label, keywords, scratch);
+      if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;
+    }
     FileContext f = Context(source, file_label);
-    if (f.list.hdus.size() <= 1) return primary;
+    if (!walk_primary && f.list.hdus.size() <= 1) return primary;
     Walk walk = WalkFile(f, &selector);
+    if (walk_primary && selector.row && walk.spectra.empty()) {
+      ReadResult refused;
+      refused.file_read = true;
+      refused.messages.push_back("There is no spectrum at HDU 0, row " + std::to_string(*selector.row) + " of " +
+                                 Quoted(file_label) + ".");
+      return refused;
+    }
     for (RawSpectrum& s : walk.spectra) {
       if (CountMissing(s.flux) == static_cast<int64_t>(s.flux.size())) continue;
       const std::string address = AddressOf(f, s);

@@ -149,6 +149,11 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
       {"all-flagged.fits[3]", "The file \"all-flagged.fits\" has no HDU 3."},
       {"all-flagged.fits[NOPE,2]", "The file \"all-flagged.fits\" has no HDU named NOPE (EXTVER 2)."},
       {"stis-x1d.fits[SCI][row 3]", "There is no spectrum at"},
+      {"sky-primary.fits", "holds no spectrum: it holds HDU 0 (primary), a 30 x 20 image on the sky (RA---TAN, "
+                           "DEC--TAN)."},
+      {"sky-primary.fits[0]", "holds no spectrum: it holds HDU 0 (primary)"},
+      {"spextool.fits[0][row 3]", "There is no spectrum at HDU 0, row 3 of \"spextool.fits\"."},
+      {"spextool.fits", ""},
       {"pypeit-spec1d.fits[1][col OPT_COUNTS]", ""},
       {"frequency.fits", ""},
       {"misfit-error.fits[FLUX][row 1]", ""},

@@ -448,7 +448,71 @@ def malformed():
         f.write(b"TFORM2  = 'Z ")
 
 
-for write in (sdss, lamost, desi, hst, jwst, eso, apogee, deep2, pypeit, specutils, linetools, nothing, malformed):
+# Spectra in the rows of one primary image, each writer recognised by its
+# keywords: an SDSS DR7 spSpec file (flux, continuum-subtracted flux, sigma,
+# mask; COEFF0/COEFF1), a LAMOST low-resolution file of DR8 and before
+# (flux, ivar, wavelength, and-mask, or-mask) and a Spextool file (three
+# orders of wavelength in um, flux, error and flags, NaN-padded); then a
+# primary sky image and a 2-D image without any such keyword.
+def image_rows():
+    n = 150
+    c0, c1 = 3.5798, 1e-4
+    flux, sigma = spectrum(n), (0.5 + rng.random(n)).astype(np.float32)
+    mask = np.zeros(n, np.float32)
+    mask[[10, 11, 90]] = 16
+    rows = np.stack([flux, flux - 10, sigma, mask, np.zeros(n, np.float32)])
+    h = fits.PrimaryHDU(rows)
+    for key, value in (("TELESCOP", "SDSS 2.5-M"), ("COEFF0", c0), ("COEFF1", c1), ("CRVAL1", c0), ("CD1_1", c1),
+                       ("CRPIX1", 1), ("CTYPE1", "LAMBDA"), ("BUNIT", "1E-17 erg/cm/s^2/Ang"), ("OBJECT", "QSO")):
+        h.header[key] = value
+    h.writeto(path("sdss-spspec.fits"), overwrite=True)
+    expect("sdss-spspec.fits[0]", 10 ** (c0 + c1 * np.arange(n)), flux, sigma, mask != 0)
+
+    n = 160
+    wave = 10 ** (3.5682 + 1e-4 * np.arange(n))
+    flux = spectrum(n, 50)
+    ivar = (0.3 + rng.random(n)).astype(np.float32)
+    ivar[[5, 6]] = 0
+    andmask = np.zeros(n, np.float32)
+    andmask[100] = 4
+    ormask = andmask.copy()
+    ormask[120] = 8
+    h = fits.PrimaryHDU(np.stack([flux, ivar, wave.astype(np.float32), andmask, ormask]))
+    for key, value in (("TELESCOP", "LAMOST"), ("COEFF0", 3.5682), ("COEFF1", 1e-4), ("CRVAL1", 3.5682),
+                       ("CD1_1", 1e-4), ("CRPIX1", 1)):
+        h.header[key] = value
+    h.writeto(path("lamost-dr8.fits"), overwrite=True)
+    expect("lamost-dr8.fits[0]", wave.astype(np.float32), flux, 1 / np.sqrt(ivar.astype(np.float64)),
+           (andmask != 0) | (ivar <= 0))
+
+    n, orders = 120, [3, 4, 5]
+    cube = np.full((3, 4, n), np.nan, np.float32)
+    for k, order in enumerate(orders):
+        used = n - 20 * k  # shorter orders padded with NaN
+        cube[k, 0, :used] = 0.9 + 0.35 * k + 0.002 * np.arange(used)
+        cube[k, 1, :used] = spectrum(used, 5)
+        cube[k, 2, :used] = 0.2
+        cube[k, 3, :used] = 0
+        cube[k, 3, 7] = 1
+    h = fits.PrimaryHDU(cube)
+    for key, value in (("INSTR", "SpeX"), ("XUNITS", "um"), ("YUNITS", "W m-2 um-1"), ("NORDERS", 3),
+                       ("ORDERS", "3,4,5"), ("NAPS", 1)):
+        h.header[key] = value
+    h.writeto(path("spextool.fits"), overwrite=True)
+    for k in range(3):
+        used = n - 20 * k  # the padding is not a part of the order
+        wave = cube[k, 0, :used].astype(np.float64) * 1e4
+        expect("spextool.fits[0][row %d]" % k, wave, cube[k, 1, :used], cube[k, 2, :used], cube[k, 3, :used] != 0)
+
+    sky = fits.PrimaryHDU(rng.normal(0, 1, (20, 30)).astype(np.float32))
+    for key, value in (("CTYPE1", "RA---TAN"), ("CTYPE2", "DEC--TAN"), ("CRVAL1", 150.0), ("CRVAL2", 2.0),
+                       ("CDELT1", -1e-4), ("CDELT2", 1e-4)):
+        sky.header[key] = value
+    sky.writeto(path("sky-primary.fits"), overwrite=True)
+
+
+for write in (sdss, lamost, desi, hst, jwst, eso, apogee, deep2, pypeit, specutils, linetools, nothing, malformed,
+              image_rows):
     write()
 with open(path("lamost.fits"), "rb") as plain, gzip.GzipFile(path("lamost.fits.gz"), "wb", mtime=0) as packed:
     packed.write(plain.read())
