@@ -57,7 +57,7 @@ struct TableExampleCase {
 const TableExampleCase kTableExamples[] = {
     {"galaxy-coadd.fts", "SF galaxy z=0.041", {"galaxy-coadd.fts[COADD]"}, 3850.35, 6845.42, 5},
     {"echelle-x1d.fts",
-     "Sun-like G2 V echelle",
+     "G2 V echelle",
      {"echelle-x1d.fts[SCI][row 0]", "echelle-x1d.fts[SCI][row 1]", "echelle-x1d.fts[SCI][row 2]"},
      4815,
      4914.712,

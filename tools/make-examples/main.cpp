@@ -456,7 +456,7 @@ void WriteEchelleX1d(const std::filesystem::path& path) {
 
   fitsfile* file = CreateFile(path);
   int status = 0;
-  CreateEmptyPrimary(file, "Sun-like G2 V echelle", "Synthetic echelle spectrum of a solar-type star: three orders.",
+  CreateEmptyPrimary(file, "G2 V echelle", "Synthetic echelle spectrum of a solar-type star: three orders.",
                      status);
   CreateTable(file, 3,
               {{"SPORDER", "1I", ""},
