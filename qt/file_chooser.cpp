@@ -268,18 +268,16 @@ void FileChooser::Accept() {
 
 void FileChooser::NameChanged() {
   const std::string typed = NameBoxFileName();
-  const FileAndSelector parts = SplitChosenName(folder_path_, typed);
+  // An address half typed keeps the list of its file: the band does not
+  // come and go with every key.
+  const FileAndSelector parts = ListedFileOfName(folder_path_, typed);
   std::string path, key;
   if (!parts.file.empty()) {
     path = std::filesystem::path(parts.file).is_absolute() ? parts.file : JoinFitsPath(folder_path_, parts.file);
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) {
-      const auto size = std::filesystem::file_size(path, ec);
-      const auto time = std::filesystem::last_write_time(path, ec);
-      if (!ec) {
-        key = path + '\n' + std::to_string(size) + '\n' + std::to_string(time.time_since_epoch().count());
-      }
-    }
+    const auto size = std::filesystem::file_size(path, ec);
+    const auto time = ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(path, ec);
+    if (!ec) key = path + '\n' + std::to_string(size) + '\n' + std::to_string(time.time_since_epoch().count());
   }
   listed_file_ = parts.file;
   if (key != listed_key_) {

@@ -334,6 +334,15 @@ FileAndSelector SplitChosenName(const std::string& folder, const std::string& na
   return {name, {}};
 }
 
+FileAndSelector ListedFileOfName(const std::string& folder, const std::string& name) {
+  FileAndSelector parts = SplitChosenName(folder, name);
+  if (!parts.file.empty() && IsFile(InFolder(folder, parts.file))) return parts;
+  for (std::size_t at = name.rfind('['); at != std::string::npos && at > 0; at = name.rfind('[', at - 1)) {
+    if (IsFile(InFolder(folder, name.substr(0, at)))) return {name.substr(0, at), name.substr(at)};
+  }
+  return {};
+}
+
 ChosenName ResolveChosenName(const std::string& folder, const std::string& typed) {
   const FileAndSelector parts = SplitChosenName(folder, typed);
   if (parts.file.find('/') == std::string::npos) return {folder, typed};

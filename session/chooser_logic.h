@@ -173,6 +173,12 @@ struct FileAndSelector {
 };
 FileAndSelector SplitChosenName(const std::string& folder, const std::string& name);
 
+/// The file whose spectra the chooser lists for a name in its name box:
+/// SplitChosenName's file when it is a file; otherwise, for an address being
+/// typed ("x1d.fits[SCI][row"), the longest part before a '[' that is a file
+/// in `folder`, with the rest as its selector. Empty when neither is a file.
+FileAndSelector ListedFileOfName(const std::string& folder, const std::string& name);
+
 /// One line of the chooser's list of the spectra in a file.
 struct SpectrumChoice {
   std::string selector;   ///< where it lies: the address after the file name, "[COADD]", "[SCI][row 3]"

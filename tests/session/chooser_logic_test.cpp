@@ -198,6 +198,26 @@ TEST(ResolveChosenNameTest, PathsBecomeTheirFolderAndNameAndAddressesKeepTheirSe
   const FileAndSelector address = SplitChosenName(here, "night2/z.fits[EXTRACT1D,2]");
   EXPECT_EQ(address.file, "night2/z.fits");
   EXPECT_EQ(address.selector, "[EXTRACT1D,2]");
+
+  // The file listed while an address is typed.
+  Touch(dir / "night2" / "x1d.fits");
+  struct Listed {
+    std::string typed, file, selector;
+  };
+  const Listed listed[] = {
+      {"night2/x1d.fits", "night2/x1d.fits", ""},
+      {"night2/x1d.fits[SCI][row 1]", "night2/x1d.fits", "[SCI][row 1]"},
+      {"night2/x1d.fits[SCI][ro", "night2/x1d.fits", "[SCI][ro"},
+      {"night2/odd[1]", "night2/odd[1]", ""},
+      {"night2/odd[1][2", "night2/odd[1]", "[2"},
+      {"night2/x1d.fit", "", ""},
+      {"[1]", "", ""},
+  };
+  for (const Listed& c : listed) {
+    const FileAndSelector got = ListedFileOfName(here, c.typed);
+    EXPECT_EQ(got.file, c.file) << c.typed;
+    EXPECT_EQ(got.selector, c.selector) << c.typed;
+  }
 }
 
 TEST(ListSpectrumChoicesTest, OnlyAFileWithSeveralSpectraIsListed) {
