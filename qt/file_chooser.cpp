@@ -16,6 +16,8 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QHeaderView>
+#include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -95,15 +97,18 @@ void FileChooser::CreateControls() {
   drive_list_ = new QComboBox(this);
   ok_button_ = new QPushButton("OK", this);
   cancel_button_ = new QPushButton("Cancel", this);
+  spectra_label_ = new QLabel("Spectra in this file:", this);
+  spectra_list_ = new QTreeWidget(this);
 
   // The labels stand on the grey window: black under any theme.
-  for (QLabel* label : {name_label_, type_label_, folder_label_, path_label_, drive_label_}) {
+  for (QLabel* label : {name_label_, type_label_, folder_label_, path_label_, drive_label_, spectra_label_}) {
     FixTextColour(label, Qt::black);
   }
   name_label_->setBuddy(name_box_);
   type_label_->setBuddy(type_list_);
   folder_label_->setBuddy(folder_list_);
   drive_label_->setBuddy(drive_list_);
+  spectra_label_->setBuddy(spectra_list_);
   name_box_->setAccessibleName("File Name");
   file_list_->setAccessibleName("Files");
   type_list_->setAccessibleName("List Files of Type");
@@ -112,11 +117,22 @@ void FileChooser::CreateControls() {
   drive_list_->setAccessibleName("Drives");
   ok_button_->setAccessibleName("OK");
   cancel_button_->setAccessibleName("Cancel");
+  spectra_list_->setAccessibleName("Spectra in this file");
   ok_button_->setDefault(true);
 
   file_list_->setSelectionMode(QAbstractItemView::SingleSelection);
   folder_list_->setSelectionMode(QAbstractItemView::SingleSelection);
   folder_list_->setItemDelegate(new FolderLineDelegate(folder_list_));
+  // The spectra list shows only for a file that holds several spectra.
+  spectra_list_->setColumnCount(5);
+  spectra_list_->setHeaderLabels({"Spectrum", "Samples", QString::fromUtf8("Range (\u00C5)"), "Flux unit", "Errors"});
+  spectra_list_->setRootIsDecorated(false);
+  spectra_list_->setUniformRowHeights(true);
+  spectra_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  spectra_list_->header()->setStretchLastSection(false);
+  spectra_label_->hide();
+  spectra_list_->hide();
+  spectra_list_->installEventFilter(this);
   file_list_->installEventFilter(this);
   folder_list_->installEventFilter(this);
 
@@ -126,6 +142,7 @@ void FileChooser::CreateControls() {
   setTabOrder(folder_list_, drive_list_);
   setTabOrder(drive_list_, ok_button_);
   setTabOrder(ok_button_, cancel_button_);
+  setTabOrder(cancel_button_, spectra_list_);
 
   connect(type_list_, &QComboBox::currentIndexChanged, this, [this](int) { FileTypeChosen(); });
   connect(drive_list_, &QComboBox::currentIndexChanged, this, [this](int) { DriveChanged(); });
@@ -136,6 +153,13 @@ void FileChooser::CreateControls() {
   // A folder opens on a double click; a single click only selects it.
   connect(folder_list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { OpenFolderItem(item); });
   connect(name_box_, &QLineEdit::returnPressed, this, [this] { Accept(); });
+  connect(name_box_, &QLineEdit::textChanged, this, [this](const QString&) { NameChanged(); });
+  connect(spectra_list_, &QTreeWidget::currentItemChanged, this, [this] { SpectrumClicked(); });
+  connect(spectra_list_, &QTreeWidget::itemPressed, this, [this] { SpectrumClicked(); });
+  connect(spectra_list_, &QTreeWidget::itemDoubleClicked, this, [this] {
+    SpectrumClicked();
+    Accept();
+  });
   connect(ok_button_, &QPushButton::clicked, this, [this] { Accept(); });
   connect(cancel_button_, &QPushButton::clicked, this, [this] { Cancel(); });
 }
@@ -213,6 +237,7 @@ void FileChooser::FolderChanged() {
     file_list_->clear();
   }
   PutFirstFileInNameBox();
+  NameChanged();  // the same name may name another file here
   ShowFolderPath();
 }
 
@@ -229,9 +254,63 @@ void FileChooser::Accept() {
   ShowFolderPath();
   // Slot 0 belongs to no row: without a Load press there is nothing to fill.
   if (state_.CurrentSlot >= 1 && state_.CurrentSlot <= state_.SlotCount) {
-    AcceptFitsFile(state_, folder_path_, NameBoxFileName(), services_);
+    ChosenName chosen = ResolveChosenName(folder_path_, NameBoxFileName());
+    // A typed path loads from its own folder; the chooser follows it there,
+    // so that it reopens where the file was loaded from.
+    if (chosen.folder != folder_path_ && BuildFolderList(chosen.folder).ok() && SetFolderPath(chosen.folder)) {
+      PutNameInNameBox(chosen.name);
+      chosen.folder = folder_path_;
+    }
+    AcceptFitsFile(state_, chosen.folder, chosen.name, services_);
   }
   hide();  // the position is stored by Cancel and the close box only
+}
+
+void FileChooser::NameChanged() {
+  const std::string typed = NameBoxFileName();
+  // An address half typed keeps the list of its file: the band does not
+  // come and go with every key.
+  const FileAndSelector parts = ListedFileOfName(folder_path_, typed);
+  std::string path, key;
+  if (!parts.file.empty()) {
+    path = std::filesystem::path(parts.file).is_absolute() ? parts.file : JoinFitsPath(folder_path_, parts.file);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    const auto time = ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(path, ec);
+    if (!ec) key = path + '\n' + std::to_string(size) + '\n' + std::to_string(time.time_since_epoch().count());
+  }
+  listed_file_ = parts.file;
+  if (key != listed_key_) {
+    listed_key_ = key;
+    listed_selectors_.clear();
+    const QSignalBlocker filling(spectra_list_);
+    spectra_list_->clear();
+    if (!key.empty()) {
+      const std::string label = std::filesystem::path(parts.file).filename().string();
+      for (const SpectrumChoice& choice : ListSpectrumChoices(path, label)) {
+        auto* item = new QTreeWidgetItem(spectra_list_);
+        item->setText(0, ToQt(choice.selector));
+        item->setText(1, QString::number(choice.samples));
+        item->setText(2, QString::fromStdString(choice.range));
+        item->setText(3, ToQt(choice.flux_unit));
+        item->setText(4, choice.errors ? "yes" : "no");
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        listed_selectors_.push_back(choice.selector);
+      }
+      for (int column = 0; column < spectra_list_->columnCount(); ++column) {
+        spectra_list_->resizeColumnToContents(column);
+      }
+    }
+    ShowSpectraBand(!listed_selectors_.empty());
+  }
+  SelectSpectrumOfName(parts.selector);
+}
+
+void FileChooser::SpectrumClicked() {
+  QTreeWidgetItem* item = spectra_list_->currentItem();
+  const int row = item != nullptr ? spectra_list_->indexOfTopLevelItem(item) : -1;
+  if (row < 0 || row >= static_cast<int>(listed_selectors_.size())) return;
+  PutNameInNameBox(listed_file_ + listed_selectors_[static_cast<std::size_t>(row)]);
 }
 
 void FileChooser::Cancel() {
@@ -296,7 +375,10 @@ void FileChooser::resizeEvent(QResizeEvent* event) {
 
 void FileChooser::showEvent(QShowEvent* event) {
   // Volumes come and go while the program runs (a USB stick); offer those mounted now.
-  if (!event->spontaneous()) SetDriveList(ListDrives());
+  if (!event->spontaneous()) {
+    SetDriveList(ListDrives());
+    NameChanged();  // the named file may have changed since the last Load
+  }
   QWidget::showEvent(event);
 }
 
@@ -335,6 +417,11 @@ bool FileChooser::eventFilter(QObject* watched, QEvent* event) {
         FileDoubleClicked();
         return true;
       }
+      if (watched == spectra_list_ && spectra_list_->currentItem() != nullptr) {
+        SpectrumClicked();
+        Accept();
+        return true;
+      }
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -344,11 +431,13 @@ bool FileChooser::eventFilter(QObject* watched, QEvent* event) {
 
 void FileChooser::ApplySizeRules(double width, double height) {
   if (isMinimized()) return;  // nothing to lay out; the rules run again on the next real resize
-  const ChooserSize snapped = SnapChooserSize(width, height);
+  // The spectra band lies under the controls: the rules see the height without it.
+  const double band = band_shown_ ? kChooserSpectraBand : 0;
+  const ChooserSize snapped = SnapChooserSize(width, height - band);
   // Setting the height or the width runs the handler again with the new size.
-  if (snapped.height != height) {
-    ResizeOuterAtLeast(width, snapped.height);
-    ApplySizeRules(width, snapped.height);
+  if (snapped.height != height - band) {
+    ResizeOuterAtLeast(width, snapped.height + band);
+    ApplySizeRules(width, snapped.height + band);
     return;
   }
   if (snapped.width != width) {
@@ -356,7 +445,7 @@ void FileChooser::ApplySizeRules(double width, double height) {
     ApplySizeRules(snapped.width, height);
     return;
   }
-  layout_ = ComputeChooserLayout(width, height);
+  layout_ = ComputeChooserLayout(width, height - band);
   PlaceControls();
   // A shorter folder list still shows where it stands.
   if (QListWidgetItem* current = folder_list_->currentItem()) folder_list_->scrollToItem(current);
@@ -401,6 +490,40 @@ void FileChooser::PlaceControls() {
   PlaceChild(drive_list_, l.right_column_left, l.drive_list_top, l.right_column_width, 315);
   PlaceChild(ok_button_, l.button_left, 720, 1335, 375);
   PlaceChild(cancel_button_, l.button_left, 1200, 1335, 375);
+  if (band_shown_) {
+    const ChooserBand band = ComputeChooserBand(l);
+    PlaceChild(spectra_label_, 120, band.label_top, 2415, 255);
+    PlaceChild(spectra_list_, 120, band.list_top, band.list_width, band.list_height);
+  }
+}
+
+void FileChooser::ShowSpectraBand(bool shown) {
+  if (shown == band_shown_) return;
+  band_shown_ = shown;
+  spectra_label_->setVisible(shown);
+  spectra_list_->setVisible(shown);
+  // The window grows by the band, or gives it back; the rest keeps its layout.
+  const double band = shown ? kChooserSpectraBand : -kChooserSpectraBand;
+  SetOuterSize(OuterWidth(this), OuterHeight(this) + band);
+}
+
+void FileChooser::SelectSpectrumOfName(const std::string& selector) {
+  const QSignalBlocker selecting(spectra_list_);
+  const auto found = std::find(listed_selectors_.begin(), listed_selectors_.end(), selector);
+  if (selector.empty() || found == listed_selectors_.end()) {
+    spectra_list_->setCurrentItem(nullptr);
+    spectra_list_->clearSelection();
+    return;
+  }
+  QTreeWidgetItem* item = spectra_list_->topLevelItem(static_cast<int>(found - listed_selectors_.begin()));
+  spectra_list_->setCurrentItem(item);
+  spectra_list_->scrollToItem(item);
+}
+
+void FileChooser::PutNameInNameBox(const std::string& name) {
+  name_box_native_ = name;
+  name_box_shown_ = ToQt(name);
+  name_box_->setText(name_box_shown_);
 }
 
 void FileChooser::FillFolderList(const FolderList& list) {

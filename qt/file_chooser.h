@@ -22,6 +22,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QTreeWidget;
 
 namespace quillon {
 
@@ -36,7 +37,7 @@ class FileChooser : public QWidget {
   FileChooser(SharedState& state, WindowServices& services, QWidget* parent = nullptr);
 
   /// Sets the file-type list's index (0-based); runs FileTypeChosen at once,
-  /// which re-reads the file list. An index outside 0..3 changes nothing.
+  /// which re-reads the file list. An index outside the list changes nothing.
   void SetFileTypeIndex(int index);
 
   /// Puts the keyboard in the name box with its text selected, so typing
@@ -64,6 +65,9 @@ class FileChooser : public QWidget {
   const std::vector<std::string>& Drives() const { return drives_; }
   /// The layout the size rules last gave the controls, twips.
   const ChooserLayout& CurrentLayout() const { return layout_; }
+  /// Whether the band listing the spectra of the named file shows: the file
+  /// holds more than one.
+  bool SpectraShown() const { return band_shown_; }
 
   // Handlers, run by the controls and callable by code.
   /// The window's creation: placed, the file-type patterns, the lists at the
@@ -81,6 +85,11 @@ class FileChooser : public QWidget {
   void FolderChanged();
   void FileClicked();        ///< the selected file goes in the name box
   void FileDoubleClicked();  ///< the file goes in the name box, then OK
+  /// The name box's text changed: list the spectra of the file it names
+  /// when it holds several (the band shows), or hide the band.
+  void NameChanged();
+  /// A line of the spectra list chosen: its address goes in the name box.
+  void SpectrumClicked();
   void Accept();  ///< "OK": loads the named file into CurrentSlot and hides the window
   void Cancel();  ///< "Cancel": stores the position and hides the window
 
@@ -97,6 +106,8 @@ class FileChooser : public QWidget {
   QComboBox* drive_list_ = nullptr;
   QPushButton* ok_button_ = nullptr;
   QPushButton* cancel_button_ = nullptr;
+  QLabel* spectra_label_ = nullptr;       ///< "Spectra in this file:"
+  QTreeWidget* spectra_list_ = nullptr;   ///< the spectra of the named file, when it holds several
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -122,6 +133,9 @@ class FileChooser : public QWidget {
   void KeepOnScreen();
   void StorePosition();
   void OpenFolderItem(QListWidgetItem* item);
+  void ShowSpectraBand(bool shown);
+  void SelectSpectrumOfName(const std::string& selector);
+  void PutNameInNameBox(const std::string& name);
 
   SharedState& state_;
   WindowServices& services_;
@@ -134,6 +148,12 @@ class FileChooser : public QWidget {
   std::string last_file_error_;  ///< the file-list read failure last reported
   int drive_index_ = -1;  ///< the drive list's index as last applied, to undo a drive that cannot be read
   ChooserLayout layout_;
+  bool band_shown_ = false;
+  // The file the spectra list was filled for, as the name box names it, and
+  // what identified it (path, size, modification time).
+  std::string listed_file_;
+  std::string listed_key_;
+  std::vector<std::string> listed_selectors_;
   // Where the window was last placed or stored, in twips and in pixels.
   int16_t placed_left_ = 0;
   int16_t placed_top_ = 0;

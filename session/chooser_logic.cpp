@@ -1,6 +1,9 @@
 #include "session/chooser_logic.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -8,6 +11,9 @@
 #include <iterator>
 #include <sstream>
 #include <system_error>
+
+#include "fits/gzip_source.h"
+#include "spectrum/spectrum_layouts.h"
 
 namespace quillon {
 
@@ -49,6 +55,18 @@ ChooserLayout ComputeChooserLayout(double width, double height) {
   return layout;
 }
 
+ChooserBand ComputeChooserBand(const ChooserLayout& layout) {
+  // Under the file-type list (which ends 555 twips above the rules' height),
+  // ending as far above the window's bottom edge as that list did.
+  ChooserBand band;
+  const double rules_bottom = layout.type_list_top + 315;
+  band.label_top = rules_bottom + 105;
+  band.list_top = band.label_top + 270;
+  band.list_width = layout.button_left + 1335 - 120;
+  band.list_height = rules_bottom + kChooserSpectraBand - band.list_top;
+  return band;
+}
+
 // ---- Patterns and sorting ---------------------------------------------------
 
 namespace {
@@ -79,6 +97,15 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+bool MatchesFileType(std::string_view name, std::string_view pattern) {
+  if (MatchesPattern(name, pattern)) return true;
+  if (pattern == "*.*" || MatchesPattern(pattern, "*.gz") || name.size() <= 3 ||
+      !MatchesPattern(name.substr(name.size() - 3), ".gz")) {
+    return false;
+  }
+  return MatchesPattern(name.substr(0, name.size() - 3), pattern);
 }
 
 void SortAsFileList(std::vector<std::string>& names) {
@@ -131,7 +158,7 @@ FolderNames ReadFolder(const std::string& folder, EntryKind kind, const std::str
     if (kind == EntryKind::kFolder) {
       if (!it->is_directory(entry_ec)) continue;
     } else {
-      if (!it->is_regular_file(entry_ec) || !MatchesPattern(name, pattern)) continue;
+      if (!it->is_regular_file(entry_ec) || !MatchesFileType(name, pattern)) continue;
     }
     result.names.push_back(std::move(name));
   }
@@ -279,6 +306,90 @@ std::size_t DriveIndexOfPath(const std::vector<std::string>& drives, const std::
     }
   }
   return best;
+}
+
+// ---- Typed names and the spectra of a file -----------------------------------
+
+namespace {
+
+bool IsFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+fs::path InFolder(const std::string& folder, const std::string& file) {
+  const fs::path p(file);
+  return p.is_absolute() ? p : fs::path(folder) / p;
+}
+
+}  // namespace
+
+FileAndSelector SplitChosenName(const std::string& folder, const std::string& name) {
+  if (!name.empty() && !IsFile(InFolder(folder, name))) {
+    if (const std::optional<SpectrumAddress> address = ParseSpectrumAddress(name);
+        address && !address->file.empty() && name.compare(0, address->file.size(), address->file) == 0) {
+      return {address->file, name.substr(address->file.size())};
+    }
+  }
+  return {name, {}};
+}
+
+FileAndSelector ListedFileOfName(const std::string& folder, const std::string& name) {
+  FileAndSelector parts = SplitChosenName(folder, name);
+  if (!parts.file.empty() && IsFile(InFolder(folder, parts.file))) return parts;
+  for (std::size_t at = name.rfind('['); at != std::string::npos && at > 0; at = name.rfind('[', at - 1)) {
+    if (IsFile(InFolder(folder, name.substr(0, at)))) return {name.substr(0, at), name.substr(at)};
+  }
+  return {};
+}
+
+ChosenName ResolveChosenName(const std::string& folder, const std::string& typed) {
+  const FileAndSelector parts = SplitChosenName(folder, typed);
+  if (parts.file.find('/') == std::string::npos) return {folder, typed};
+  const fs::path full = InFolder(folder, parts.file).lexically_normal();
+  if (!full.has_filename()) return {folder, typed};
+  std::string parent = full.parent_path().string();
+  if (parent.empty()) parent = folder;
+  return {parent, full.filename().string() + parts.selector};
+}
+
+namespace {
+
+std::string RangeText(const SpectrumListEntry& entry) {
+  if (entry.axis != SpectralAxis::kWavelength) return SpectralAxisWord(entry.axis);
+  if (!std::isfinite(entry.wave_first) || !std::isfinite(entry.wave_last)) return {};
+  const double low = std::min(entry.wave_first, entry.wave_last);
+  const double high = std::max(entry.wave_first, entry.wave_last);
+  char text[80];
+  std::snprintf(text, sizeof text, "%.1f \u2013 %.1f", low, high);
+  return text;
+}
+
+}  // namespace
+
+std::vector<SpectrumChoice> ListSpectrumChoices(const std::string& path, const std::string& file_name) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size > static_cast<std::uintmax_t>(kChooserListBytes)) return {};
+  std::string reason;
+  const std::unique_ptr<ByteSource> source = OpenFitsBytes(path, reason, kChooserListBytes);
+  if (!source) return {};
+  const SpectrumList list = ListSpectra(*source, file_name);
+  if (list.spectra.size() < 2) return {};
+  std::vector<SpectrumChoice> choices;
+  choices.reserve(list.spectra.size());
+  for (const SpectrumListEntry& entry : list.spectra) {
+    SpectrumChoice choice;
+    choice.selector = entry.address.compare(0, file_name.size(), file_name) == 0
+                          ? entry.address.substr(file_name.size())
+                          : entry.address;
+    choice.samples = entry.n;
+    choice.range = RangeText(entry);
+    choice.flux_unit = entry.flux_unit;
+    choice.errors = entry.uncertainty;
+    choices.push_back(std::move(choice));
+  }
+  return choices;
 }
 
 }  // namespace quillon

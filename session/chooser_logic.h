@@ -5,6 +5,7 @@
 // listing returns its error text, which the window shows in a message box.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,10 @@ inline constexpr double kChooserMinWidth = 6525;
 inline constexpr double kChooserMinHeight = 3540;
 
 /// The file-type patterns of the chooser's file-type list, in list order.
-inline constexpr const char* kChooserPatterns[] = {"*.fts", "*.fit", "*.fits", "*.*"};
-inline constexpr int kChooserPatternCount = 4;
+/// The FITS patterns list gzip-compressed files too (MatchesFileType); the
+/// last entry lists only those.
+inline constexpr const char* kChooserPatterns[] = {"*.fts", "*.fit", "*.fits", "*.*", "*.fits.gz"};
+inline constexpr int kChooserPatternCount = 5;
 
 /// An outer window size, twips.
 struct ChooserSize {
@@ -51,11 +54,32 @@ struct ChooserLayout {
 /// out as the minimum, so no control ever gets a negative or non-finite size.
 ChooserLayout ComputeChooserLayout(double width, double height);
 
+/// Height of the band under the controls that shows the spectra of a file
+/// holding several, twips. While it shows, the window is that much taller
+/// and the size rules lay out the rest as for the height without it.
+inline constexpr double kChooserSpectraBand = 2100;
+
+/// Where the band's label and list go, twips, for the layout the size rules
+/// gave the height without the band.
+struct ChooserBand {
+  double label_top = 0;
+  double list_top = 0;
+  double list_width = 0;  ///< from the left margin to the buttons' right edge
+  double list_height = 0;
+};
+ChooserBand ComputeChooserBand(const ChooserLayout& layout);
+
 /// Whether a file name matches a file-type pattern ('*' any run of
 /// characters, '?' any one). Letter case is ignored, since FITS files often
 /// carry upper-case names: "*.fts" matches "STAR.FTS". "*.*" matches every
 /// name, with or without a dot.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+/// Whether a file name belongs in the file list under a file-type pattern:
+/// MatchesPattern, and for a pattern other than "*.*" that does not itself
+/// end in ".gz", also the name with a ".gz" ending taken off ("*.fits" lists
+/// "star.fits.gz").
+bool MatchesFileType(std::string_view name, std::string_view pattern);
 
 /// Sorts names as file lists show them: letter case ignored, names that
 /// differ only in case in plain byte order.
@@ -69,7 +93,7 @@ struct FolderNames {
 };
 
 /// The files of `folder` (regular files, symbolic links to files included)
-/// whose names match `pattern`, sorted. Hidden files (names starting with a
+/// whose names match `pattern` (MatchesFileType), sorted. Hidden files (names starting with a
 /// dot) are left out.
 FolderNames ListMatchingFiles(const std::string& folder, const std::string& pattern);
 
@@ -120,5 +144,58 @@ std::vector<std::string> ListDrives();
 /// Index of the drive whose mount point contains `path` (the longest one
 /// that is a whole-component prefix); 0 (the root) when none does.
 std::size_t DriveIndexOfPath(const std::vector<std::string>& drives, const std::string& path);
+
+// ---- Names typed in the name box and the spectra of a file ----------------
+
+/// The folder and the name the chooser's OK hands to the loading.
+struct ChosenName {
+  std::string folder;
+  std::string name;  ///< a file name, or an address: a file name and a selector ("x1d.fits[SCI][row 3]")
+  bool operator==(const ChosenName&) const = default;
+};
+
+/// Where the name box's text points when the chooser shows `folder`. A name
+/// without a separator is a name in `folder`, as it always was. A path,
+/// relative to `folder` or absolute, with or without a selector
+/// ("night2/star.fits", "/data/x1d.fits[SCI][row 2]"), becomes its own
+/// folder and the name in it, so the loading stores the file's real folder.
+/// A path that ends in a separator is handed on as typed (the loader then
+/// says what is wrong with it).
+ChosenName ResolveChosenName(const std::string& folder, const std::string& typed);
+
+/// A name split into the file it opens and the selector after it: a name
+/// that is a file in `folder` is that file, whatever it ends in; otherwise
+/// a well-formed address is split ("x.fits[2]" gives "x.fits" and "[2]"),
+/// and any other name is all file.
+struct FileAndSelector {
+  std::string file;
+  std::string selector;
+};
+FileAndSelector SplitChosenName(const std::string& folder, const std::string& name);
+
+/// The file whose spectra the chooser lists for a name in its name box:
+/// SplitChosenName's file when it is a file; otherwise, for an address being
+/// typed ("x1d.fits[SCI][row"), the longest part before a '[' that is a file
+/// in `folder`, with the rest as its selector. Empty when neither is a file.
+FileAndSelector ListedFileOfName(const std::string& folder, const std::string& name);
+
+/// One line of the chooser's list of the spectra in a file.
+struct SpectrumChoice {
+  std::string selector;   ///< where it lies: the address after the file name, "[COADD]", "[SCI][row 3]"
+  int64_t samples = 0;
+  std::string range;      ///< "3800.0 – 6800.0" Angstroms, lowest first; the axis word when not a wavelength
+  std::string flux_unit;  ///< as stored
+  bool errors = false;    ///< the spectrum has an uncertainty per sample
+};
+
+/// Files above this size are not listed: listing reads every spectrum of the
+/// file, and the chooser must answer a click at once. A compressed file is
+/// inflated only up to this bound for the listing.
+inline constexpr int64_t kChooserListBytes = int64_t{64} << 20;
+
+/// The spectra of the file at `path` when it holds more than one; empty when
+/// it holds one or none, cannot be opened or listed, or is larger than
+/// kChooserListBytes. `file_name` is the name the addresses start with.
+std::vector<SpectrumChoice> ListSpectrumChoices(const std::string& path, const std::string& file_name);
 
 }  // namespace quillon

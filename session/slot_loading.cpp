@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "session/chooser_logic.h"
 #include "spectrum/spectrum_layouts.h"
 #include "spectrum/spectrum_reader.h"
 
@@ -117,11 +118,13 @@ void AcceptFitsFile(SharedState& state, const std::string& folder, const std::st
 }
 
 FolderAndName SplitFilePath(const std::string& path) {
+  // An address keeps its selector whole, whatever it holds ("[col A/B]").
+  const FileAndSelector parts = SplitChosenName("", path);
   std::error_code ec;
-  std::filesystem::path full = std::filesystem::absolute(path, ec);
-  if (ec) full = path;
+  std::filesystem::path full = std::filesystem::absolute(parts.file, ec);
+  if (ec) full = parts.file;
   full = full.lexically_normal();
-  return {full.parent_path().string(), full.filename().string()};
+  return {full.parent_path().string(), full.filename().string() + parts.selector};
 }
 
 namespace {

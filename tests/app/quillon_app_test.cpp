@@ -332,6 +332,19 @@ TEST_F(QuillonAppTest, FilesOnTheCommandLineFillRowsFromTheTop) {
   EXPECT_EQ(State().CurrentSlot, 3);
 }
 
+TEST_F(QuillonAppTest, AddressesOnTheCommandLineLoadTheSpectraTheyName) {
+  fs::create_directories(dir / "night2");
+  testing::WriteImageExtensions(dir / "night2" / "arms.fits", {{"BLUE", 4000}, {"RED", 6000}});
+  Start({"night2/arms.fits[RED]", (dir / "night2" / "arms.fits[1]").string()});
+  EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+  EXPECT_EQ(Main().file_name_cells_[1]->text(), "arms.fits[RED]");
+  EXPECT_EQ(Main().file_name_cells_[2]->text(), "arms.fits[1]");
+  ASSERT_TRUE(State().Slots[1].loaded && State().Slots[2].loaded);
+  EXPECT_DOUBLE_EQ(SlotSpectrum(State(), 1).lambda_start, 5998);  // pixel 0, a step before the first sample
+  EXPECT_DOUBLE_EQ(SlotSpectrum(State(), 2).lambda_start, 3998);
+  EXPECT_EQ(State().FitsDirectory, (dir / "night2").string());
+}
+
 TEST_F(QuillonAppTest, MoreFilesThanRowsAreReportedOnce) {
   std::vector<std::string> files(18, "vega.fts");
   files[16] = "x17.fts";

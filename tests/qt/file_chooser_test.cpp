@@ -15,9 +15,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 
+#include <QTreeWidget>
+
 #include "qt/twips.h"
+#include "support/fits_writer.h"
 #include "support/recording_services.h"
 #include "support/temp_dir.h"
 
@@ -127,7 +131,7 @@ TEST_F(FileChooserTest, FirstLoadShowsTheCurrentFolderWithFtsFiles) {
   FileChooser& chooser = PressLoad(1);
   EXPECT_EQ(chooser.windowTitle(), "Load 1-D Calibrated Fits file");
   EXPECT_EQ(chooser.pos(), QPoint(TwipsToPixels(500, &chooser), TwipsToPixels(500, &chooser)));
-  EXPECT_EQ(Items(chooser.type_list_), (QStringList{"*.fts", "*.fit", "*.fits", "*.*"}));
+  EXPECT_EQ(Items(chooser.type_list_), (QStringList{"*.fts", "*.fit", "*.fits", "*.*", "*.fits.gz"}));
   EXPECT_EQ(chooser.type_list_->currentText(), "*.fts");
   // Upper-case names match too.
   EXPECT_EQ(Items(chooser.file_list_), (QStringList{"A.FTS", "b.fts"}));
@@ -433,6 +437,107 @@ TEST_F(FileChooserTest, ChangingTheDriveUpdatesEveryListInOneStep) {
   chooser.drive_list_->setCurrentIndex(0);
   EXPECT_EQ(chooser.FolderPath(), "/");
   EXPECT_EQ(chooser.folder_list_->count() > 1, true);
+}
+
+// ---- Files that hold several spectra -------------------------------------------
+
+QStringList Line(const QTreeWidget* list, int row) {
+  QStringList texts;
+  for (int column = 0; column < list->columnCount(); ++column) texts << list->topLevelItem(row)->text(column);
+  return texts;
+}
+
+TEST_F(FileChooserTest, AFileWithSeveralSpectraListsThemAndOkLoadsTheChosenOne) {
+  testing::WriteImageExtensions(dir_ / "arms.fts", {{"BLUE", 4000}, {"RED", 6000}, {"IR", 8000}});
+  WriteSpectrum(dir_ / "one.fts");
+  FileChooser& chooser = PressLoad(2);
+  const double height = OuterHeight(&chooser);
+  EXPECT_FALSE(chooser.SpectraShown());
+
+  ClickRow(chooser.file_list_, RowOf(chooser.file_list_, "arms.fts"));
+  ASSERT_TRUE(chooser.SpectraShown());
+  EXPECT_TRUE(chooser.spectra_list_->isVisible());
+  ASSERT_EQ(chooser.spectra_list_->topLevelItemCount(), 3);
+  EXPECT_EQ(Line(chooser.spectra_list_, 1),
+            (QStringList{"[RED]", "100", QString::fromUtf8("6000.0 \u2013 6198.0"), "erg/s/cm2/A", "no"}));
+  // The window grows by the band; the controls above it keep their places.
+  EXPECT_NEAR(OuterHeight(&chooser) - height, kChooserSpectraBand, 2 / PixelsPerTwip(&chooser));
+  const ChooserLayout rules = ComputeChooserLayout(OuterWidth(&chooser), OuterHeight(&chooser) - kChooserSpectraBand);
+  EXPECT_NEAR(chooser.CurrentLayout().file_list_height, rules.file_list_height, 1 / PixelsPerTwip(&chooser));
+  EXPECT_GT(chooser.spectra_list_->geometry().top(), chooser.type_list_->geometry().bottom());
+
+  ClickRow(chooser.file_list_, RowOf(chooser.file_list_, "one.fts"));  // one spectrum: no band
+  EXPECT_FALSE(chooser.SpectraShown());
+  EXPECT_NEAR(OuterHeight(&chooser), height, 2 / PixelsPerTwip(&chooser));
+
+  ClickRow(chooser.file_list_, RowOf(chooser.file_list_, "arms.fts"));
+  QTest::mouseClick(chooser.spectra_list_->viewport(), Qt::LeftButton, {},
+                    chooser.spectra_list_->visualItemRect(chooser.spectra_list_->topLevelItem(1)).center());
+  EXPECT_EQ(chooser.name_box_->text(), "arms.fts[RED]");
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
+  EXPECT_EQ(state_.Slots[2].file_name, "arms.fts[RED]");
+  ASSERT_TRUE(state_.Slots[2].loaded);
+  EXPECT_DOUBLE_EQ(SlotSpectrum(state_, 2).lambda_start, 5998.0);  // pixel 0, a step before the first sample
+  EXPECT_TRUE(services_.messages.empty());
+  EXPECT_FALSE(chooser.isVisible());
+
+  // Reopened, the address in the name box still selects its line; a double click loads another.
+  PressLoad(3);
+  ASSERT_TRUE(chooser.SpectraShown());
+  EXPECT_EQ(chooser.spectra_list_->currentItem(), chooser.spectra_list_->topLevelItem(1));
+  const QPoint ir = chooser.spectra_list_->visualItemRect(chooser.spectra_list_->topLevelItem(2)).center();
+  QTest::mousePress(chooser.spectra_list_->viewport(), Qt::LeftButton, {}, ir);
+  QTest::mouseRelease(chooser.spectra_list_->viewport(), Qt::LeftButton, {}, ir);
+  QTest::mouseDClick(chooser.spectra_list_->viewport(), Qt::LeftButton, {}, ir);
+  EXPECT_EQ(state_.Slots[3].file_name, "arms.fts[IR]");
+  EXPECT_TRUE(state_.Slots[3].loaded);
+}
+
+TEST_F(FileChooserTest, TypedPathsAndAddressesLoadFromTheirOwnFolder) {
+  testing::WriteImageExtensions(dir_ / "night2" / "arms.fits", {{"BLUE", 4000}, {"RED", 6000}});
+  const std::string night2 = start_ + "/night2";
+  struct Case {
+    std::string typed;
+    std::string file_name;
+    double lambda_start;  // pixel 0: a step before the first sample
+  };
+  const Case cases[] = {
+      {night2 + "/arms.fits[RED]", "arms.fits[RED]", 5998},
+      {"night2/arms.fits[2]", "arms.fits[2]", 5998},
+      {"night2/arms.fits", "arms.fits", 3998},
+  };
+  int16_t slot = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    FileChooser& chooser = PressLoad(++slot);
+    chooser.SetFolderPath(start_);
+    chooser.name_box_->setText(QString::fromStdString(c.typed));
+    EXPECT_TRUE(chooser.SpectraShown());
+    QTest::keyClick(chooser.name_box_, Qt::Key_Return);
+    EXPECT_EQ(state_.Slots[slot].file_name, c.file_name);
+    EXPECT_EQ(state_.FitsDirectory, night2);
+    ASSERT_TRUE(state_.Slots[slot].loaded);
+    EXPECT_DOUBLE_EQ(SlotSpectrum(state_, slot).lambda_start, c.lambda_start);
+    EXPECT_EQ(chooser.FolderPath(), night2);  // reopens where the file was loaded from
+  }
+  EXPECT_TRUE(services_.messages.empty()) << services_.messages.front();
+}
+
+TEST_F(FileChooserTest, AFileThatCannotBeListedShowsNoBandAndGoesToTheLoader) {
+  testing::WriteImageExtensions(dir_ / "arms.fts", {{"BLUE", 4000}, {"RED", 6000}});
+  std::string bytes;
+  {
+    std::ifstream in(dir_ / "arms.fts", std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  testing::WriteBytes(dir_ / "cut.fts", std::string_view(bytes).substr(0, 3000));
+  FileChooser& chooser = PressLoad(4);
+  ClickRow(chooser.file_list_, RowOf(chooser.file_list_, "cut.fts"));
+  EXPECT_FALSE(chooser.SpectraShown());
+  QTest::mouseClick(chooser.ok_button_, Qt::LeftButton);
+  EXPECT_EQ(state_.Slots[4].file_name, "cut.fts");
+  EXPECT_FALSE(state_.Slots[4].loaded);
+  EXPECT_EQ(services_.messages.size(), 1u);
 }
 
 // ---- Size rules ----------------------------------------------------------------

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <limits>
 
+#include "support/fits_writer.h"
 #include "support/temp_dir.h"
 
 namespace quillon {
@@ -112,6 +115,23 @@ TEST(MatchesPatternTest, Table) {
   }
 }
 
+TEST(MatchesFileTypeTest, FitsPatternsListTheirCompressedFilesToo) {
+  struct Case {
+    const char* name;
+    const char* pattern;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"star.fts.gz", "*.fts", true},     {"STAR.FITS.GZ", "*.fits", true},  {"star.fit.gz", "*.fits", false},
+      {"star.fits.gz", "*.fits.gz", true}, {"star.fits", "*.fits.gz", false}, {"star.fts.gz", "*.fits.gz", false},
+      {"notes.txt.gz", "*.fits", false},  {".gz", "*.fts", false},          {"star.fts.gz.gz", "*.fts", false},
+      {"star.fts", "*.fts", true},        {"star.gz", "*.*", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchesFileType(c.name, c.pattern), c.matches) << '"' << c.name << "\" against \"" << c.pattern << '"';
+  }
+}
+
 TEST(SortAsFileListTest, IgnoresCaseAndKeepsCaseTwinsInByteOrder) {
   std::vector<std::string> names = {"b.fts", "C.fts", "a.fts", "B.fts", "A.FTS", "a.FTS", "_x", "10", "9"};
   SortAsFileList(names);
@@ -144,6 +164,90 @@ TEST(ListMatchingFilesTest, ListsMatchingFilesSortedWithoutFoldersOrHiddenFiles)
     const FolderNames got = ListMatchingFiles(dir.path().string(), c.pattern);
     ASSERT_TRUE(got.ok()) << got.error;
     EXPECT_EQ(got.names, c.want) << c.pattern;
+  }
+}
+
+// ---- Typed names and the spectra of a file ------------------------------------------
+
+TEST(ResolveChosenNameTest, PathsBecomeTheirFolderAndNameAndAddressesKeepTheirSelector) {
+  TempDir dir;
+  const std::string here = dir.path().string();
+  fs::create_directory(dir / "night2");
+  Touch(dir / "night2" / "odd[1]");  // a real file whose name ends in ']'
+  struct Case {
+    std::string typed;
+    ChosenName want;
+  };
+  const Case cases[] = {
+      {"star.fits", {here, "star.fits"}},
+      {"x1d.fits[SCI][row 3]", {here, "x1d.fits[SCI][row 3]"}},
+      {"x.fits[col A/B]", {here, "x.fits[col A/B]"}},  // a separator inside the selector is no path
+      {"night2/z.fits", {here + "/night2", "z.fits"}},
+      {"./night2/../night2/z.fits[2]", {here + "/night2", "z.fits[2]"}},
+      {"night2/odd[1]", {here + "/night2", "odd[1]"}},
+      {"/data/x1d.fits[SCI][row 2]", {"/data", "x1d.fits[SCI][row 2]"}},
+      {"/x.fits[COADD]", {"/", "x.fits[COADD]"}},
+      {"night2/", {here, "night2/"}},
+      {"", {here, ""}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ResolveChosenName(here, c.typed), c.want) << c.typed;
+
+  const FileAndSelector odd = SplitChosenName(here + "/night2", "odd[1]");
+  EXPECT_EQ(odd.file, "odd[1]");
+  EXPECT_EQ(odd.selector, "");
+  const FileAndSelector address = SplitChosenName(here, "night2/z.fits[EXTRACT1D,2]");
+  EXPECT_EQ(address.file, "night2/z.fits");
+  EXPECT_EQ(address.selector, "[EXTRACT1D,2]");
+
+  // The file listed while an address is typed.
+  Touch(dir / "night2" / "x1d.fits");
+  struct Listed {
+    std::string typed, file, selector;
+  };
+  const Listed listed[] = {
+      {"night2/x1d.fits", "night2/x1d.fits", ""},
+      {"night2/x1d.fits[SCI][row 1]", "night2/x1d.fits", "[SCI][row 1]"},
+      {"night2/x1d.fits[SCI][ro", "night2/x1d.fits", "[SCI][ro"},
+      {"night2/odd[1]", "night2/odd[1]", ""},
+      {"night2/odd[1][2", "night2/odd[1]", "[2"},
+      {"night2/x1d.fit", "", ""},
+      {"[1]", "", ""},
+  };
+  for (const Listed& c : listed) {
+    const FileAndSelector got = ListedFileOfName(here, c.typed);
+    EXPECT_EQ(got.file, c.file) << c.typed;
+    EXPECT_EQ(got.selector, c.selector) << c.typed;
+  }
+}
+
+TEST(ListSpectrumChoicesTest, OnlyAFileWithSeveralSpectraIsListed) {
+  TempDir dir;
+  testing::WriteImageExtensions(dir / "arms.fits", {{"BLUE", 4000}, {"RED", 6000}});
+  testing::WriteImageExtensions(dir / "one.fits", {{"ONLY", 5000}});
+  ASSERT_EQ(std::system(("gzip -c '" + (dir / "arms.fits").string() + "' > '" + (dir / "arms.fits.gz").string() + "'")
+                            .c_str()),
+            0);
+  std::string bytes;
+  {
+    std::ifstream in(dir / "arms.fits", std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  testing::WriteBytes(dir / "cut.fits", std::string_view(bytes).substr(0, 2880 * 2 + 100));
+  Touch(dir / "text.fits");
+
+  for (const char* name : {"arms.fits", "arms.fits.gz"}) {
+    const std::vector<SpectrumChoice> got = ListSpectrumChoices((dir / name).string(), name);
+    ASSERT_EQ(got.size(), 2u) << name;
+    EXPECT_EQ(got[0].selector, "[BLUE]");
+    EXPECT_EQ(got[1].selector, "[RED]");
+    EXPECT_EQ(got[1].samples, 100);
+    EXPECT_EQ(got[1].range, "6000.0 \u2013 6198.0");
+    EXPECT_EQ(got[1].flux_unit, "erg/s/cm2/A");
+    EXPECT_FALSE(got[1].errors);
+  }
+  // One spectrum, none, a broken file, no file: no list.
+  for (const char* name : {"one.fits", "cut.fits", "text.fits", "missing.fits"}) {
+    EXPECT_TRUE(ListSpectrumChoices((dir / name).string(), name).empty()) << name;
   }
 }
 

@@ -166,4 +166,23 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+void WriteImageExtensions(const std::filesystem::path& path, const std::vector<ImageExtension>& extensions) {
+  std::string bytes = HeaderBlocks({"SIMPLE  =                    T", "BITPIX  =                    8",
+                                    "NAXIS   =                    0", "EXTEND  =                    T"});
+  for (const ImageExtension& extension : extensions) {
+    std::vector<double> flux(100);
+    for (std::size_t i = 0; i < flux.size(); ++i) flux[i] = 50 + 10 * static_cast<double>(i % 9);
+    bytes += HeaderBlocks({"XTENSION= 'IMAGE   '", "BITPIX  =                  -32", "NAXIS   =                    1",
+                           "NAXIS1  =                  100", "PCOUNT  =                    0",
+                           "GCOUNT  =                    1", "EXTNAME = '" + extension.extname + "'",
+                           "CTYPE1  = 'WAVE    '", "CUNIT1  = 'Angstrom'", "CRPIX1  =                  1.0",
+                           "CRVAL1  = " + std::to_string(extension.start), "CDELT1  =                  2.0",
+                           "BUNIT   = 'erg/s/cm2/A'"});
+    std::string data = BigEndianSamples(-32, flux);
+    data.resize((data.size() + 2879) / 2880 * 2880, '\0');
+    bytes += data;
+  }
+  WriteBytes(path, bytes);
+}
+
 }  // namespace quillon::testing

@@ -48,6 +48,18 @@ std::string HeaderBlocks(const std::vector<std::string>& cards, bool with_end = 
 /// -64 as IEEE numbers.
 std::string BigEndianSamples(int bitpix, const std::vector<double>& values);
 
+/// One 1-D image extension of WriteImageExtensions: 100 float samples at
+/// `start` Angstroms (pixel 1) plus 2 per pixel.
+struct ImageExtension {
+  std::string extname;
+  double start = 4000;
+};
+
+/// Writes an empty primary array followed by one 1-D image extension per
+/// entry, each with its own wavelength scale (CRVAL1, CDELT1, CRPIX1 = 1,
+/// CUNIT1 'Angstrom') and BUNIT 'erg/s/cm2/A': a file that holds several spectra.
+void WriteImageExtensions(const std::filesystem::path& path, const std::vector<ImageExtension>& extensions);
+
 /// Writes `bytes` to `path` as they are.
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 

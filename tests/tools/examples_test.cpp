@@ -12,7 +12,10 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "fits/gzip_source.h"
+#include "spectrum/spectrum_layouts.h"
 #include "spectrum/spectrum_reader.h"
 #include "session/shared_state.h"
 #include "session/slot_loading.h"
@@ -40,6 +43,25 @@ const ExampleCase kExamples[] = {
     {"nebula.fts", "H II region", 32, 0, 2500, 6450, 6800},
     {"solar.fts", "Sun-like G2 V", -64, 0, 3000, 4000, 7000},
     {"quasar.fts", "QSO z=0.158", -32, 0, 2400, 4000, 7000},
+};
+
+// The spectra in binary tables: what the file lists, and what its plain name loads.
+struct TableExampleCase {
+  const char* file;
+  const char* object;
+  std::vector<std::string> addresses;  // every spectrum, in file order
+  double lambda_first, lambda_last;    // of the spectrum the plain name loads, Angstroms
+  int64_t flagged;                     // of that spectrum
+};
+
+const TableExampleCase kTableExamples[] = {
+    {"galaxy-coadd.fts", "SF galaxy z=0.041", {"galaxy-coadd.fts[COADD]"}, 3850.35, 6845.42, 5},
+    {"echelle-x1d.fts",
+     "G2 V echelle",
+     {"echelle-x1d.fts[SCI][row 0]", "echelle-x1d.fts[SCI][row 1]", "echelle-x1d.fts[SCI][row 2]"},
+     4815,
+     4914.712,
+     0},
 };
 
 std::unique_ptr<SharedState> FreshState() {
@@ -102,9 +124,41 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, ::testing::ValuesIn(kExamples),
                            return name;
                          });
 
+TEST(ExamplesTest, TableSpectraListEverySpectrumAndLoadTheFirstSilently) {
+  for (const TableExampleCase& c : kTableExamples) {
+    SCOPED_TRACE(c.file);
+    EXPECT_LT(fs::file_size(fs::path(EXAMPLES_DIR) / c.file), 64u * 1024) << "examples stay small";
+    std::string reason;
+    const auto source = OpenFitsBytes((fs::path(EXAMPLES_DIR) / c.file).string(), reason);
+    ASSERT_TRUE(source) << reason;
+    const SpectrumList list = ListSpectra(*source, c.file);
+    std::vector<std::string> addresses;
+    for (const SpectrumListEntry& entry : list.spectra) {
+      addresses.push_back(entry.address);
+      EXPECT_TRUE(entry.uncertainty) << entry.address;
+    }
+    EXPECT_EQ(addresses, c.addresses);
+    EXPECT_TRUE(list.notes.empty()) << list.notes.front();
+
+    auto state = FreshState();
+    testing::RecordingServices services;
+    Load(*state, 1, c.file, services);
+    EXPECT_TRUE(services.messages.empty()) << services.messages.front();
+    ASSERT_TRUE(state->Slots[1].loaded);
+    EXPECT_EQ(SlotHeader(*state, 1).object, c.object);
+    ASSERT_FALSE(list.spectra.empty());
+    EXPECT_NEAR(list.spectra[0].wave_first, c.lambda_first, 0.01);
+    EXPECT_NEAR(list.spectra[0].wave_last, c.lambda_last, 0.01);
+    EXPECT_EQ(list.spectra[0].flagged, c.flagged);
+    EXPECT_NEAR(SlotSpectrum(*state, 1).lambda_end, c.lambda_last, 0.01);
+    EXPECT_LT(SlotSpectrum(*state, 1).levelled_max, 800);
+  }
+}
+
 TEST(ExamplesTest, TheFolderHoldsExactlyTheListedExamples) {
   std::set<std::string> listed;
   for (const ExampleCase& c : kExamples) listed.insert(c.file);
+  for (const TableExampleCase& c : kTableExamples) listed.insert(c.file);
   EXPECT_EQ(FitsNames(EXAMPLES_DIR), listed);
 }
 
@@ -143,6 +197,15 @@ TEST(MakeExamplesTest, TwoRunsWriteTheSameBytesAsTheCommittedHeaders) {
     const std::string committed = Bytes(fs::path(EXAMPLES_DIR) / c.file);
     EXPECT_EQ(committed.size(), a.size());
     EXPECT_EQ(committed.substr(0, 2880), a.substr(0, 2880)) << "examples/ is out of date: run make-examples examples";
+  }
+  for (const TableExampleCase& c : kTableExamples) {
+    SCOPED_TRACE(c.file);
+    const std::string a = Bytes(first / c.file), b = Bytes(second / c.file);
+    EXPECT_TRUE(a == b) << "make-examples is not deterministic";
+    // The primary header and the table's header, which fixes its layout.
+    const std::string committed = Bytes(fs::path(EXAMPLES_DIR) / c.file);
+    EXPECT_EQ(committed.size(), a.size());
+    EXPECT_EQ(committed.substr(0, 2 * 2880), a.substr(0, 2 * 2880)) << "examples/ is out of date: run make-examples examples";
   }
 }
 

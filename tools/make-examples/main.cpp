@@ -3,9 +3,11 @@
 //   make-examples FOLDER
 //
 // Five synthetic one-dimensional spectra, one per sample format the viewer
-// reads, all within 3800-7000 Angstroms so that they can be plotted
-// together. The noise comes from a fixed-seed generator and the header holds
-// no time stamp, so two runs write the same bytes.
+// reads, and two spectra in binary tables as pipelines write them (a coadd
+// with one row per sample, errors and flagged samples; an echelle file with
+// three orders, one row each), all within 3800-7000 Angstroms so that they
+// can be plotted together. The noise comes from a fixed-seed generator and
+// the header holds no time stamp, so two runs write the same bytes.
 //
 // Wavelength scale: CRVAL1 is the wavelength of pixel 0 and CD1_1 the step,
 // so sample i (from 1) lies at CRVAL1 + CD1_1 x i, as the viewer reads it.
@@ -30,6 +32,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: make-examples FOLDER\n"
     "Writes the synthetic example spectra (*.fts) into FOLDER, creating it when needed.\n";
+
+constexpr double kPi = 3.14159265358979323846;
 
 // ---- Deterministic noise ----------------------------------------------------
 
@@ -335,6 +339,171 @@ void Write(const std::filesystem::path& path, const Example& e) {
   Check(status, "cannot close " + path.string());
 }
 
+// ---- Spectra in binary tables --------------------------------------------------
+
+// A table column: name, TFORM, TUNIT.
+struct Column {
+  const char* name;
+  const char* form;
+  const char* unit;
+};
+
+void CreateEmptyPrimary(fitsfile* file, const std::string& object, const std::string& comment, int& status) {
+  fits_create_img(file, BYTE_IMG, 0, nullptr, &status);  // NAXIS = 0, EXTEND = T
+  fits_write_key_str(file, "OBJECT", object.c_str(), "object name", &status);
+  fits_write_key_str(file, "TELESCOP", "Synthetic", "no telescope: a computed spectrum", &status);
+  fits_write_key_str(file, "ORIGIN", "make-examples", "written by the Quillon example tool", &status);
+  fits_write_comment(file, comment.c_str(), &status);
+}
+
+void CreateTable(fitsfile* file, long rows, const std::vector<Column>& columns, const char* extname, int& status) {
+  std::vector<char*> names, forms, units;
+  for (const Column& c : columns) {
+    names.push_back(const_cast<char*>(c.name));
+    forms.push_back(const_cast<char*>(c.form));
+    units.push_back(const_cast<char*>(c.unit));
+  }
+  fits_create_tbl(file, BINARY_TBL, rows, static_cast<int>(columns.size()), names.data(), forms.data(), units.data(),
+                  extname, &status);
+}
+
+fitsfile* CreateFile(const std::filesystem::path& path) {
+  fitsfile* file = nullptr;
+  int status = 0;
+  const std::string target = "!" + path.string();  // "!" replaces an existing file
+  fits_create_file(&file, target.c_str(), &status);
+  Check(status, "cannot create " + path.string());
+  return file;
+}
+
+// A star-forming galaxy at z = 0.041 as a survey's coadd stores it: an empty
+// primary array, then a table COADD with one row per sample on a log-linear
+// grid (10^-4 dex per pixel), the flux in 1E-17 erg/cm^2/s/Angstrom, its
+// inverse variance and an AND_MASK; five samples hit by a cosmic ray are
+// flagged (the mask set, the inverse variance 0).
+void WriteGalaxyCoadd(const std::filesystem::path& path) {
+  constexpr long kSamples = 2500;
+  constexpr double kLogStart = 3.5855;  // 3850 Angstroms
+  constexpr double z1 = 1.041;
+  const std::vector<Emission> lines = {
+      {3727.1 * z1, 14, 2.6}, {3729.9 * z1, 18, 2.6}, {4101.7 * z1, 2.2, 2.2}, {4340.5 * z1, 4.5, 2.2},
+      {4861.3 * z1, 11, 2.3}, {4958.9 * z1, 6, 2.3},  {5006.8 * z1, 18, 2.3},  {6300.3 * z1, 1.5, 2.5},
+      {6548.1 * z1, 6, 2.5},  {6562.8 * z1, 42, 2.5}, {6583.5 * z1, 17, 2.5},
+  };
+  const std::vector<Absorption> stellar = {
+      {3933.7 * z1, 0.30, 4},  {3968.5 * z1, 0.25, 4}, {4101.7 * z1, 0.15, 5}, {4340.5 * z1, 0.15, 5},
+      {4861.3 * z1, 0.12, 5},  {5175.0 * z1, 0.12, 6}, {5892.9 * z1, 0.10, 4}, {4300.0 * z1, 0.10, 9},
+  };
+  std::vector<float> wavelength(kSamples), flux(kSamples), ivar(kSamples);
+  std::vector<int> and_mask(kSamples, 0);
+  Noise noise(0x6A1A6A1Aull);
+  for (long i = 0; i < kSamples; ++i) {
+    const double x = std::pow(10.0, kLogStart + 1e-4 * static_cast<double>(i));
+    double value = Absorbed(x, 6.5 * std::pow(x / 5500, -0.6) * (1 - 0.18 * Gauss(x, 3900, 120)), stellar);
+    for (const Emission& line : lines) value += line.At(x);
+    const double sigma = 0.55 + 0.04 * value;
+    const auto k = static_cast<std::size_t>(i);
+    wavelength[k] = static_cast<float>(x);
+    flux[k] = static_cast<float>(value + sigma * noise.Gaussian());
+    ivar[k] = static_cast<float>(1 / (sigma * sigma));
+  }
+  for (long i = 1702; i < 1707; ++i) {  // a cosmic ray: flux far too high, flagged
+    const auto k = static_cast<std::size_t>(i);
+    flux[k] += 60.0f * static_cast<float>(std::sin(kPi * static_cast<double>(i - 1701) / 6));
+    ivar[k] = 0;
+    and_mask[k] = 0x40000;  // COSMIC_RAY
+  }
+
+  fitsfile* file = CreateFile(path);
+  int status = 0;
+  CreateEmptyPrimary(file, "SF galaxy z=0.041", "Synthetic star-forming galaxy, z = 0.041: a coadd table.", status);
+  CreateTable(file, kSamples,
+              {{"WAVELENGTH", "1E", "Angstrom"},
+               {"FLUX", "1E", "1E-17 erg/cm^2/s/Angstrom"},
+               {"IVAR", "1E", "1E+34 cm^4 s^2 Angstrom^2 / erg^2"},
+               {"AND_MASK", "1J", ""}},
+              "COADD", status);
+  fits_write_col(file, TFLOAT, 1, 1, 1, kSamples, wavelength.data(), &status);
+  fits_write_col(file, TFLOAT, 2, 1, 1, kSamples, flux.data(), &status);
+  fits_write_col(file, TFLOAT, 3, 1, 1, kSamples, ivar.data(), &status);
+  fits_write_col(file, TINT, 4, 1, 1, kSamples, and_mask.data(), &status);
+  Check(status, "cannot write the table of " + path.string());
+  fits_close_file(file, &status);
+  Check(status, "cannot close " + path.string());
+}
+
+// A sun-like star through an echelle spectrograph, as a space telescope's
+// x1d file holds it: a table SCI with one row per order, array columns
+// WAVELENGTH, FLUX, ERROR and DQ of 800 elements of which NELEM = 780 count,
+// and SDQFLAGS in the table header; a hot pixel in the middle order has a
+// DQ bit that SDQFLAGS marks as bad.
+void WriteEchelleX1d(const std::filesystem::path& path) {
+  constexpr long kElements = 800;
+  constexpr int kUsed = 780;
+  struct Order {
+    short sporder;
+    double start;  // Angstroms
+  };
+  const Order orders[] = {{70, 4815}, {66, 5125}, {58, 5845}};
+  Noise forest(0x50150150ull);
+  std::vector<Absorption> lines = MetalForest(forest, 4000, 7000, 380, 0.35);
+  const std::vector<Absorption> strong = {
+      {4861.3, 0.65, 4, 0.6},   {5167.3, 0.55, 1.2, 0.3}, {5172.7, 0.60, 1.2, 0.3}, {5183.6, 0.65, 1.3, 0.3},
+      {5889.95, 0.75, 1.1, 0.4}, {5895.92, 0.70, 1.1, 0.4},
+  };
+  lines.insert(lines.end(), strong.begin(), strong.end());
+  const double scale = 3.2e-13 / Planck(5500, 5780);
+
+  fitsfile* file = CreateFile(path);
+  int status = 0;
+  CreateEmptyPrimary(file, "G2 V echelle", "Synthetic echelle spectrum of a solar-type star: three orders.",
+                     status);
+  CreateTable(file, 3,
+              {{"SPORDER", "1I", ""},
+               {"NELEM", "1J", ""},
+               {"WAVELENGTH", "800D", "Angstrom"},
+               {"FLUX", "800E", "erg/s/cm**2/Angstrom"},
+               {"ERROR", "800E", "erg/s/cm**2/Angstrom"},
+               {"DQ", "800I", ""}},
+              "SCI", status);
+  fits_write_key_lng(file, "SDQFLAGS", 31743, "serious data quality flags", &status);
+  Noise noise(0xEC4E11Eull);
+  for (long row = 1; row <= 3; ++row) {
+    const Order& order = orders[row - 1];
+    std::vector<double> wavelength(kElements, 0);
+    std::vector<float> flux(kElements, 0), error(kElements, 0);
+    std::vector<short> dq(kElements, 0);
+    for (int i = 0; i < kUsed; ++i) {
+      const double x = order.start + 0.128 * i;
+      // The blaze: the order is brightest in its middle.
+      const double blaze = 0.45 + 0.55 * std::pow(std::sin(kPi * (i + 40) / (kUsed + 80)), 2);
+      const double value = Absorbed(x, scale * Planck(x, 5780), lines) * blaze;
+      const double sigma = 0.02 * scale * Planck(5500, 5780) / std::sqrt(blaze);
+      const auto k = static_cast<std::size_t>(i);
+      wavelength[k] = x;
+      flux[k] = static_cast<float>(value + sigma * noise.Gaussian());
+      error[k] = static_cast<float>(sigma);
+    }
+    if (row == 2) {
+      for (std::size_t k = 402; k < 405; ++k) {
+        flux[k] *= 3;
+        dq[k] = 16;  // hot pixel
+      }
+    }
+    short sporder = order.sporder;
+    int nelem = kUsed;
+    fits_write_col(file, TSHORT, 1, row, 1, 1, &sporder, &status);
+    fits_write_col(file, TINT, 2, row, 1, 1, &nelem, &status);
+    fits_write_col(file, TDOUBLE, 3, row, 1, kElements, wavelength.data(), &status);
+    fits_write_col(file, TFLOAT, 4, row, 1, kElements, flux.data(), &status);
+    fits_write_col(file, TFLOAT, 5, row, 1, kElements, error.data(), &status);
+    fits_write_col(file, TSHORT, 6, row, 1, kElements, dq.data(), &status);
+  }
+  Check(status, "cannot write the table of " + path.string());
+  fits_close_file(file, &status);
+  Check(status, "cannot close " + path.string());
+}
+
 int Run(int argc, char** argv) {
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     std::cout << kUsage;
@@ -356,6 +525,10 @@ int Run(int argc, char** argv) {
       Write(folder / e.file, e);
       std::cout << (folder / e.file).string() << "\n";
     }
+    WriteGalaxyCoadd(folder / "galaxy-coadd.fts");
+    std::cout << (folder / "galaxy-coadd.fts").string() << "\n";
+    WriteEchelleX1d(folder / "echelle-x1d.fts");
+    std::cout << (folder / "echelle-x1d.fts").string() << "\n";
   } catch (const std::exception& error) {
     std::cerr << "make-examples: " << error.what() << "\n";
     return 1;
