@@ -13,6 +13,7 @@
 #include "fits/hdu_list.h"
 #include "fits/image_data.h"
 #include "spectrum/column_roles.h"
+#include "spectrum/spectrum_levelling.h"
 #include "spectrum/spectrum_statistics.h"
 
 namespace quillon {
@@ -603,20 +604,12 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     }
     std::vector<double> peaks{0};
     AppendBlockPeaksOfPresent(samples.data() + 1, n, peaks);
-    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
-    if (norm == 0 || !std::isfinite(norm)) {
-      result.messages.push_back("The level of " + name + " (the median of the largest values of its 50-sample " +
-                                "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
-                                ", so the spectrum cannot be scaled to read 100; it cannot be shown.");
-      return result;
-    }
     SampleArray levelled;
     LevelSummary::Blocks bottom;
     bottom.Reserve(n);
-    const LevelledRange range = LevelSamples(samples, n, norm, levelled, bottom);
-    if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
-      result.messages.push_back("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + name +
-                                " is too large against the level of the spectrum to be drawn; it cannot be shown.");
+    const Levelling levelling = LevelSamplesByPeaks(samples, n, peaks, levelled, bottom);
+    if (levelling.outcome != Levelling::Outcome::kLevelled) {
+      result.messages.push_back(LevellingRefusal(levelling, name, "it"));
       return result;
     }
     auto spectrum = std::make_shared<Spectrum>();
@@ -690,12 +683,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     spectrum->scale = scale;
     spectrum->lambda_start = low;
     spectrum->lambda_end = high;
-    spectrum->missing = missing;
-    spectrum->norm = norm;
-    spectrum->levelled_max = std::max(range.max, -9999.0);
-    spectrum->intensity = std::move(samples);
-    spectrum->levelled = std::move(levelled);
-    spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
+    TakeLevelled(*spectrum, levelling, missing, std::move(samples), std::move(levelled), std::move(bottom));
     if (!raw.sigma.empty()) spectrum->uncertainty = OneBased(std::move(raw.sigma));
     spectrum->flagged = raw.flagged;
     spectrum->flux_unit = raw.flux_unit;
@@ -703,7 +691,6 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     spectrum->axis = raw.axis;
     spectrum->origin = std::move(raw.origin);
     spectrum->origin.file = label;
-    result.header = spectrum->header;
     result.spectrum = std::move(spectrum);
   } catch (const std::bad_alloc&) {
     result.spectrum = nullptr;
