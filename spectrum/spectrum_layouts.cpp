@@ -305,12 +305,71 @@ class TableLayout {
   // disagree in length.
   bool ReadRowCells(const BinaryTable& table, int64_t row, const ColumnSet& set, const SpectralUnit& unit,
                     uint64_t mask_bits, RawSpectrum& s, std::string& error) {
+    const std::vector<int> wanted = Wanted(set);
+    std::vector<int64_t> lengths;
+    for (const int column : wanted) {
+      int64_t length = 0;
+      if (!table.CellLength(column, row, length, error)) return false;
+      // Bits are read whole: their pieces would split bytes.
+      if (table.Columns()[static_cast<std::size_t>(column)].type == 'X')
+        return ReadRowCellsWhole(table, row, set, unit, mask_bits, s, error);
+      lengths.push_back(length);
+    }
+    // The valid length: NELEM or N_ALONGDISP, then less the trailing samples
+    // whose flux and wavelength are both NaN (padding), found from the end.
+    int64_t n = std::min(lengths[0], CutLength(table, row, lengths[0]));
+    const auto disagree = [&] {
+      error = table.Name() + ": the cells of " + s.origin.columns + " in row " + std::to_string(row) +
+              " do not hold as many values each; that spectrum is not read.";
+      return false;
+    };
+    if (lengths[1] < n) return disagree();
+    constexpr int64_t kTail = 4096;
+    std::vector<double> flux_tail(static_cast<std::size_t>(std::min(kTail, n))), wave_tail(flux_tail.size());
+    while (n > 0) {
+      const int64_t m = std::min(kTail, n);
+      if (!table.ReadCellPart(set.flux, row, n - m, m, flux_tail.data(), error) ||
+          !table.ReadCellPart(set.spectral, row, n - m, m, wave_tail.data(), error))
+        return false;
+      int64_t kept = m;
+      while (kept > 0 && std::isnan(flux_tail[static_cast<std::size_t>(kept - 1)]) &&
+             std::isnan(wave_tail[static_cast<std::size_t>(kept - 1)]))
+        --kept;
+      n -= m - kept;
+      if (kept > 0) break;
+    }
+    for (std::size_t k = 2; k < lengths.size(); ++k) {
+      if (lengths[k] < n) return disagree();
+    }
+    if (n == 0) return true;
+    constexpr int64_t kPiece = 80 * kPeakBlockLength;
+    return ReadPieces(set, unit, mask_bits, n, kPiece, s,
+                      [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
+                        for (std::size_t k = 0; k < wanted.size(); ++k) {
+                          if (!table.ReadCellPart(wanted[k], row, first, count, outs[k], error)) return false;
+                        }
+                        return true;
+                      });
+  }
+
+  // The same for cells of bits: each cell read whole.
+  bool ReadRowCellsWhole(const BinaryTable& table, int64_t row, const ColumnSet& set, const SpectralUnit& unit,
+                         uint64_t mask_bits, RawSpectrum& s, std::string& error) {
     std::vector<double> flux, wave, error_values, mask_values;
     if (!table.ReadCell(set.flux, row, flux, error) || !table.ReadCell(set.spectral, row, wave, error) ||
         (set.error >= 0 && !table.ReadCell(set.error, row, error_values, error)) ||
         (set.mask >= 0 && !table.ReadCell(set.mask, row, mask_values, error)))
       return false;
-    Cut(table, row, flux, wave, error_values, mask_values);
+    std::size_t n = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(flux.size()),
+                                                               CutLength(table, row, static_cast<int64_t>(flux.size()))));
+    while (n > 0 && std::isnan(flux[n - 1]) && n <= wave.size() && std::isnan(wave[n - 1])) --n;
+    const auto cut = [n](std::vector<double>& v) {
+      if (v.size() > n) v.resize(n);
+    };
+    cut(flux);
+    cut(wave);
+    cut(error_values);
+    cut(mask_values);
     if (wave.size() != flux.size() || (set.error >= 0 && error_values.size() != flux.size()) ||
         (set.mask >= 0 && mask_values.size() != flux.size())) {
       error = table.Name() + ": the cells of " + s.origin.columns + " in row " + std::to_string(row) +
@@ -326,38 +385,32 @@ class TableLayout {
     return true;
   }
 
-  // A row's arrays cut to their valid length: NELEM or N_ALONGDISP, or the
-  // trailing samples whose flux and wavelength are both NaN (padding).
-  void Cut(const BinaryTable& table, int64_t row, std::vector<double>& flux, std::vector<double>& wave,
-           std::vector<double>& error, std::vector<double>& mask) {
-    std::size_t n = flux.size();
+  // A row's NELEM or N_ALONGDISP cell when it holds a length below `length`;
+  // `length` otherwise.
+  static int64_t CutLength(const BinaryTable& table, int64_t row, int64_t length) {
     const int length_column = FindLengthColumn(table);
     std::string ignored;
     std::vector<double> cell;
     if (length_column >= 0 && table.ReadCell(length_column, row, cell, ignored) && cell.size() == 1 &&
-        cell[0] >= 0 && cell[0] < static_cast<double>(n)) {
-      n = static_cast<std::size_t>(cell[0]);
-    }
-    while (n > 0 && std::isnan(flux[n - 1]) && n <= wave.size() && std::isnan(wave[n - 1])) --n;
-    const auto cut = [n](std::vector<double>& v) {
-      if (v.size() > n) v.resize(n);
-    };
-    cut(flux);
-    cut(wave);
-    cut(error);
-    cut(mask);
+        cell[0] >= 0 && cell[0] < static_cast<double>(length))
+      return static_cast<int64_t>(cell[0]);
+    return length;
   }
 
-  // The spectrum of a table with a row per sample. The columns are read a
-  // piece of rows at a time into buffers that stay in the cache, where the
-  // wavelengths are converted and the flags applied, and the values are
-  // appended to the spectrum's arrays: each long array is written once and
-  // the error and mask columns are never held whole.
-  bool ReadSampleRows(const BinaryTable& table, const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits,
-                      RawSpectrum& s, std::string& error) {
+  // The columns of a spectrum in the order its pieces are read: flux,
+  // wavelength, then the error and the mask when it has them.
+  static std::vector<int> Wanted(const ColumnSet& set) {
     std::vector<int> wanted{set.flux, set.spectral};
     if (set.error >= 0) wanted.push_back(set.error);
     if (set.mask >= 0) wanted.push_back(set.mask);
+    return wanted;
+  }
+
+  // The spectrum of a table with a row per sample, read by ReadPieces a
+  // piece of rows at a time.
+  bool ReadSampleRows(const BinaryTable& table, const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits,
+                      RawSpectrum& s, std::string& error) {
+    const std::vector<int> wanted = Wanted(set);
     for (const int column : wanted) {
       const TableColumn& c = table.Columns()[static_cast<std::size_t>(column)];
       if (c.array != 0 || c.repeat != 1) {
@@ -366,51 +419,67 @@ class TableLayout {
         return false;
       }
     }
-    const int64_t rows = table.Rows();
     // Pieces of whole rows that one read of the file brings in.
     constexpr int64_t kPieceBytes = int64_t{1} << 18;
-    // Whole 50-sample blocks, so that the level's block maxima are taken from
-    // each piece while it is in the cache.
     const int64_t piece =
-        std::clamp<int64_t>(kPieceBytes / std::max<int64_t>(table.RowBytes(), 1), 1, 80) * kPeakBlockLength;
-    std::vector<double> buffers(wanted.size() * static_cast<std::size_t>(piece));
+        std::clamp<int64_t>(kPieceBytes / std::max<int64_t>(table.RowBytes(), 1) / kPeakBlockLength, 1, 80) *
+        kPeakBlockLength;
+    return ReadPieces(set, unit, mask_bits, table.Rows(), piece, s,
+                      [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
+                        return table.ReadColumns(wanted, first, first + count, outs, error);
+                      });
+  }
+
+  // Reads the `count` samples of a spectrum a piece at a time (`piece`, a
+  // multiple of 50) with read(first, count, outs), which puts the flux,
+  // wavelength, error and mask values (as many of them as the spectrum has)
+  // into outs, or returns false with a sentence where the caller keeps it.
+  // While each piece is in the cache the wavelengths are
+  // converted, the flags applied, the missing samples counted and marked and
+  // the level's block maxima taken; the values are then appended to the
+  // spectrum's arrays, so each long array is written once and the error and
+  // mask values are never held whole.
+  template <typename Read>
+  bool ReadPieces(const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits, int64_t count, int64_t piece,
+                  RawSpectrum& s, Read read) {
+    const std::size_t columns = 2 + (set.error >= 0) + (set.mask >= 0);
+    std::vector<double> buffers((columns + 1) * static_cast<std::size_t>(piece));
     std::vector<double*> outs;
-    for (std::size_t k = 0; k < wanted.size(); ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
-    const auto count = static_cast<std::size_t>(rows) + 1;
-    ReserveLarge(s.flux, count);
-    ReserveLarge(s.wave, count);
+    for (std::size_t k = 0; k < columns; ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
+    double* const sigma = buffers.data() + columns * static_cast<std::size_t>(piece);
+    const auto size = static_cast<std::size_t>(count) + 1;
+    ReserveLarge(s.flux, size);
+    ReserveLarge(s.wave, size);
     s.flux.push_back(0);
     s.wave.push_back(0);
-    std::vector<double> sigma;
     if (set.error >= 0) {
-      ReserveLarge(s.sigma, count);
+      ReserveLarge(s.sigma, size);
       s.sigma.push_back(0);
-      sigma.resize(static_cast<std::size_t>(piece));
     }
     // The second halves of the new arrays are given their pages on a second
     // thread while this one fills the first halves.
     BackgroundPrefault prefault;
-    const std::size_t half = count / 2;
-    prefault.Add(s.flux.data() + half, (count - half) * sizeof(double));
-    prefault.Add(s.wave.data() + half, (count - half) * sizeof(double));
-    if (set.error >= 0) prefault.Add(s.sigma.data() + half, (count - half) * sizeof(double));
+    const std::size_t half = size / 2;
+    prefault.Add(s.flux.data() + half, (size - half) * sizeof(double));
+    prefault.Add(s.wave.data() + half, (size - half) * sizeof(double));
+    if (set.error >= 0) prefault.Add(s.sigma.data() + half, (size - half) * sizeof(double));
     prefault.Start();
     SampleFlags flags{nullptr, set.error_kind, nullptr, set.mask_kind, mask_bits};
-    RawSpectrum::Presence& presence = s.presence;
-    presence.peaks.reserve(static_cast<std::size_t>(rows / kPeakBlockLength) + 2);
     std::size_t next = 2;
     if (set.error >= 0) flags.error = outs[next++];
     if (set.mask >= 0) flags.mask = outs[next++];
-    for (int64_t first = 0; first < rows;) {
-      const int64_t m = std::min(piece, rows - first);
-      if (!table.ReadColumns(wanted, first, first + m, outs, error)) return false;
+    RawSpectrum::Presence& presence = s.presence;
+    presence.peaks.reserve(static_cast<std::size_t>(count / kPeakBlockLength) + 2);
+    for (int64_t first = 0; first < count;) {
+      const int64_t m = std::min(piece, count - first);
+      if (!read(first, m, outs)) return false;
       ToAngstroms(outs[1], m, unit, set.log_wavelength);
-      s.flagged += ApplyFlags(flags, m, outs[0], sigma.data());
+      s.flagged += ApplyFlags(flags, m, outs[0], sigma);
       MarkUnplaced(outs[0], outs[1], m, presence.missing, presence.unplaced, presence.wave_low, presence.wave_high);
       AppendBlockPeaksOfPresent(outs[0], m, presence.peaks);
       s.flux.insert(s.flux.end(), outs[0], outs[0] + m);
       s.wave.insert(s.wave.end(), outs[1], outs[1] + m);
-      if (set.error >= 0) s.sigma.insert(s.sigma.end(), sigma.data(), sigma.data() + m);
+      if (set.error >= 0) s.sigma.insert(s.sigma.end(), sigma, sigma + m);
       first += m;
     }
     presence.known = true;
