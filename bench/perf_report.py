@@ -12,6 +12,11 @@ rss_quillon.txt) and quillon-render's own timing (render_tool.txt).
     perf_report.py plan NOW.list BASE.list  for scripts/bench: the filters
                                             that time both sides family by
                                             family
+    perf_report.py tables RESULTS_DIR OUTPUT.md
+                                            for scripts/bench --tables: only
+                                            the section on spectra from
+                                            tables and extensions, replaced
+                                            in (or added to) OUTPUT.md
 """
 
 import datetime
@@ -566,7 +571,37 @@ def git_commit():
         return "unknown"
 
 
+def replace_tables_section(results, output):
+    """Puts a fresh section on spectra from tables and extensions into the
+    report OUTPUT in place of the one it has (or before "## How each figure
+    is measured"), leaving the rest of the report as it was."""
+    found, context, _ = benchmarks(results)
+    lines, _ = tables_section(results, found)
+    now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    load_avg = context.get("load_avg")
+    lines[1:1] = ["", f"Measured by `scripts/bench --tables` on {now} (commit {git_commit()}), Release build"
+                  + (", load average " + " / ".join(f"{v:.2f}" for v in load_avg) + " at the start"
+                     if load_avg else "")
+                  + (f"; each figure is the median of {context['repetitions']} repetitions"
+                     if context.get("repetitions", 1) > 1 else "") + "."]
+    text = open(output).read().split("\n") if os.path.exists(output) else ["# Quillon performance report", ""]
+    title = "## Spectra from tables and extensions"
+    if title in text:
+        start = text.index(title)
+        end = next((i for i in range(start + 1, len(text)) if text[i].startswith("## ")), len(text))
+        text[start:end] = lines
+    else:
+        anchor = "## How each figure is measured"
+        at = text.index(anchor) if anchor in text else len(text)
+        text[at:at] = lines
+    with open(output, "w") as f:
+        f.write("\n".join(text))
+
+
 def main(argv):
+    if len(argv) == 4 and argv[1] == "tables":
+        replace_tables_section(argv[2], argv[3])
+        return 0
     if len(argv) == 4 and argv[1] == "plan":
         plan(argv[2], argv[3])
         return 0
