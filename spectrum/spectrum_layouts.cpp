@@ -443,6 +443,7 @@ class TableLayout {
   bool ReadPieces(const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits, int64_t count, int64_t piece,
                   RawSpectrum& s, Read read) {
     const std::size_t columns = 2 + (set.error >= 0) + (set.mask >= 0);
+    piece = std::min(piece, count);  // a short spectrum's buffers hold it, no more
     std::vector<double> buffers((columns + 1) * static_cast<std::size_t>(piece));
     std::vector<double*> outs;
     for (std::size_t k = 0; k < columns; ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
