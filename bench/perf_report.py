@@ -12,6 +12,11 @@ rss_quillon.txt) and quillon-render's own timing (render_tool.txt).
     perf_report.py plan NOW.list BASE.list  for scripts/bench: the filters
                                             that time both sides family by
                                             family
+    perf_report.py tables RESULTS_DIR OUTPUT.md
+                                            for scripts/bench --tables: only
+                                            the section on spectra from
+                                            tables and extensions, replaced
+                                            in (or added to) OUTPUT.md
 """
 
 import datetime
@@ -299,6 +304,88 @@ def scaling_section(results, found):
     return lines, verdicts
 
 
+TABLE_PEER_RATIO = 10.0      # a table or extension spectrum at least 10 x faster than the peers
+LIST_MS = 5.0                # --list of an echelle table or a coadd under 5 ms
+TABLE_FILES = (("rows", "a table with a row per sample (WAVE D, FLUX D, IVAR E, MASK J)"),
+               ("arraycell", "a one-row table of 10^6-element array cells (WAVE D, FLUX D, ERR E)"),
+               ("image", "a 1-D image extension with its own WCS (CRVAL1, CDELT1, CUNIT1)"))
+
+
+def tables_section(results, found):
+    """Spectra read from binary tables and image extensions: the load against
+    the plain read of the file, 10^3 to 10^7 rows; the same files loaded by
+    Quillon, astropy and specutils; the listing of an echelle table and a
+    coadd. Lines of Markdown and the verdicts as (work, verdict) pairs."""
+    def bench(name):
+        return pick(found, "^table_bench$", "^" + re.escape(name) + "$")[1]
+
+    lines, verdicts = [], []
+    w = lines.append
+    w("## Spectra from tables and extensions")
+    w("")
+    w("Load: `table_bench BM_SpectrumFromTable/n`, the whole read of `file.fits[COADD]` as the viewer reads "
+      "an address (the HDU walk, the table's columns by role, the inverse variance turned into σ and the "
+      "flags applied, the level, the levelled values and their summary) from an n-row table of WAVE 1D, FLUX "
+      "1D, IVAR 1E, MASK 1J (24 bytes a row) in the page cache, beside `BM_PlainRead/n` (the file's bytes "
+      "read into a buffer that stays allocated: the floor of any reader of it).")
+    w("")
+    w("| Rows (samples) | Load | Plain read | Limit: 3 × read + 5 ns a sample | |")
+    w("|---|---|---|---|---|")
+    for n in SCALING_SIZES:
+        load = bench(f"BM_SpectrumFromTable/{n}")
+        read = bench(f"BM_PlainRead/{n}")
+        limit = READ_FACTOR * read + NS_PER_SAMPLE * n * 1e-6 if read is not None else None
+        ok = None if load is None or limit is None else load <= limit
+        w(f"| {n:,} | {fmt_ms(load)} | {fmt_ms(read)} | {fmt_ms(limit)} | {verdict(ok)} |")
+        verdicts.append((f"Table spectrum of {n:,} samples within 3 × the read + 5 ns a sample", ok))
+    w("")
+    w("Against the peers: the same three files of 10^6 samples (written by `bench/python_peer.py make-tables`), "
+      "read by Quillon (`table_bench BM_PeerFile/KIND`, `ReadSpectrumAt(\"file.fits[1]\")`), by astropy "
+      "(`fits.open` without a memory map, the spectrum's columns as float64, the flags applied, the level: "
+      "the median of the 50-sample block maxima, and the levelled values) and by specutils "
+      "(`Spectrum1D.read(file, format=\"tabular-fits\" or \"wcs1d-fits\", hdu=1)`), in the same run; "
+      "the ratios are the peer's time divided by Quillon's.")
+    w("")
+    w("| File | Quillon | astropy | Ratio | specutils | Ratio | |")
+    w("|---|---|---|---|---|---|---|")
+    peers = {row["file"]: row for row in read_all_json_lines(os.path.join(results, "peer_load_tables.json"))}
+    for kind, what in TABLE_FILES:
+        ours = bench(f"BM_PeerFile/{kind}")
+        row = peers.get(kind, {})
+        astropy_ms = row.get("astropy", {}).get("ms")
+        spec = row.get("specutils", {})
+        spec_ms = spec.get("ms")
+        a_ratio = astropy_ms / ours if astropy_ms and ours else None
+        s_ratio = spec_ms / ours if spec_ms and ours else None
+        spec_text = fmt_ms(spec_ms) if spec_ms else ("does not read it" if "error" in spec else "not measured")
+        ratios = [r for r in (a_ratio, s_ratio) if r is not None]
+        ok = None if ours is None or not ratios else min(ratios) >= TABLE_PEER_RATIO
+        w(f"| {what} | {fmt_ms(ours)} | {fmt_ms(astropy_ms)} | {'—' if a_ratio is None else f'{a_ratio:.0f}×'} | "
+          f"{spec_text} | {'—' if s_ratio is None else f'{s_ratio:.0f}×'} | {verdict(ok)} |")
+        verdicts.append((f"Table spectrum ({kind}) at least {TABLE_PEER_RATIO:.0f} × faster than the peers", ok))
+    errors = [f"{kind}: {row['specutils']['error']}" for kind, row in peers.items() if "error" in row.get("specutils", {})]
+    if errors:
+        w("")
+        w("specutils refuses: " + "; ".join(f"`{e}`" for e in errors) + ".")
+    w("")
+    echelle = bench("BM_ListEchelle")
+    coadd = bench("BM_ListCoadd")
+    w(f"- **Listing**: `table_bench BM_ListEchelle`, `ListSpectra` (what `quillon-inspect --list` prints) of a "
+      f"40-row echelle table of 1024-element WAVELENGTH, FLUX, ERROR, DQ cells with NELEM: {fmt_ms(echelle)}; "
+      f"`BM_ListCoadd`, of a DESI-like coadd of 5 targets (B_, R_, Z_ WAVELENGTH, FLUX, IVAR, MASK images): "
+      f"{fmt_ms(coadd)}.")
+    verdicts.append((f"List of a 40-row echelle table under {LIST_MS:.0f} ms",
+                     None if echelle is None else echelle < LIST_MS))
+    verdicts.append((f"List of a 5-target coadd under {LIST_MS:.0f} ms", None if coadd is None else coadd < LIST_MS))
+    w("")
+    w("| Tables target | |")
+    w("|---|---|")
+    for what, ok in verdicts:
+        w(f"| {what} | {verdict(ok)} |")
+    w("")
+    return lines, verdicts
+
+
 # ---- The present benchmarks against those of an earlier commit (REV) --------
 
 WITHIN = 0.05  # loads and redraws are expected within 5% of REV's
@@ -484,7 +571,37 @@ def git_commit():
         return "unknown"
 
 
+def replace_tables_section(results, output):
+    """Puts a fresh section on spectra from tables and extensions into the
+    report OUTPUT in place of the one it has (or before "## How each figure
+    is measured"), leaving the rest of the report as it was."""
+    found, context, _ = benchmarks(results)
+    lines, _ = tables_section(results, found)
+    now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    load_avg = context.get("load_avg")
+    lines[1:1] = ["", f"Measured by `scripts/bench --tables` on {now} (commit {git_commit()}), Release build"
+                  + (", load average " + " / ".join(f"{v:.2f}" for v in load_avg) + " at the start"
+                     if load_avg else "")
+                  + (f"; each figure is the median of {context['repetitions']} repetitions"
+                     if context.get("repetitions", 1) > 1 else "") + "."]
+    text = open(output).read().split("\n") if os.path.exists(output) else ["# Quillon performance report", ""]
+    title = "## Spectra from tables and extensions"
+    if title in text:
+        start = text.index(title)
+        end = next((i for i in range(start + 1, len(text)) if text[i].startswith("## ")), len(text))
+        text[start:end] = lines
+    else:
+        anchor = "## How each figure is measured"
+        at = text.index(anchor) if anchor in text else len(text)
+        text[at:at] = lines
+    with open(output, "w") as f:
+        f.write("\n".join(text))
+
+
 def main(argv):
+    if len(argv) == 4 and argv[1] == "tables":
+        replace_tables_section(argv[2], argv[3])
+        return 0
     if len(argv) == 4 and argv[1] == "plan":
         plan(argv[2], argv[3])
         return 0
@@ -617,6 +734,9 @@ def main(argv):
     w("")
     scaling_lines, scaling_verdicts = scaling_section(results, found)
     out.extend(scaling_lines)
+    table_lines, table_verdicts = tables_section(results, found)
+    out.extend(table_lines)
+    scaling_verdicts = scaling_verdicts + table_verdicts
     w("## How each figure is measured")
     w("")
     by_bitpix = ", ".join(f"BITPIX {b}: {fmt_ms(ms)}" for b, ms in load_by_bitpix)

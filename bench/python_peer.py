@@ -15,6 +15,10 @@ the same run as the C++ benchmarks by scripts/bench.
     python_peer.py redraw-scaling N [K]    redraws of an existing figure of K
                                            curves of N samples, whole and zoomed
     python_peer.py rss-scaling N [K]       VmRSS with K curves of N samples drawn
+    python_peer.py make-tables DIR         the table files: a row per sample, one
+                                           row of array cells, an image extension
+    python_peer.py load-tables DIR         load of each table file with astropy
+                                           and with specutils' Spectrum1D.read
 
 Each timing mode prints one JSON object: the median time of one operation in
 milliseconds over the repetitions, and the repetition count.
@@ -194,6 +198,82 @@ def resident_kb():
     return -1
 
 
+# The table files, 10^6 samples each, as archives lay them out: a table with a
+# row per sample (SDSS's COADD), a one-row table of array cells (LAMOST, ESO),
+# a 1-D image extension with its own WCS (specutils' wcs1d-fits).
+TABLE_SAMPLES = 1_000_000
+TABLE_FILES = ("rows", "arraycell", "image")
+
+
+def table_name(folder, kind):
+    return f"{folder}/table-{kind}.fits"
+
+
+def make_tables(folder):
+    n = TABLE_SAMPLES
+    wave = 3600.0 + 0.005 * np.arange(n)
+    flux = (1.5 + np.sin(0.001 * np.arange(n))).astype(np.float64)
+    ivar = np.full(n, 4.0, dtype=np.float32)
+    primary = fits.PrimaryHDU()
+    rows = fits.BinTableHDU.from_columns([
+        fits.Column(name="WAVE", format="D", unit="Angstrom", array=wave),
+        fits.Column(name="FLUX", format="D", unit="erg/s/cm2/Angstrom", array=flux),
+        fits.Column(name="IVAR", format="E", array=ivar),
+        fits.Column(name="MASK", format="J", array=np.zeros(n, dtype=np.int32))], name="COADD")
+    fits.HDUList([primary, rows]).writeto(table_name(folder, "rows"), overwrite=True)
+    cells = fits.BinTableHDU.from_columns([
+        fits.Column(name="WAVE", format=f"{n}D", unit="Angstrom", array=wave[np.newaxis, :]),
+        fits.Column(name="FLUX", format=f"{n}D", unit="erg/s/cm2/Angstrom", array=flux[np.newaxis, :]),
+        fits.Column(name="ERR", format=f"{n}E", unit="erg/s/cm2/Angstrom",
+                    array=(0.5 / np.sqrt(ivar))[np.newaxis, :])], name="SPECTRUM")
+    fits.HDUList([primary, cells]).writeto(table_name(folder, "arraycell"), overwrite=True)
+    image = fits.ImageHDU(flux, name="FLUX")
+    image.header["CTYPE1"] = "WAVE"
+    image.header["CUNIT1"] = "Angstrom"
+    image.header["CRVAL1"] = 3600.0
+    image.header["CDELT1"] = 0.005
+    image.header["CRPIX1"] = 1.0
+    image.header["BUNIT"] = "erg/s/cm2/Angstrom"
+    fits.HDUList([primary, image]).writeto(table_name(folder, "image"), overwrite=True)
+
+
+def block_level(flux):
+    """The level: the median of the 50-sample block maxima (from 0) of the
+    present samples."""
+    present = np.where(np.isfinite(flux), flux, 0.0)
+    peaks = np.maximum(np.maximum.reduceat(present, np.arange(0, present.size, 50)), 0.0)
+    return float(np.median(peaks))
+
+
+def load_table_astropy(path, kind):
+    """fits.open, the spectrum's columns as float64, the level."""
+    with fits.open(path, memmap=False) as hdus:
+        hdu = hdus[1]
+        if kind == "image":
+            h = hdu.header
+            flux = hdu.data.astype(np.float64)
+            wave = h["CRVAL1"] + h["CDELT1"] * (np.arange(flux.size) + 1 - h["CRPIX1"])
+        elif kind == "rows":
+            data = hdu.data
+            wave = data["WAVE"].astype(np.float64)
+            flux = data["FLUX"].astype(np.float64)
+            ivar = data["IVAR"].astype(np.float64)
+            flux[(ivar <= 0) | (data["MASK"] != 0)] = np.nan
+        else:
+            data = hdu.data
+            wave = data["WAVE"][0].astype(np.float64)
+            flux = data["FLUX"][0].astype(np.float64)
+            _ = data["ERR"][0].astype(np.float64)
+        norm = block_level(flux)
+        return wave, 100.0 * flux / norm
+
+
+def load_table_specutils(path, kind):
+    from specutils import Spectrum1D
+    fmt = {"rows": "tabular-fits", "arraycell": "tabular-fits", "image": "wcs1d-fits"}[kind]
+    return Spectrum1D.read(path, format=fmt, hdu=1)
+
+
 def main(argv):
     if len(argv) < 2:
         print(__doc__, file=sys.stderr)
@@ -222,6 +302,20 @@ def main(argv):
             path = scaling_name(args[0], n)
             row = timed(lambda: load(path), min_seconds=1.0 if n < 10_000_000 else 3.0, min_reps=5)
             row.update({"mode": mode, "samples": n})
+            print(json.dumps(row), flush=True)
+        return 0
+    elif mode == "make-tables" and len(args) == 1:
+        make_tables(args[0])
+        return 0
+    elif mode == "load-tables" and len(args) == 1:
+        for kind in TABLE_FILES:
+            path = table_name(args[0], kind)
+            row = {"mode": mode, "file": kind, "samples": TABLE_SAMPLES}
+            row["astropy"] = timed(lambda: load_table_astropy(path, kind), min_seconds=1.0, min_reps=5)
+            try:
+                row["specutils"] = timed(lambda: load_table_specutils(path, kind), min_seconds=1.0, min_reps=3)
+            except Exception as error:  # noqa: BLE001 - a peer that cannot read the file is reported as such
+                row["specutils"] = {"error": f"{type(error).__name__}: {error}"[:200]}
             print(json.dumps(row), flush=True)
         return 0
     elif mode in ("redraw-scaling", "rss-scaling") and 1 <= len(args) <= 2:

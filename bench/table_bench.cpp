@@ -12,7 +12,13 @@
 //     (ReadSpectrumAt of file.fits[COADD]: roles, ivar and mask flags, the
 //     level, the levelled values and their summary);
 //   ListEchelle: ListSpectra of a 40-row echelle table (1024-element
-//     WAVELENGTH, FLUX, ERROR, DQ cells with NELEM), as --list reads it.
+//     WAVELENGTH, FLUX, ERROR, DQ cells with NELEM), as --list reads it;
+//   ListCoadd: ListSpectra of a DESI-like coadd of 5 targets (B_, R_, Z_
+//     WAVELENGTH, FLUX, IVAR and MASK images of 2751, 2326 and 2881 pixels);
+//   PeerFile/KIND: with QUILLON_TABLE_FILES=DIR in the environment, the
+//     whole load of DIR/table-KIND.fits[1] (KIND rows, arraycell, image), the
+//     files bench/python_peer.py make-tables writes and its load-tables
+//     times with astropy and specutils in the same run of scripts/bench.
 // CFITSIO is opened with fits_open_diskfile, which takes the name as it is.
 
 #include <benchmark/benchmark.h>
@@ -254,6 +260,71 @@ void BM_ListEchelle(benchmark::State& state) {
   }
 }
 
+// A DESI-like coadd: per camera a 1-D wavelength image and targets x pixels
+// flux, inverse variance and mask images.
+const fs::path& CoaddFile() {
+  static const fs::path path = [] {
+    const fs::path p = Folder() / "coadd.fits";
+    fitsfile* f = nullptr;
+    int st = 0;
+    constexpr long kTargets = 5;
+    fits_create_diskfile(&f, p.c_str(), &st);
+    fits_create_img(f, BYTE_IMG, 0, nullptr, &st);
+    const std::pair<const char*, long> cameras[] = {{"B", 2751}, {"R", 2326}, {"Z", 2881}};
+    double start = 3600;
+    for (const auto& [camera, pixels] : cameras) {
+      const std::string prefix = std::string(camera) + "_";
+      std::vector<double> wave(static_cast<std::size_t>(pixels));
+      for (long k = 0; k < pixels; ++k) wave[static_cast<std::size_t>(k)] = start + 0.8 * static_cast<double>(k);
+      start += 0.8 * static_cast<double>(pixels) - 100;
+      long one[] = {pixels};
+      fits_create_img(f, DOUBLE_IMG, 1, one, &st);
+      std::string name = prefix + "WAVELENGTH";
+      fits_update_key(f, TSTRING, "EXTNAME", name.data(), nullptr, &st);
+      char unit[] = "Angstrom";
+      fits_update_key(f, TSTRING, "BUNIT", unit, nullptr, &st);
+      fits_write_img(f, TDOUBLE, 1, pixels, wave.data(), &st);
+      long two[] = {pixels, kTargets};
+      std::vector<double> values(static_cast<std::size_t>(pixels * kTargets));
+      for (const char* role : {"FLUX", "IVAR", "MASK"}) {
+        const bool mask = std::string(role) == "MASK";
+        fits_create_img(f, mask ? LONG_IMG : FLOAT_IMG, 2, two, &st);
+        name = prefix + role;
+        fits_update_key(f, TSTRING, "EXTNAME", name.data(), nullptr, &st);
+        for (std::size_t k = 0; k < values.size(); ++k)
+          values[k] = mask ? 0 : 1.5 + std::sin(0.01 * static_cast<double>(k));
+        fits_write_img(f, TDOUBLE, 1, static_cast<LONGLONG>(values.size()), values.data(), &st);
+      }
+    }
+    fits_close_file(f, &st);
+    Ok(st);
+    Warm(p);
+    return p;
+  }();
+  return path;
+}
+
+void BM_ListCoadd(benchmark::State& state) {
+  const fs::path& path = CoaddFile();
+  for (auto _ : state) {
+    std::string reason;
+    std::unique_ptr<FileSource> source = FileSource::Open(path.string(), reason);
+    if (!source) throw std::runtime_error(reason);
+    const SpectrumList list = ListSpectra(*source, "coadd.fits");
+    if (list.spectra.size() != 15) throw std::runtime_error("not 15 spectra: " + list.refusal);
+    benchmark::DoNotOptimize(list.spectra.data());
+  }
+}
+
+void BM_PeerFile(benchmark::State& state, const std::string& path) {
+  Warm(path);
+  for (auto _ : state) {
+    ReadResult r = ReadSpectrumAt(path + "[1]", "table.fits", {});
+    if (r.spectrum == nullptr) throw std::runtime_error(r.messages.empty() ? "refused" : r.messages.back());
+    benchmark::DoNotOptimize(r.spectrum.get());
+  }
+}
+
 BENCHMARK(BM_OwnColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CfitsioColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OwnArrayCell)->Unit(benchmark::kMicrosecond);
@@ -261,7 +332,22 @@ BENCHMARK(BM_CfitsioArrayCell)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainRead)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFromTable)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListEchelle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListCoadd)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (const char* folder = std::getenv("QUILLON_TABLE_FILES"); folder != nullptr && *folder != 0) {
+    for (const char* kind : {"rows", "arraycell", "image"}) {
+      const std::string path = (fs::path(folder) / ("table-" + std::string(kind) + ".fits")).string();
+      if (fs::exists(path))
+        benchmark::RegisterBenchmark((std::string("BM_PeerFile/") + kind).c_str(), BM_PeerFile, path)
+            ->Unit(benchmark::kMillisecond);
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -429,6 +429,26 @@ bool BinaryTable::ReadCell(int column, int64_t row, std::vector<double>& out, st
   return ReadElements(c, offset, length, out.data(), error);
 }
 
+bool BinaryTable::ReadCellPart(int column, int64_t row, int64_t first, int64_t count, double* out,
+                               std::string& error) const {
+  if (!CheckColumn(column, row, row + 1, error)) return false;
+  const TableColumn& c = columns_[static_cast<std::size_t>(column)];
+  if (!c.Numeric()) {
+    error = "The values of " + ColumnLabel(c) + " of " + name_ + " are not numbers.";
+    return false;
+  }
+  int64_t offset = 0, length = 0;
+  if (!CellPlace(c, row, offset, length, error)) return false;
+  if (first < 0 || count < 0 || first > length || count > length - first || (c.type == 'X' && first % 8 != 0)) {
+    error = "Elements " + std::to_string(first) + " to " + std::to_string(first + count) + " of row " +
+            std::to_string(row) + " of " + ColumnLabel(c) + " of " + name_ + " are outside its " +
+            std::to_string(length) + " elements.";
+    return false;
+  }
+  if (count == 0) return true;
+  return ReadElements(c, offset + BytesOf(c, first), count, out, error);
+}
+
 bool BinaryTable::ReadText(int column, int64_t row, std::string& out, std::string& error) const {
   if (!CheckColumn(column, row, row + 1, error)) return false;
   const TableColumn& c = columns_[static_cast<std::size_t>(column)];

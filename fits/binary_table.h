@@ -103,6 +103,11 @@ class BinaryTable {
   bool CellLength(int column, int64_t row, int64_t& length, std::string& error) const;
   /// The array of one numeric cell, fixed or variable-length, into `out`.
   bool ReadCell(int column, int64_t row, std::vector<double>& out, std::string& error) const;
+  /// Elements [first, first + count) of one numeric cell, fixed or
+  /// variable-length (checked against the heap as ReadCell checks it), into
+  /// out[0 .. count - 1]: a long cell read a piece at a time. The range must
+  /// lie inside the cell; for bits (X) `first` is a multiple of 8.
+  bool ReadCellPart(int column, int64_t row, int64_t first, int64_t count, double* out, std::string& error) const;
   /// The characters of one A cell (fixed or variable-length) up to the first
   /// NUL, trailing blanks removed.
   bool ReadText(int column, int64_t row, std::string& out, std::string& error) const;

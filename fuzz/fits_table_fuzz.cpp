@@ -9,6 +9,7 @@
 // listed HDU lies inside the bytes, a fault is always told, every refusal
 // has its sentence, and a read gives exactly the values it announced.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -90,6 +91,16 @@ void ReadTable(ByteSource& source, const Hdu& hdu, int64_t& budget) {
         Check(static_cast<int64_t>(text.size()) <= length);
       } else if (table->ReadCell(col, row, values, error)) {
         Check(static_cast<int64_t>(values.size()) == length);
+        // Its second half read alone gives the same values; a range past
+        // its end is refused.
+        const int64_t half = length / 2 / 8 * 8;
+        std::vector<double> part(static_cast<std::size_t>(length - half));
+        Check(table->ReadCellPart(col, row, half, length - half, part.data(), error));
+        for (int64_t k = half; k < length; ++k) {
+          const double a = values[static_cast<std::size_t>(k)], b = part[static_cast<std::size_t>(k - half)];
+          Check(a == b || (std::isnan(a) && std::isnan(b)));
+        }
+        Check(!table->ReadCellPart(col, row, half, length - half + 1, part.data(), error) && !error.empty());
       } else {
         Check(!error.empty());
       }

@@ -9,8 +9,6 @@ namespace quillon {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 std::string Lower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -288,40 +286,6 @@ std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& column
     sets.push_back(std::move(set));
   }
   return sets;
-}
-
-double SigmaOf(double value, ErrorKind kind, bool& bad) {
-  bad = false;
-  if (std::isnan(value)) return kNaN;
-  switch (kind) {
-    case ErrorKind::kSigma:
-      return value >= 0 && std::isfinite(value) ? value : kNaN;
-    case ErrorKind::kVariance:
-      return value >= 0 && std::isfinite(value) ? std::sqrt(value) : kNaN;
-    case ErrorKind::kInverseVariance:
-      if (!(value > 0)) {
-        bad = true;
-        return kNaN;
-      }
-      return std::isfinite(value) ? 1 / std::sqrt(value) : kNaN;
-  }
-  return kNaN;
-}
-
-bool MaskIsBad(double value, MaskKind kind, uint64_t bits) {
-  if (std::isnan(value)) return false;
-  switch (kind) {
-    case MaskKind::kNonZeroBad: {
-      if (bits == 0) return value != 0;
-      if (!(std::fabs(value) < 9.2e18)) return true;
-      return (static_cast<uint64_t>(static_cast<int64_t>(value)) & bits) != 0;
-    }
-    case MaskKind::kTrueGood:
-      return value == 0;
-    case MaskKind::kZeroBad:
-      return value == 0;
-  }
-  return false;
 }
 
 }  // namespace quillon

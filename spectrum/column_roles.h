@@ -7,7 +7,9 @@
 // inverse variance) and the polarities of masks are read here too, in one
 // place for every layout.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,10 +105,40 @@ std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& column
 /// 1-sigma of an uncertainty value of `kind`; NaN when the value gives none
 /// (NaN, negative sigma or variance). An inverse variance <= 0 gives NaN and
 /// marks the sample bad (`bad` set), as the pipelines that write ivar mean it.
-double SigmaOf(double value, ErrorKind kind, bool& bad);
+inline double SigmaOf(double value, ErrorKind kind, bool& bad) {
+  bad = false;
+  if (std::isnan(value)) return std::numeric_limits<double>::quiet_NaN();
+  switch (kind) {
+    case ErrorKind::kSigma:
+      return value >= 0 && std::isfinite(value) ? value : std::numeric_limits<double>::quiet_NaN();
+    case ErrorKind::kVariance:
+      return value >= 0 && std::isfinite(value) ? std::sqrt(value) : std::numeric_limits<double>::quiet_NaN();
+    case ErrorKind::kInverseVariance:
+      if (!(value > 0)) {
+        bad = true;
+        return std::numeric_limits<double>::quiet_NaN();
+      }
+      return std::isfinite(value) ? 1 / std::sqrt(value) : std::numeric_limits<double>::quiet_NaN();
+  }
+  return std::numeric_limits<double>::quiet_NaN();
+}
 
 /// Whether a mask value marks a bad sample. `bits` are the bits that count
 /// for kNonZeroBad (all when 0). A NaN mask value (a null) flags nothing.
-bool MaskIsBad(double value, MaskKind kind, uint64_t bits);
+inline bool MaskIsBad(double value, MaskKind kind, uint64_t bits) {
+  if (std::isnan(value)) return false;
+  switch (kind) {
+    case MaskKind::kNonZeroBad: {
+      if (bits == 0) return value != 0;
+      if (!(std::fabs(value) < 9.2e18)) return true;
+      return (static_cast<uint64_t>(static_cast<int64_t>(value)) & bits) != 0;
+    }
+    case MaskKind::kTrueGood:
+      return value == 0;
+    case MaskKind::kZeroBad:
+      return value == 0;
+  }
+  return false;
+}
 
 }  // namespace quillon

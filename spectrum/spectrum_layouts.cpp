@@ -8,12 +8,14 @@
 #include <new>
 #include <utility>
 
+#include "base/large_buffer.h"
 #include "fits/binary_table.h"
 #include "fits/gzip_source.h"
 #include "fits/hdu_list.h"
 #include "fits/image_data.h"
 #include "spectrum/column_roles.h"
 #include "spectrum/image_row_spectra.h"
+#include "spectrum/spectrum_levelling.h"
 #include "spectrum/spectrum_statistics.h"
 
 namespace quillon {
@@ -48,51 +50,123 @@ bool ParseInteger(const std::string& text, int64_t& value) {
 
 // ---- What was read, before the level --------------------------------------
 
-// A spectrum's samples as a layout reads them: 0-based arrays.
+// A spectrum's samples as a layout reads them: arrays of samples 1..n with
+// entry 0 unused, as the spectrum keeps them, so that they become its arrays
+// without a copy.
 struct RawSpectrum {
   SpectrumOrigin origin;
-  std::vector<double> wave;              ///< per sample; empty when `scale` places them
-  std::optional<WavelengthScale> scale;  ///< a WCS: sample i (1-based) at scale.At(i)
-  std::vector<double> flux;
-  std::vector<double> sigma;             ///< empty: no uncertainty
+  SampleArray wave;                      ///< per sample; empty when `scale` places them
+  std::optional<WavelengthScale> scale;  ///< a WCS: sample i at scale.At(i)
+  SampleArray flux;
+  SampleArray sigma;                     ///< empty: no uncertainty
   int64_t flagged = 0;
   std::string flux_unit;
   std::string wave_unit;
   SpectralAxis axis = SpectralAxis::kWavelength;
   bool multiple_in_hdu = false;          ///< the HDU holds more than one spectrum (rows or groups)
   bool grouped = false;                  ///< one of several extraction groups of its table
+
+  /// What the levelling's first pass finds, when a layout took it while
+  /// reading: the missing samples (NaN in `flux` already), those among them
+  /// that had a finite flux but no finite wavelength, the range of the
+  /// finite per-sample wavelengths and the block maxima of the level.
+  struct Presence {
+    bool known = false;
+    int64_t missing = 0;
+    int64_t unplaced = 0;
+    double wave_low = std::numeric_limits<double>::infinity();
+    double wave_high = -std::numeric_limits<double>::infinity();
+    std::vector<double> peaks{0};
+  } presence;
+
+  int64_t Count() const { return flux.empty() ? 0 : static_cast<int64_t>(flux.size()) - 1; }
 };
 
-// Flags the samples a mask or an inverse variance marks, turns the errors
-// into sigma: bad samples become NaN in flux and sigma and are counted.
-void ApplyErrorsAndMask(RawSpectrum& s, const std::vector<double>* error, ErrorKind kind,
-                        const std::vector<double>* mask, MaskKind mask_kind, uint64_t bits) {
-  const std::size_t n = s.flux.size();
-  if (error != nullptr) {
-    s.sigma.reserve(n + 1);  // room for the leading entry of the spectrum's array
-    s.sigma.assign(n, kNaN);
+// Marks samples[0..count-1] missing (NaN) where the sample or its wavelength
+// wave[0..count-1] is not finite, counting them in `missing` and those with
+// a finite sample in `unplaced`; [low, high] widens to take in the finite
+// wavelengths. Without branches, so that it runs at the speed of memory.
+void MarkUnplaced(double* samples, const double* wave, int64_t count, int64_t& missing, int64_t& unplaced,
+                  double& low, double& high) {
+  int64_t gone_count = 0, unplaced_count = 0;
+  double lo = low, hi = high;
+  for (int64_t i = 0; i < count; ++i) {
+    const double v = samples[i];
+    const double w = wave[i];
+    const bool placed = std::isfinite(w);
+    const bool present = std::isfinite(v);
+    const bool gone = !present || !placed;
+    gone_count += gone;
+    unplaced_count += present && !placed;
+    samples[i] = gone ? kNaN : v;
+    lo = std::min(lo, placed ? w : lo);
+    hi = std::max(hi, placed ? w : hi);
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    bool bad = mask != nullptr && MaskIsBad((*mask)[i], mask_kind, bits);
-    if (error != nullptr) {
-      bool ivar_bad = false;
-      s.sigma[i] = SigmaOf((*error)[i], kind, ivar_bad);
-      bad = bad || ivar_bad;
-    }
-    if (bad) {
-      ++s.flagged;
-      s.flux[i] = kNaN;
-      if (error != nullptr) s.sigma[i] = kNaN;
-    }
-  }
+  missing += gone_count;
+  unplaced += unplaced_count;
+  low = lo;
+  high = hi;
 }
 
-// Converts stored spectral values to Angstroms (a wavelength), in place.
-void ToAngstroms(std::vector<double>& values, const SpectralUnit& unit, bool log_wavelength) {
+// values[0..n-1] as an array of samples 1..n (entry 0 unused): moved in place
+// when the vector has room for one more.
+SampleArray OneBased(std::vector<double>&& values) {
+  values.insert(values.begin(), 0.0);
+  return std::move(values);
+}
+
+// One sample's flags: its 1-sigma (NaN where there is none) and whether its
+// pipeline marks it bad.
+struct SampleFlags {
+  const double* error = nullptr;  // the uncertainty values as stored, or null
+  ErrorKind kind = ErrorKind::kSigma;
+  const double* mask = nullptr;  // the mask values, or null
+  MaskKind mask_kind = MaskKind::kNonZeroBad;
+  uint64_t bits = 0;
+};
+
+// Applies the flags of values[0..count-1] to flux[0..count-1] and, when
+// there are errors, writes their sigma to sigma[0..count-1]: bad samples
+// become NaN in both. Returns the count of bad samples.
+int64_t ApplyFlags(const SampleFlags& flags, int64_t count, double* flux, double* sigma) {
+  int64_t flagged = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    bool bad = flags.mask != nullptr && MaskIsBad(flags.mask[i], flags.mask_kind, flags.bits);
+    if (flags.error != nullptr) {
+      bool ivar_bad = false;
+      sigma[i] = SigmaOf(flags.error[i], flags.kind, ivar_bad);
+      bad = bad || ivar_bad;
+      if (bad) sigma[i] = kNaN;
+    }
+    if (bad) {
+      ++flagged;
+      flux[i] = kNaN;
+    }
+  }
+  return flagged;
+}
+
+// Flags the samples a mask or an inverse variance marks, turns the errors
+// (0-based, beside samples 1..n) into sigma: bad samples become NaN in flux
+// and sigma and are counted.
+void ApplyErrorsAndMask(RawSpectrum& s, const std::vector<double>* error, ErrorKind kind,
+                        const std::vector<double>* mask, MaskKind mask_kind, uint64_t bits) {
+  const int64_t n = s.Count();
+  if (error != nullptr) s.sigma.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  const SampleFlags flags{error != nullptr ? error->data() : nullptr, kind, mask != nullptr ? mask->data() : nullptr,
+                          mask_kind, bits};
+  s.flagged += ApplyFlags(flags, n, s.flux.data() + 1, error != nullptr ? s.sigma.data() + 1 : nullptr);
+}
+
+// Converts stored spectral values values[0..count-1] to Angstroms (a
+// wavelength), in place.
+void ToAngstroms(double* values, int64_t count, const SpectralUnit& unit, bool log_wavelength) {
   if (unit.axis != SpectralAxis::kWavelength) return;
-  const bool log = unit.log10 || log_wavelength;
-  for (double& v : values) {
-    v = log ? std::pow(10.0, v) * unit.to_angstrom : v * unit.to_angstrom;
+  const double factor = unit.to_angstrom;
+  if (unit.log10 || log_wavelength) {
+    for (int64_t i = 0; i < count; ++i) values[i] = std::pow(10.0, values[i]) * factor;
+  } else if (factor != 1) {
+    for (int64_t i = 0; i < count; ++i) values[i] *= factor;
   }
 }
 
@@ -209,46 +283,17 @@ class TableLayout {
         s.origin.columns = flux.name + "," + spectral.name;
         s.flux_unit = !flux.unit.empty() ? flux.unit : hdu_.header.String("BUNIT").value_or(f_.primary_bunit);
         s.wave_unit = spectral.unit;
-        std::vector<double> error_values, mask_values;
-        bool read = true;
-        if (per_row) {
-          read = table.ReadCell(set.flux, row, s.flux, error) && table.ReadCell(set.spectral, row, s.wave, error) &&
-                 (set.error < 0 || table.ReadCell(set.error, row, error_values, error)) &&
-                 (set.mask < 0 || table.ReadCell(set.mask, row, mask_values, error));
-        } else {
-          // One pass over the rows for every column of the spectrum.
-          std::vector<int> wanted{set.flux, set.spectral};
-          std::vector<std::vector<double>*> into{&s.flux, &s.wave};
-          if (set.error >= 0) wanted.push_back(set.error), into.push_back(&error_values);
-          if (set.mask >= 0) wanted.push_back(set.mask), into.push_back(&mask_values);
-          std::vector<double*> outs;
-          for (std::size_t k = 0; k < wanted.size(); ++k) {
-            const TableColumn& c = table.Columns()[static_cast<std::size_t>(wanted[k])];
-            const auto size = static_cast<std::size_t>(c.array != 0 ? 0 : table.Rows() * c.repeat);
-            into[k]->reserve(size + 1);  // room for the leading entry of the spectrum's arrays
-            into[k]->resize(size);
-            outs.push_back(into[k]->data());
-          }
-          read = table.ReadColumns(wanted, 0, table.Rows(), outs, error);
-        }
-        if (!read) {
-          notes_.push_back(error);
-          continue;
-        }
-        if (per_row) Cut(table, row, s, error_values, mask_values);
-        if (s.wave.size() != s.flux.size() || (set.error >= 0 && error_values.size() != s.flux.size()) ||
-            (set.mask >= 0 && mask_values.size() != s.flux.size())) {
-          notes_.push_back(table.Name() + ": the cells of " + s.origin.columns + (per_row ? " in row " + std::to_string(row) : "") +
-                           " do not hold as many values each; that spectrum is not read.");
-          continue;
-        }
-        if (s.flux.empty()) continue;
         const SpectralUnit unit = ParseSpectralUnit(set.log_wavelength && spectral.unit.empty() ? "" : spectral.unit);
         s.axis = unit.axis;
-        ToAngstroms(s.wave, unit, set.log_wavelength);
-        ApplyErrorsAndMask(s, set.error >= 0 ? &error_values : nullptr, set.error_kind,
-                           set.mask >= 0 ? &mask_values : nullptr, set.mask_kind,
-                           Upper(table.Columns()[static_cast<std::size_t>(std::max(set.mask, 0))].name) == "DQ" ? bits : 0);
+        const uint64_t mask_bits =
+            Upper(table.Columns()[static_cast<std::size_t>(std::max(set.mask, 0))].name) == "DQ" ? bits : 0;
+        const bool read = per_row ? ReadRowCells(table, row, set, unit, mask_bits, s, error)
+                                  : ReadSampleRows(table, set, unit, mask_bits, s, error);
+        if (!read) {
+          if (!error.empty()) notes_.push_back(error);
+          continue;
+        }
+        if (s.Count() == 0) continue;
         out.push_back(std::move(s));
       }
     }
@@ -256,26 +301,191 @@ class TableLayout {
   }
 
  private:
-  // A row's arrays cut to their valid length: NELEM or N_ALONGDISP, or the
-  // trailing samples whose flux and wavelength are both NaN (padding).
-  void Cut(const BinaryTable& table, int64_t row, RawSpectrum& s, std::vector<double>& error,
-           std::vector<double>& mask) {
-    std::size_t n = s.flux.size();
+  // The spectrum of one row of array cells, cut to its valid length. False
+  // with a sentence in `error` when a cell cannot be read or the cells
+  // disagree in length.
+  bool ReadRowCells(const BinaryTable& table, int64_t row, const ColumnSet& set, const SpectralUnit& unit,
+                    uint64_t mask_bits, RawSpectrum& s, std::string& error) {
+    const std::vector<int> wanted = Wanted(set);
+    std::vector<int64_t> lengths;
+    for (const int column : wanted) {
+      int64_t length = 0;
+      if (!table.CellLength(column, row, length, error)) return false;
+      // Bits are read whole: their pieces would split bytes.
+      if (table.Columns()[static_cast<std::size_t>(column)].type == 'X')
+        return ReadRowCellsWhole(table, row, set, unit, mask_bits, s, error);
+      lengths.push_back(length);
+    }
+    // The valid length: NELEM or N_ALONGDISP, then less the trailing samples
+    // whose flux and wavelength are both NaN (padding), found from the end.
+    int64_t n = std::min(lengths[0], CutLength(table, row, lengths[0]));
+    const auto disagree = [&] {
+      error = table.Name() + ": the cells of " + s.origin.columns + " in row " + std::to_string(row) +
+              " do not hold as many values each; that spectrum is not read.";
+      return false;
+    };
+    if (lengths[1] < n) return disagree();
+    constexpr int64_t kTail = 4096;
+    std::vector<double> flux_tail(static_cast<std::size_t>(std::min(kTail, n))), wave_tail(flux_tail.size());
+    while (n > 0) {
+      const int64_t m = std::min(kTail, n);
+      if (!table.ReadCellPart(set.flux, row, n - m, m, flux_tail.data(), error) ||
+          !table.ReadCellPart(set.spectral, row, n - m, m, wave_tail.data(), error))
+        return false;
+      int64_t kept = m;
+      while (kept > 0 && std::isnan(flux_tail[static_cast<std::size_t>(kept - 1)]) &&
+             std::isnan(wave_tail[static_cast<std::size_t>(kept - 1)]))
+        --kept;
+      n -= m - kept;
+      if (kept > 0) break;
+    }
+    for (std::size_t k = 2; k < lengths.size(); ++k) {
+      if (lengths[k] < n) return disagree();
+    }
+    if (n == 0) return true;
+    constexpr int64_t kPiece = 80 * kPeakBlockLength;
+    return ReadPieces(set, unit, mask_bits, n, kPiece, s,
+                      [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
+                        for (std::size_t k = 0; k < wanted.size(); ++k) {
+                          if (!table.ReadCellPart(wanted[k], row, first, count, outs[k], error)) return false;
+                        }
+                        return true;
+                      });
+  }
+
+  // The same for cells of bits: each cell read whole.
+  bool ReadRowCellsWhole(const BinaryTable& table, int64_t row, const ColumnSet& set, const SpectralUnit& unit,
+                         uint64_t mask_bits, RawSpectrum& s, std::string& error) {
+    std::vector<double> flux, wave, error_values, mask_values;
+    if (!table.ReadCell(set.flux, row, flux, error) || !table.ReadCell(set.spectral, row, wave, error) ||
+        (set.error >= 0 && !table.ReadCell(set.error, row, error_values, error)) ||
+        (set.mask >= 0 && !table.ReadCell(set.mask, row, mask_values, error)))
+      return false;
+    std::size_t n = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(flux.size()),
+                                                               CutLength(table, row, static_cast<int64_t>(flux.size()))));
+    while (n > 0 && std::isnan(flux[n - 1]) && n <= wave.size() && std::isnan(wave[n - 1])) --n;
+    const auto cut = [n](std::vector<double>& v) {
+      if (v.size() > n) v.resize(n);
+    };
+    cut(flux);
+    cut(wave);
+    cut(error_values);
+    cut(mask_values);
+    if (wave.size() != flux.size() || (set.error >= 0 && error_values.size() != flux.size()) ||
+        (set.mask >= 0 && mask_values.size() != flux.size())) {
+      error = table.Name() + ": the cells of " + s.origin.columns + " in row " + std::to_string(row) +
+              " do not hold as many values each; that spectrum is not read.";
+      return false;
+    }
+    if (flux.empty()) return true;
+    ToAngstroms(wave.data(), static_cast<int64_t>(wave.size()), unit, set.log_wavelength);
+    s.flux = OneBased(std::move(flux));
+    s.wave = OneBased(std::move(wave));
+    ApplyErrorsAndMask(s, set.error >= 0 ? &error_values : nullptr, set.error_kind,
+                       set.mask >= 0 ? &mask_values : nullptr, set.mask_kind, mask_bits);
+    return true;
+  }
+
+  // A row's NELEM or N_ALONGDISP cell when it holds a length below `length`;
+  // `length` otherwise.
+  static int64_t CutLength(const BinaryTable& table, int64_t row, int64_t length) {
     const int length_column = FindLengthColumn(table);
     std::string ignored;
     std::vector<double> cell;
     if (length_column >= 0 && table.ReadCell(length_column, row, cell, ignored) && cell.size() == 1 &&
-        cell[0] >= 0 && cell[0] < static_cast<double>(n)) {
-      n = static_cast<std::size_t>(cell[0]);
+        cell[0] >= 0 && cell[0] < static_cast<double>(length))
+      return static_cast<int64_t>(cell[0]);
+    return length;
+  }
+
+  // The columns of a spectrum in the order its pieces are read: flux,
+  // wavelength, then the error and the mask when it has them.
+  static std::vector<int> Wanted(const ColumnSet& set) {
+    std::vector<int> wanted{set.flux, set.spectral};
+    if (set.error >= 0) wanted.push_back(set.error);
+    if (set.mask >= 0) wanted.push_back(set.mask);
+    return wanted;
+  }
+
+  // The spectrum of a table with a row per sample, read by ReadPieces a
+  // piece of rows at a time.
+  bool ReadSampleRows(const BinaryTable& table, const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits,
+                      RawSpectrum& s, std::string& error) {
+    const std::vector<int> wanted = Wanted(set);
+    for (const int column : wanted) {
+      const TableColumn& c = table.Columns()[static_cast<std::size_t>(column)];
+      if (c.array != 0 || c.repeat != 1) {
+        error = table.Name() + ": the cells of " + s.origin.columns +
+                " do not hold as many values each; that spectrum is not read.";
+        return false;
+      }
     }
-    while (n > 0 && std::isnan(s.flux[n - 1]) && n <= s.wave.size() && std::isnan(s.wave[n - 1])) --n;
-    const auto cut = [n](std::vector<double>& v) {
-      if (v.size() > n) v.resize(n);
-    };
-    cut(s.flux);
-    cut(s.wave);
-    cut(error);
-    cut(mask);
+    // Pieces of whole rows that one read of the file brings in.
+    constexpr int64_t kPieceBytes = int64_t{1} << 18;
+    const int64_t piece =
+        std::clamp<int64_t>(kPieceBytes / std::max<int64_t>(table.RowBytes(), 1) / kPeakBlockLength, 1, 80) *
+        kPeakBlockLength;
+    return ReadPieces(set, unit, mask_bits, table.Rows(), piece, s,
+                      [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
+                        return table.ReadColumns(wanted, first, first + count, outs, error);
+                      });
+  }
+
+  // Reads the `count` samples of a spectrum a piece at a time (`piece`, a
+  // multiple of 50) with read(first, count, outs), which puts the flux,
+  // wavelength, error and mask values (as many of them as the spectrum has)
+  // into outs, or returns false with a sentence where the caller keeps it.
+  // While each piece is in the cache the wavelengths are
+  // converted, the flags applied, the missing samples counted and marked and
+  // the level's block maxima taken; the values are then appended to the
+  // spectrum's arrays, so each long array is written once and the error and
+  // mask values are never held whole.
+  template <typename Read>
+  bool ReadPieces(const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits, int64_t count, int64_t piece,
+                  RawSpectrum& s, Read read) {
+    const std::size_t columns = 2 + (set.error >= 0) + (set.mask >= 0);
+    piece = std::min(piece, count);  // a short spectrum's buffers hold it, no more
+    std::vector<double> buffers((columns + 1) * static_cast<std::size_t>(piece));
+    std::vector<double*> outs;
+    for (std::size_t k = 0; k < columns; ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
+    double* const sigma = buffers.data() + columns * static_cast<std::size_t>(piece);
+    const auto size = static_cast<std::size_t>(count) + 1;
+    ReserveLarge(s.flux, size);
+    ReserveLarge(s.wave, size);
+    s.flux.push_back(0);
+    s.wave.push_back(0);
+    if (set.error >= 0) {
+      ReserveLarge(s.sigma, size);
+      s.sigma.push_back(0);
+    }
+    // The second halves of the new arrays are given their pages on a second
+    // thread while this one fills the first halves.
+    BackgroundPrefault prefault;
+    const std::size_t half = size / 2;
+    prefault.Add(s.flux.data() + half, (size - half) * sizeof(double));
+    prefault.Add(s.wave.data() + half, (size - half) * sizeof(double));
+    if (set.error >= 0) prefault.Add(s.sigma.data() + half, (size - half) * sizeof(double));
+    prefault.Start();
+    SampleFlags flags{nullptr, set.error_kind, nullptr, set.mask_kind, mask_bits};
+    std::size_t next = 2;
+    if (set.error >= 0) flags.error = outs[next++];
+    if (set.mask >= 0) flags.mask = outs[next++];
+    RawSpectrum::Presence& presence = s.presence;
+    presence.peaks.reserve(static_cast<std::size_t>(count / kPeakBlockLength) + 2);
+    for (int64_t first = 0; first < count;) {
+      const int64_t m = std::min(piece, count - first);
+      if (!read(first, m, outs)) return false;
+      ToAngstroms(outs[1], m, unit, set.log_wavelength);
+      s.flagged += ApplyFlags(flags, m, outs[0], sigma);
+      MarkUnplaced(outs[0], outs[1], m, presence.missing, presence.unplaced, presence.wave_low, presence.wave_high);
+      AppendBlockPeaksOfPresent(outs[0], m, presence.peaks);
+      s.flux.insert(s.flux.end(), outs[0], outs[0] + m);
+      s.wave.insert(s.wave.end(), outs[1], outs[1] + m);
+      if (set.error >= 0) s.sigma.insert(s.sigma.end(), sigma, sigma + m);
+      first += m;
+    }
+    presence.known = true;
+    return true;
   }
 
   FileContext& f_;
@@ -397,7 +607,11 @@ class ImageLayouts {
         notes_.push_back(DescribeHdu(hdu) + ": " + error);
         continue;
       }
-      if (wave_image) ToAngstroms(s.wave, unit, false);
+      s.flux = OneBased(std::move(s.flux));
+      if (wave_image) {
+        ToAngstroms(s.wave.data(), static_cast<int64_t>(s.wave.size()), unit, false);
+        s.wave = OneBased(std::move(s.wave));
+      }
       s.scale = wcs;
       ApplyErrorsAndMask(s, error_image ? &errors : nullptr, error_kind, mask_image ? &masks : nullptr,
                          MaskKind::kNonZeroBad, bits);
@@ -510,6 +724,13 @@ bool HduMatches(const Hdu& hdu, const SpectrumSelector& want) {
   return !want.extver || hdu.extver == *want.extver;
 }
 
+// Samples whose flux is missing (flagged, not a number or infinite); a
+// sample that lacks only its wavelength is not counted.
+int64_t CountMissing(const RawSpectrum& s) {
+  if (s.presence.known) return s.presence.missing - s.presence.unplaced;
+  return std::count_if(s.flux.begin() + 1, s.flux.end(), [](double v) { return std::isnan(v) || std::isinf(v); });
+}
+
 // The primary array's extent in words, as the refusals name it: "30 x 20".
 std::string AxesText(const Hdu& hdu) {
   std::string text;
@@ -541,10 +762,15 @@ void ReadPrimaryRows(FileContext& f, const ImageRowPlan& plan, std::vector<RawSp
     s.origin.hdu = 0;
     s.origin.row = plan.planes > 1 ? plane : -1;
     s.multiple_in_hdu = plan.planes > 1;
-    s.flux = std::move(read.flux);
-    s.wave = std::move(read.wave);
+    // The spectrum's arrays are 1-based; each was read with room for entry 0.
+    const auto one_based = [](std::vector<double>& values) {
+      if (!values.empty()) values.insert(values.begin(), 0.0);
+      return std::move(values);
+    };
+    s.flux = one_based(read.flux);
+    s.wave = one_based(read.wave);
     s.scale = read.scale;
-    s.sigma = std::move(read.sigma);
+    s.sigma = one_based(read.sigma);
     s.flagged = read.flagged;
     s.flux_unit = plan.flux_unit;
     s.wave_unit = plan.wave_unit_text;
@@ -596,7 +822,7 @@ Walk WalkFile(FileContext& f, const SpectrumSelector* want) {
     // Once one spectrum of the whole file is wanted, the first will do.
     if (want != nullptr && want->Empty() && !walk.spectra.empty()) {
       bool usable = false;
-      for (const RawSpectrum& s : walk.spectra) usable = usable || std::any_of(s.flux.begin(), s.flux.end(), [](double v) { return !std::isnan(v); });
+      for (const RawSpectrum& s : walk.spectra) usable = usable || CountMissing(s) < s.Count();
       if (usable) break;
     }
   }
@@ -625,16 +851,6 @@ std::string NoSpectrumMessage(const FileContext& f, const Walk& walk) {
   return text;
 }
 
-int64_t CountMissing(const std::vector<double>& flux) {
-  return std::count_if(flux.begin(), flux.end(), [](double v) { return std::isnan(v) || std::isinf(v); });
-}
-
-// values[0..n-1] as an array of samples 1..n (entry 0 unused): moved in place
-// when the vector has room for one more, as the layouts reserve it.
-SampleArray OneBased(std::vector<double>&& values) {
-  values.insert(values.begin(), 0.0);
-  return std::move(values);
-}
 
 // Levels a raw spectrum exactly as the primary reader does, into a Spectrum.
 ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string& address, const FileContext& f) {
@@ -642,42 +858,58 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
   const Hdu& hdu = f.list.hdus[static_cast<std::size_t>(raw.origin.hdu)];
   result.reached = ReadResult::Reached::kHeader;
   result.file_read = true;
-  const auto n = static_cast<int64_t>(raw.flux.size());
+  const int64_t n = raw.Count();
   const std::string name = Quoted(address);
   try {
-    // The flux becomes the samples 1..n in place (the layouts leave room
-    // for the leading entry, so no second copy of a long spectrum is made).
-    SampleArray samples = OneBased(std::move(raw.flux));
-    int64_t missing = 0;
+    // The flux becomes the samples; the block maxima of the level are taken
+    // a piece at a time, while each piece is in the cache.
+    SampleArray samples = std::move(raw.flux);
+    // The levelled values and the summary's bottom level are given their
+    // pages on a second thread while this one looks for missing samples.
+    SampleArray levelled;
+    LevelSummary::Blocks bottom;
+    const bool new_levelled = ReserveLarge(levelled, static_cast<std::size_t>(n) + 1);
+    bottom.Reserve(n);
+    BackgroundPrefault prefault;
+    if (new_levelled) prefault.Add(levelled.data(), (static_cast<std::size_t>(n) + 1) * sizeof(double));
+    prefault.Add(bottom.low.data(), bottom.low.capacity() * sizeof(double));
+    prefault.Add(bottom.high.data(), bottom.high.capacity() * sizeof(double));
+    prefault.Start();
     // A sample without a wavelength of its own cannot be placed: missing.
-    const bool per_sample = !raw.scale;
-    for (int64_t i = 1; i <= n; ++i) {
-      double& v = samples[static_cast<std::size_t>(i)];
-      const bool gone = !std::isfinite(v) || (per_sample && !std::isfinite(raw.wave[static_cast<std::size_t>(i - 1)]));
-      missing += gone;
-      if (gone) v = kNaN;
+    // The range of the per-sample values is taken in the same pass, unless
+    // the layout took both while reading.
+    RawSpectrum::Presence& presence = raw.presence;
+    if (!presence.known) {
+      presence.peaks.reserve(static_cast<std::size_t>(n / kPeakBlockLength) + 2);
+      const double* wave = raw.scale ? nullptr : raw.wave.data();
+      constexpr int64_t kPiece = 40 * kPeakBlockLength;
+      for (int64_t first = 1; first <= n; first += kPiece) {
+        const int64_t last = std::min(n, first + kPiece - 1);
+        if (wave == nullptr) {
+          for (int64_t i = first; i <= last; ++i) {
+            double& v = samples[static_cast<std::size_t>(i)];
+            const bool gone = !std::isfinite(v);
+            presence.missing += gone;
+            if (gone) v = kNaN;
+          }
+        } else {
+          MarkUnplaced(samples.data() + first, wave + first, last - first + 1, presence.missing, presence.unplaced,
+                       presence.wave_low, presence.wave_high);
+        }
+        AppendBlockPeaksOfPresent(samples.data() + first, last - first + 1, presence.peaks);
+      }
     }
+    const int64_t missing = presence.missing;
+    std::vector<double>& peaks = presence.peaks;
+    const double wave_low = presence.wave_low, wave_high = presence.wave_high;
     result.missing = missing;
     if (missing == n) {
       result.messages.push_back("Every sample of " + name + " is missing (flagged as bad by its pipeline, not a number or infinite), so there is nothing to draw; the spectrum cannot be shown.");
       return result;
     }
-    std::vector<double> peaks{0};
-    AppendBlockPeaksOfPresent(samples.data() + 1, n, peaks);
-    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
-    if (norm == 0 || !std::isfinite(norm)) {
-      result.messages.push_back("The level of " + name + " (the median of the largest values of its 50-sample " +
-                                "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
-                                ", so the spectrum cannot be scaled to read 100; it cannot be shown.");
-      return result;
-    }
-    SampleArray levelled;
-    LevelSummary::Blocks bottom;
-    bottom.Reserve(n);
-    const LevelledRange range = LevelSamples(samples, n, norm, levelled, bottom);
-    if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
-      result.messages.push_back("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + name +
-                                " is too large against the level of the spectrum to be drawn; it cannot be shown.");
+    const Levelling levelling = LevelSamplesByPeaks(samples, n, peaks, levelled, bottom);
+    if (levelling.outcome != Levelling::Outcome::kLevelled) {
+      result.messages.push_back(LevellingRefusal(levelling, name, "it"));
       return result;
     }
     auto spectrum = std::make_shared<Spectrum>();
@@ -689,10 +921,10 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     } else {
       // The approximate scale runs through the first and last placed samples.
       int64_t a = 0, b = n - 1;
-      while (a < n && !std::isfinite(raw.wave[static_cast<std::size_t>(a)])) ++a;
-      while (b > a && !std::isfinite(raw.wave[static_cast<std::size_t>(b)])) --b;
-      const double first = raw.wave[static_cast<std::size_t>(a)];
-      const double last = raw.wave[static_cast<std::size_t>(b)];
+      while (a < n && !std::isfinite(raw.wave[static_cast<std::size_t>(a + 1)])) ++a;
+      while (b > a && !std::isfinite(raw.wave[static_cast<std::size_t>(b + 1)])) --b;
+      const double first = raw.wave[static_cast<std::size_t>(a + 1)];
+      const double last = raw.wave[static_cast<std::size_t>(b + 1)];
       const double step = b > a ? (last - first) / static_cast<double>(b - a) : 1;
       scale = {first - step * static_cast<double>(a + 1), step, false};
       // Wavelengths evenly spaced in their logarithm (SDSS's loglam, LAMOST's
@@ -703,7 +935,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
         const WavelengthScale log_scale{std::log10(first) - log_step * static_cast<double>(a + 1), log_step, true};
         double linear_error = 0, log_error = 0;
         for (int64_t i = a; i <= b; i += std::max<int64_t>(1, (b - a) / 64)) {
-          const double w = raw.wave[static_cast<std::size_t>(i)];
+          const double w = raw.wave[static_cast<std::size_t>(i + 1)];
           if (!std::isfinite(w)) continue;
           linear_error = std::max(linear_error, std::fabs(scale.At(static_cast<double>(i + 1)) - w));
           log_error = std::max(log_error, std::fabs(log_scale.At(static_cast<double>(i + 1)) - w));
@@ -715,10 +947,9 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     // outer edges of the first and last steps, and every per-sample value.
     double low = std::min(scale.At(0), scale.At(static_cast<double>(n)));
     double high = std::max(scale.At(0), scale.At(static_cast<double>(n)));
-    for (const double w : raw.wave) {
-      if (!std::isfinite(w)) continue;
-      low = std::min(low, w);
-      high = std::max(high, w);
+    if (wave_low <= wave_high) {
+      low = std::min(low, wave_low);
+      high = std::max(high, wave_high);
     }
     if (!std::isfinite(low) || !std::isfinite(high)) {
       result.messages.push_back("The wavelengths of " + name + " are not numbers or reach beyond the range of numbers; the spectrum cannot be shown.");
@@ -731,7 +962,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
                                 ", not a wavelength; its values are drawn as they are stored, not as Angstroms.");
     }
     if (!raw.scale) {
-      spectrum->wavelengths = OneBased(std::move(raw.wave));
+      spectrum->wavelengths = std::move(raw.wave);
       spectrum->runs = WavelengthRuns(spectrum->wavelengths, n);
     }
     SpectrumHeader& h = spectrum->header;
@@ -754,20 +985,14 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     spectrum->scale = scale;
     spectrum->lambda_start = low;
     spectrum->lambda_end = high;
-    spectrum->missing = missing;
-    spectrum->norm = norm;
-    spectrum->levelled_max = std::max(range.max, -9999.0);
-    spectrum->intensity = std::move(samples);
-    spectrum->levelled = std::move(levelled);
-    spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
-    if (!raw.sigma.empty()) spectrum->uncertainty = OneBased(std::move(raw.sigma));
+    TakeLevelled(*spectrum, levelling, missing, std::move(samples), std::move(levelled), std::move(bottom));
+    if (!raw.sigma.empty()) spectrum->uncertainty = std::move(raw.sigma);
     spectrum->flagged = raw.flagged;
     spectrum->flux_unit = raw.flux_unit;
     spectrum->wave_unit = raw.wave_unit;
     spectrum->axis = raw.axis;
     spectrum->origin = std::move(raw.origin);
     spectrum->origin.file = label;
-    result.header = spectrum->header;
     result.spectrum = std::move(spectrum);
   } catch (const std::bad_alloc&) {
     result.spectrum = nullptr;
@@ -869,7 +1094,7 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     entry.address = AddressOf(f, s);
     entry.origin = s.origin;
     entry.origin.file = file_label;
-    entry.n = static_cast<int64_t>(s.flux.size());
+    entry.n = s.Count();
     const bool wavelength = s.axis == SpectralAxis::kWavelength;
     if (s.scale) {
       entry.wave_first = wavelength ? s.scale->At(1) : kNaN;
@@ -877,17 +1102,17 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     } else {
       // The first and last samples that have a wavelength (padding has none).
       const auto placed = [](double w) { return std::isfinite(w); };
-      const auto first = std::find_if(s.wave.begin(), s.wave.end(), placed);
-      const auto last = std::find_if(s.wave.rbegin(), s.wave.rend(), placed);
+      const auto first = std::find_if(s.wave.begin() + 1, s.wave.end(), placed);
+      const auto last = std::find_if(s.wave.rbegin(), s.wave.rend() - 1, placed);
       entry.wave_first = wavelength && first != s.wave.end() ? *first : kNaN;
-      entry.wave_last = wavelength && last != s.wave.rend() ? *last : kNaN;
+      entry.wave_last = wavelength && last != s.wave.rend() - 1 ? *last : kNaN;
     }
     entry.wave_unit = s.wave_unit;
     entry.flux_unit = s.flux_unit;
     entry.axis = s.axis;
     entry.uncertainty = !s.sigma.empty();
     entry.flagged = s.flagged;
-    entry.missing = CountMissing(s.flux);
+    entry.missing = CountMissing(s);
     list.spectra.push_back(std::move(entry));
   }
   if (list.spectra.empty()) list.refusal = NoSpectrumMessage(f, walk);
@@ -929,7 +1154,7 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
       return refused;
     }
     for (RawSpectrum& s : walk.spectra) {
-      if (CountMissing(s.flux) == static_cast<int64_t>(s.flux.size())) continue;
+      if (CountMissing(s) == s.Count()) continue;
       const std::string address = AddressOf(f, s);
       return WithNotes(Level(std::move(s), file_label, address, f), walk.notes);
     }

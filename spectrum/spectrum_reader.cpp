@@ -14,6 +14,7 @@
 
 #include "fits/header_reader.h"
 #include "fits/sample_decoder.h"
+#include "spectrum/spectrum_levelling.h"
 #include "spectrum/spectrum_statistics.h"
 #include "spectrum/wavelength_calibration.h"
 #include "base/large_buffer.h"
@@ -252,20 +253,9 @@ class Reader {
 
     // Statistics. Missing samples are left out of the block
     // maxima, which were taken as the samples were decoded.
-    const double norm = SelectedMedian(peaks, static_cast<int64_t>(peaks.size()) - 1);
-    if (norm == 0 || !std::isfinite(norm)) {
-      return Show("The level of " + Quoted(label_) + " (the median of the largest values of its 50-sample " +
-                  "blocks) is " + (norm == 0 ? "0" : "beyond the range of numbers") +
-                  ", so the spectrum cannot be scaled to read 100; the file cannot be shown.");
-    }
-    // The levelled values, and the bottom level of the renderer's min/max
-    // pyramid over them, taken while each piece is in the cache, so that
-    // the first drawing of a long spectrum does not wait for it.
-    const LevelledRange range = LevelSamples(samples, n, norm, levelled, bottom);
-    if (!std::isfinite(range.min) || !std::isfinite(range.max)) {
-      return Show("Sample " + std::to_string(FirstInfinite(levelled, n)) + " of " + Quoted(label_) +
-                  " is too large against the level of the spectrum to be drawn; the file cannot be shown.");
-    }
+    const Levelling levelling = LevelSamplesByPeaks(samples, n, peaks, levelled, bottom);
+    if (levelling.outcome != Levelling::Outcome::kLevelled)
+      return Show(LevellingRefusal(levelling, Quoted(label_), "the file"));
 
     // Every check has passed: the spectrum takes the arrays.
     auto spectrum = std::make_shared<Spectrum>();
@@ -275,15 +265,9 @@ class Reader {
     spectrum->scale = scale;
     spectrum->lambda_start = lambda_low;
     spectrum->lambda_end = lambda_high;
-    spectrum->missing = missing;
-    spectrum->norm = norm;
-    spectrum->levelled_max = std::max(range.max, -9999.0);
-    spectrum->intensity = std::move(samples);
-    spectrum->levelled = std::move(levelled);
+    TakeLevelled(*spectrum, levelling, missing, std::move(samples), std::move(levelled), std::move(bottom));
     samples.clear();
     levelled.clear();
-    // The rest of the pyramid, over the levelled values where they now live.
-    spectrum->summary = LevelSummary::Build(spectrum->levelled, std::move(bottom), missing > 0);
     result_.spectrum = std::move(spectrum);
   }
 

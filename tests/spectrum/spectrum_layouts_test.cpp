@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "fits/gzip_source.h"
+#include "spectrum/spectrum_statistics.h"
+#include "support/cfitsio_file.h"
 #include "support/temp_dir.h"
 
 namespace quillon {
@@ -204,6 +206,70 @@ TEST(SpectrumLayouts, RefusalsAndOddAxes) {
   const ReadResult counts = ReadSpectrumAt((kDir / "pypeit-spec1d.fits[1][col OPT_COUNTS]").string(), "p", {});
   ASSERT_NE(counts.spectrum, nullptr);
   EXPECT_EQ(counts.spectrum->uncertainty[1], 1.0);
+}
+
+// Long spectra are read a piece of samples at a time: the level's 50-sample
+// blocks, the flags, the missing samples and the trailing padding of a cell
+// must come out as if the spectrum had been read whole, in a table with a
+// row per sample as in one of array cells.
+TEST(SpectrumLayouts, LongSpectraReadInPiecesAsIfWhole) {
+  testing::TempDir dir;
+  const fs::path path = dir / "long.fits";
+  constexpr long kN = 10007, kPadding = 5;
+  std::vector<double> wave(kN + kPadding, NAN), flux(kN + kPadding, NAN), ivar(kN + kPadding, 0);
+  for (long i = 0; i < kN; ++i) {
+    wave[static_cast<std::size_t>(i)] = 4000 + 0.1 * static_cast<double>(i);
+    // A peak at a different place in every block, so that blocks cut
+    // anywhere else give other maxima.
+    flux[static_cast<std::size_t>(i)] = i % 50 == (i / 50) % 50 ? 100.0 + static_cast<double>(i % 977) : 1.0 + i % 3;
+    if (i % 997 == 3) flux[static_cast<std::size_t>(i)] = NAN;
+    ivar[static_cast<std::size_t>(i)] = i % 1231 == 7 ? 0 : 4;
+  }
+  {
+    testing::CfitsioFile f = testing::CfitsioFile::Create(path);
+    fits_create_img(f.f, BYTE_IMG, 0, nullptr, &f.status);
+    char wave_name[] = "WAVE", flux_name[] = "FLUX", ivar_name[] = "IVAR", d[] = "1D", e[] = "1E";
+    char* names[] = {wave_name, flux_name, ivar_name};
+    char* rows_forms[] = {d, d, e};
+    fits_create_tbl(f.f, BINARY_TBL, kN, 3, names, rows_forms, nullptr, "ROWS", &f.status);
+    fits_write_col(f.f, TDOUBLE, 1, 1, 1, kN, wave.data(), &f.status);
+    fits_write_col(f.f, TDOUBLE, 2, 1, 1, kN, flux.data(), &f.status);
+    fits_write_col(f.f, TDOUBLE, 3, 1, 1, kN, ivar.data(), &f.status);
+    std::string dn = std::to_string(kN + kPadding) + "D", en = std::to_string(kN + kPadding) + "E";
+    char* cell_forms[] = {dn.data(), dn.data(), en.data()};
+    fits_create_tbl(f.f, BINARY_TBL, 1, 3, names, cell_forms, nullptr, "CELLS", &f.status);
+    fits_write_col(f.f, TDOUBLE, 1, 1, 1, kN + kPadding, wave.data(), &f.status);
+    fits_write_col(f.f, TDOUBLE, 2, 1, 1, kN + kPadding, flux.data(), &f.status);
+    fits_write_col(f.f, TDOUBLE, 3, 1, 1, kN + kPadding, ivar.data(), &f.status);
+    QUILLON_CFITSIO_OK(f.status);
+  }
+  // What a whole read gives: flagged samples missing, the level over the rest.
+  std::vector<double> samples{0};
+  int64_t flagged = 0, missing = 0;
+  for (long i = 0; i < kN; ++i) {
+    const bool bad = ivar[static_cast<std::size_t>(i)] == 0;
+    flagged += bad;
+    samples.push_back(bad ? NAN : flux[static_cast<std::size_t>(i)]);
+    missing += std::isnan(samples.back());
+  }
+  std::vector<double> peaks;
+  const double norm = BlockPeakMedianOfPresent(samples, kN, peaks);
+  for (const char* hdu : {"[ROWS]", "[CELLS]"}) {
+    SCOPED_TRACE(hdu);
+    const ReadResult r = ReadSpectrumAt(path.string() + hdu, "long.fits", {});
+    ASSERT_NE(r.spectrum, nullptr) << (r.messages.empty() ? "" : r.messages.front());
+    const Spectrum& s = *r.spectrum;
+    ASSERT_EQ(s.intensity.size(), static_cast<std::size_t>(kN) + 1) << "the padding is cut";
+    EXPECT_EQ(s.norm, norm);
+    EXPECT_EQ(s.missing, missing);
+    EXPECT_EQ(s.flagged, flagged);
+    for (long i = 1; i <= kN; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      ASSERT_TRUE(Close(s.intensity[k], samples[k], 0)) << "sample " << i;
+      ASSERT_EQ(s.wavelengths[k], wave[k - 1]) << "sample " << i;
+      ASSERT_TRUE(Close(s.uncertainty[k], ivar[k - 1] == 0 ? NAN : 0.5, 0)) << "sample " << i;
+    }
+  }
 }
 
 TEST(SpectrumAddress, FormsAndMalformedOnes) {
