@@ -517,7 +517,7 @@ std::optional<MultispecRead> ReadMultispec(ByteSource& source, const Hdu& hdu, c
   std::optional<MultispecWcs> wcs = ParseMultispec(cards, naxis1, lines, error);
   if (!wcs) {
     if (error.empty()) return std::nullopt;
-    read.error = "its WAT cards cannot be read: " + error;
+    read.error = error;
     return read;
   }
   read.notes = wcs->notes;
