@@ -931,9 +931,9 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
     // The primary reader first, exactly as it has always read.
     ReadResult primary = ReadSpectrum(source, file_label, keywords, scratch);
     // An IRAF multispec image: its apertures, at their own wavelengths.
+    std::string why;
     if (IsMultispecHeader(primary.spectrum ? primary.spectrum->header.cards : primary.header.cards)) {
       FileContext f = Context(source, file_label);
-      std::string why;
       if (std::optional<ReadResult> aperture = ReadPrimaryAperture(f, selector, why)) {
         if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);
         return std::move(*aperture);
@@ -946,9 +946,11 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
     if (selector.aperture) {
       ReadResult refused;
       refused.file_read = true;
-      refused.messages.push_back("The file " + Quoted(file_label) + " has no aperture " +
-                                 std::to_string(*selector.aperture) +
-                                 ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
+      refused.messages.push_back(
+          !why.empty() ? "The IRAF multispec image " + Quoted(file_label) + " cannot be read at its own wavelengths: " +
+                             why + "."
+                       : "The file " + Quoted(file_label) + " has no aperture " + std::to_string(*selector.aperture) +
+                             ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
       return refused;
     }
     if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;

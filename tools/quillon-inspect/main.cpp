@@ -278,7 +278,7 @@ void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
         << "data offset: " << r.read.data_offset << "\n"
         << "wavelength scale: " << (s.DrawnScale().logarithmic ? "logarithmic" : "linear") << "\n"
         << "missing samples: " << r.read.missing << "\n";
-    if (s.origin.hdu != 0) out << "flagged samples: " << s.flagged << "\n";
+    if (s.origin.hdu != 0 || !s.wavelengths.empty()) out << "flagged samples: " << s.flagged << "\n";
   }
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(r);
