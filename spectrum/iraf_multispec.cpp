@@ -280,80 +280,117 @@ bool ParseAperture(std::string_view text, int64_t naxis1, MultispecAperture& ap,
   return true;
 }
 
-// f(p) of one function.
+// Adds weight x (offset + f(p)) of one function to out[0..n-1], for the
+// physical pixels p of samples 1..n. One loop per kind of function, so that
+// the loop over the samples holds no choice but the function's own.
 void AddFunction(const MultispecFunction& f, double ltv1, double ltm1_1, int64_t n, double* out) {
   const double* c = f.values.data();
   const int64_t count = f.count;
-  for (int64_t i = 0; i < n; ++i) {
-    const double p = (static_cast<double>(i + 1) - ltv1) / ltm1_1;
-    double value = 0;
-    switch (f.type) {
-      case MultispecFunction::kChebyshev:
-      case MultispecFunction::kLegendre: {
-        const double x = (2 * p - (f.pmax + f.pmin)) / (f.pmax - f.pmin);
+  const double w = f.weight, w0 = f.offset;
+  const double per_sample = 1 / ltm1_1;
+  const auto pixel = [ltv1, per_sample](int64_t i) { return (static_cast<double>(i + 1) - ltv1) * per_sample; };
+  switch (f.type) {
+    case MultispecFunction::kChebyshev: {
+      const double scale = 2 / (f.pmax - f.pmin), shift = (f.pmax + f.pmin) / (f.pmax - f.pmin);
+      for (int64_t i = 0; i < n; ++i) {
+        const double x = pixel(i) * scale - shift;
         double previous = 1, current = x;
-        value = c[0];
-        if (count > 1) value += c[1] * x;
+        double value = c[0] + (count > 1 ? c[1] * x : 0);
         for (int64_t k = 2; k < count; ++k) {
-          const double next = f.type == MultispecFunction::kChebyshev
-                                   ? 2 * x * current - previous
-                                   : ((2 * static_cast<double>(k) - 1) * x * current -
-                                      (static_cast<double>(k) - 1) * previous) /
-                                         static_cast<double>(k);
+          const double next = 2 * x * current - previous;
           value += c[k] * next;
           previous = current;
           current = next;
         }
-        break;
+        out[i] += w * (w0 + value);
       }
-      case MultispecFunction::kCubicSpline:
-      case MultispecFunction::kLinearSpline: {
-        const double s = (p - f.pmin) / (f.pmax - f.pmin) * static_cast<double>(count);
-        const double jd = std::clamp(std::floor(s), 0.0, static_cast<double>(count - 1));
-        const auto j = static_cast<int64_t>(std::isnan(jd) ? 0 : jd);
+      return;
+    }
+    case MultispecFunction::kLegendre: {
+      const double scale = 2 / (f.pmax - f.pmin), shift = (f.pmax + f.pmin) / (f.pmax - f.pmin);
+      // P_k = ((2k - 1) x P_k-1 - (k - 1) P_k-2) / k, its two factors kept
+      // for up to 32 terms (a longer series divides as it goes).
+      double a[32], b[32];
+      for (int64_t k = 2; k < std::min<int64_t>(count, 32); ++k) {
+        a[k] = (2 * static_cast<double>(k) - 1) / static_cast<double>(k);
+        b[k] = (static_cast<double>(k) - 1) / static_cast<double>(k);
+      }
+      for (int64_t i = 0; i < n; ++i) {
+        const double x = pixel(i) * scale - shift;
+        double previous = 1, current = x;
+        double value = c[0] + (count > 1 ? c[1] * x : 0);
+        for (int64_t k = 2; k < count; ++k) {
+          const double kd = static_cast<double>(k);
+          const double next = k < 32 ? a[k] * x * current - b[k] * previous
+                                     : ((2 * kd - 1) * x * current - (kd - 1) * previous) / kd;
+          value += c[k] * next;
+          previous = current;
+          current = next;
+        }
+        out[i] += w * (w0 + value);
+      }
+      return;
+    }
+    case MultispecFunction::kCubicSpline:
+    case MultispecFunction::kLinearSpline: {
+      const double per_pixel = static_cast<double>(count) / (f.pmax - f.pmin);
+      const double last = static_cast<double>(count - 1);
+      const bool cubic = f.type == MultispecFunction::kCubicSpline;
+      for (int64_t i = 0; i < n; ++i) {
+        const double s = (pixel(i) - f.pmin) * per_pixel;
+        // floor(s) held inside 0..npieces - 1: s held there first, then cut
+        // to its whole part (a NaN takes piece 0 and stays NaN below).
+        const double held = !(s >= 0) ? 0 : s > last ? last : s;
+        const auto j = static_cast<int64_t>(held);
         const double a = static_cast<double>(j + 1) - s;
         const double b = s - static_cast<double>(j);
-        if (f.type == MultispecFunction::kLinearSpline) {
-          value = a * c[j] + b * c[j + 1];
-        } else {
+        double value;
+        if (cubic) {
           const double ab = a * b;
           value = c[j] * a * a * a + c[j + 1] * (1 + 3 * a * (1 + ab)) + c[j + 2] * (1 + 3 * b * (1 + ab)) +
                   c[j + 3] * b * b * b;
+        } else {
+          value = a * c[j] + b * c[j + 1];
         }
-        break;
+        out[i] += w * (w0 + value);
       }
-      case MultispecFunction::kPixelArray: {
-        // Coordinates of pixels 1..npts, joined by straight lines (and
-        // continued beyond the ends along the end segments).
-        if (count == 1) {
-          value = c[0];
-          break;
-        }
-        const double jd = std::clamp(std::floor(p), 1.0, static_cast<double>(count - 1));
-        const auto j = static_cast<int64_t>(std::isnan(jd) ? 1 : jd);
-        value = c[j - 1] + (p - static_cast<double>(j)) * (c[j] - c[j - 1]);
-        break;
-      }
-      case MultispecFunction::kPairs: {
-        if (count == 1) {
-          value = c[1];
-          break;
-        }
-        // The segment whose pixels hold p: pixels rise, so a binary search.
-        int64_t lo = 0, hi = count - 1;
-        while (hi - lo > 1) {
-          const int64_t mid = (lo + hi) / 2;
-          if (c[2 * mid] <= p) lo = mid;
-          else hi = mid;
-        }
-        const double p0 = c[2 * lo], p1 = c[2 * hi];
-        value = c[2 * lo + 1] + (p - p0) / (p1 - p0) * (c[2 * hi + 1] - c[2 * lo + 1]);
-        break;
-      }
-      default:
-        value = kNaN;
+      return;
     }
-    out[i] += f.weight * (f.offset + value);
+    case MultispecFunction::kPixelArray: {
+      // Coordinates of pixels 1..npts, joined by straight lines (and
+      // continued beyond the ends along the end segments).
+      const double last = static_cast<double>(count - 1);
+      for (int64_t i = 0; i < n; ++i) {
+        const double p = pixel(i);
+        double value = c[0];
+        if (count > 1) {
+          const double held = !(p >= 1) ? 1 : p > last ? last : p;
+          const auto j = static_cast<int64_t>(held);
+          value = c[j - 1] + (p - static_cast<double>(j)) * (c[j] - c[j - 1]);
+        }
+        out[i] += w * (w0 + value);
+      }
+      return;
+    }
+    case MultispecFunction::kPairs: {
+      // (pixel, coordinate) pairs joined by straight lines: the segment of
+      // one sample is near the last one's, as the pixels run one way.
+      int64_t lo = 0;
+      for (int64_t i = 0; i < n; ++i) {
+        const double p = pixel(i);
+        double value = c[1];
+        if (count > 1) {
+          while (lo > 0 && p < c[2 * lo]) --lo;
+          while (lo + 2 < count && p >= c[2 * (lo + 1)]) ++lo;
+          const double p0 = c[2 * lo], p1 = c[2 * lo + 2];
+          value = c[2 * lo + 1] + (p - p0) / (p1 - p0) * (c[2 * lo + 3] - c[2 * lo + 1]);
+        }
+        out[i] += w * (w0 + value);
+      }
+      return;
+    }
+    default:
+      for (int64_t i = 0; i < n; ++i) out[i] = kNaN;
   }
 }
 
@@ -484,13 +521,13 @@ std::optional<MultispecWcs> ParseMultispec(const std::vector<std::string>& cards
 }
 
 void EvaluateMultispec(const MultispecWcs& wcs, const MultispecAperture& ap, int64_t n, double* out) {
-  const double ltv1 = wcs.ltv1, ltm = wcs.ltm1_1;
+  const double ltv1 = wcs.ltv1, ltm = wcs.ltm1_1, per_sample = 1 / ltm;
   if (ap.dtype == 2) {
     std::fill(out, out + n, 0.0);
     for (const MultispecFunction& f : ap.functions) AddFunction(f, ltv1, ltm, n, out);
   } else {
     for (int64_t i = 0; i < n; ++i) {
-      const double p = (static_cast<double>(i + 1) - ltv1) / ltm;
+      const double p = (static_cast<double>(i + 1) - ltv1) * per_sample;
       out[i] = ap.w1 + ap.dw * (p - 1);
     }
     if (ap.dtype == 1) {
