@@ -12,6 +12,7 @@
 //     one wavelength in seconds.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -21,7 +22,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "fits/gzip_source.h"
@@ -125,14 +125,25 @@ void BM_Dispersion(benchmark::State& state) {
   f.pmax = kLength;
   switch (f.type) {
     case MultispecFunction::kChebyshev:
-    case MultispecFunction::kLegendre: f.count = 6, f.values = {5000, 20, -0.07, 0.003, -1e-4, 2e-6}; break;
-    case MultispecFunction::kCubicSpline: f.count = 24, f.values.assign(27, 0); break;
-    case MultispecFunction::kLinearSpline: f.count = 24, f.values.assign(25, 0); break;
-    case MultispecFunction::kPixelArray: f.count = kLength, f.values.assign(kLength, 0); break;
-    default: f.count = 64, f.values.assign(128, 0); break;
+    case MultispecFunction::kLegendre:
+      f.count = 6, f.values = {5000, 20, -0.07, 0.003, -1e-4, 2e-6};
+      break;
+    case MultispecFunction::kCubicSpline:
+      f.count = 24, f.values.assign(27, 0);
+      break;
+    case MultispecFunction::kLinearSpline:
+      f.count = 24, f.values.assign(25, 0);
+      break;
+    case MultispecFunction::kPixelArray:
+      f.count = kLength, f.values.assign(kLength, 0);
+      break;
+    default:
+      f.count = 64, f.values.assign(128, 0);
+      break;
   }
   for (std::size_t k = 0; k < f.values.size() && f.type >= 3; ++k) {
-    f.values[k] = f.type == MultispecFunction::kPairs && k % 2 == 0 ? 1 + 32.5 * static_cast<double>(k) : 5000 + static_cast<double>(k);
+    f.values[k] = f.type == MultispecFunction::kPairs && k % 2 == 0 ? 1 + 32.5 * static_cast<double>(k)
+                                                                    : 5000 + static_cast<double>(k);
   }
   ap.functions.push_back(f);
   std::vector<double> out(kLength);
@@ -143,7 +154,7 @@ void BM_Dispersion(benchmark::State& state) {
   }
   // Seconds per wavelength: "2.5n" is 2.5 ns.
   state.counters["sec_per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * kLength,
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 }  // namespace

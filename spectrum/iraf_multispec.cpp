@@ -56,10 +56,10 @@ std::optional<std::string> QuotedValue(const std::string& card) {
   return std::nullopt;  // no closing quote
 }
 
-// The value of the last card named `keyword`, as its text.
+// The last card named `keyword`.
 std::optional<std::string> LastCard(const std::vector<std::string>& cards, std::string_view keyword) {
   for (std::size_t i = cards.size(); i-- > 1;) {
-    if (Keyword(cards[i]) == keyword) return cards[i];
+    if (TrimBlanks(std::string_view(cards[i]).substr(0, 8)) == keyword) return cards[i];
   }
   return std::nullopt;
 }

@@ -932,7 +932,10 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
     ReadResult primary = ReadSpectrum(source, file_label, keywords, scratch);
     // An IRAF multispec image: its apertures, at their own wavelengths.
     std::string why;
-    if (IsMultispecHeader(primary.spectrum ? primary.spectrum->header.cards : primary.header.cards)) {
+    // (An addressed aperture or row is looked for whatever the primary
+    // reader made of the header, as the listing looks for it.)
+    if (IsMultispecHeader(primary.spectrum ? primary.spectrum->header.cards : primary.header.cards) ||
+        selector.aperture || selector.row) {
       FileContext f = Context(source, file_label);
       if (std::optional<ReadResult> aperture = ReadPrimaryAperture(f, selector, why)) {
         if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);

@@ -38,11 +38,15 @@ std::vector<std::string> WatCards(int axis, const std::string& text) {
 
 // An IRAF image: NAXIS1 = n, `lines` lines (0: a 1-D image), `bands` bands,
 // the given cards; sample i of line l of band b is Flux(b, l, i).
-double Flux(int band, int line, int i) { return 100 + 10 * band + line + std::sin(0.1 * i); }
+double Flux(int band, int line, int i) {
+  return 100 + 10 * band + line + std::sin(0.1 * i);
+}
 
 std::string Image(int n, int lines, int bands, std::vector<std::string> cards) {
   std::vector<std::string> head = {"SIMPLE  =                    T", "BITPIX  =                  -64",
-                                   "NAXIS   = " + std::to_string(bands > 1 ? 3 : lines > 0 ? 2 : 1),
+                                   "NAXIS   = " + std::to_string(bands > 1   ? 3
+                                                                 : lines > 0 ? 2
+                                                                             : 1),
                                    "NAXIS1  = " + std::to_string(n)};
   if (lines > 0) head.push_back("NAXIS2  = " + std::to_string(lines));
   if (bands > 1) head.push_back("NAXIS3  = " + std::to_string(bands));
@@ -100,7 +104,7 @@ double Interpolate(double p, const std::vector<double>& px, const std::vector<do
 
 struct Aperture {
   int64_t number;
-  int64_t n;                                 // samples that belong to it (nw)
+  int64_t n;                                  // samples that belong to it (nw)
   std::function<double(double p)> angstroms;  // at physical pixel p
 };
 
@@ -130,14 +134,24 @@ std::vector<Case> Cases() {
   }
   const auto x = [](double p, double pmin, double pmax) { return (2 * p - (pmax + pmin)) / (pmax - pmin); };
   return {
-      {"LinearWithIndefLimits", 100, 2, 1,
+      {"LinearWithIndefLimits",
+       100,
+       2,
+       1,
        Multispec("spec1 = \"1 1 0 4000. 2. 100 0. INDEF INDEF\" spec2 = \"2 2 0 5000. 1.5 100 0. 10.5 20.5\""),
-       {{1, 100, [](double p) { return 4000 + 2 * (p - 1); }}, {2, 100, [](double p) { return 5000 + 1.5 * (p - 1); }}}},
-      {"LogLinearAndDoppler", 100, 2, 1,
+       {{1, 100, [](double p) { return 4000 + 2 * (p - 1); }},
+        {2, 100, [](double p) { return 5000 + 1.5 * (p - 1); }}}},
+      {"LogLinearAndDoppler",
+       100,
+       2,
+       1,
        Multispec("spec1 = \"5 5 1 3.6 0.0001 100 0. 0 0\" spec2 = \"6 6 0 4000 1 100 0.01 0 0\""),
        {{5, 100, [](double p) { return std::pow(10.0, 3.6 + 0.0001 * (p - 1)); }},
         {6, 100, [](double p) { return (4000 + (p - 1)) / 1.01; }}}},
-      {"ChebyshevPlusLegendreAndShortNw", 100, 2, 1,
+      {"ChebyshevPlusLegendreAndShortNw",
+       100,
+       2,
+       1,
        Multispec("spec1 = \"7 7 2 4000 0.1 100 0 INDEF INDEF 1. 0. 1 4 1 100 5000 50 -3 0.7 0.5 10. 2 3 1 100 "
                  "6000 40 2.5\" spec2 = \"8 8 2 6000 0.1 80 0 0 0 1 0 2 4 1 80 6000 40 2.5 -0.4\""),
        {{7, 100,
@@ -145,31 +159,54 @@ std::vector<Case> Cases() {
            return Chebyshev(x(p, 1, 100), cheb) + 0.5 * (10 + Legendre(x(p, 1, 100), {6000, 40, 2.5}));
          }},
         {8, 80, [=](double p) { return Legendre(x(p, 1, 80), leg); }}}},
-      {"SplinesInNanometres", 60, 2, 1,
+      {"SplinesInNanometres",
+       60,
+       2,
+       1,
        Multispec("spec1 = \"3 3 2 0 0 60 0 0 0 1 0 3 3 1 60 4990 5010 5030 5052 5071 5090\" spec2 = \"4 4 2 0 0 60 "
                  "0 0 0 1 0 4 2 1 60 7000 7050 7110\"",
                  "nanometers"),
        {{3, 60, [=](double p) { return 10 * CubicSpline(p, 1, 60, 3, cubic); }},
         {4, 60, [=](double p) { return 10 * LinearSpline(p, 1, 60, 2, lin); }}}},
-      {"PixelArraysInASection", 8, 2, 1,
+      {"PixelArraysInASection",
+       8,
+       2,
+       1,
        Multispec("spec1 = \"9 9 2 0 0 8 0 0 0 1 0 5 6 3000 3001 3003 3006 3010 3015\" spec2 = \"10 10 2 0 0 8 0 0 0 "
                  "1 0 6 3 0.5 4000 4.5 4100 12.5 4500\"",
                  "angstroms", {"LTV1    = -2.", "LTM1_1  = 1."}),
-       {{9, 8, [=](double p) { return Interpolate(p, {1, 2, 3, 4, 5, 6}, arr); }},
-        {10, 8, [=](double p) { return Interpolate(p, {0.5, 4.5, 12.5}, {4000, 4100, 4500}); }}},
+       {{9, 8,
+         [=](double p) {
+           return Interpolate(p, {1, 2, 3, 4, 5, 6}, arr);
+         }},
+        {10, 8,
+         [=](double p) {
+           return Interpolate(p, {0.5, 4.5, 12.5}, {4000, 4100, 4500});
+         }}},
        -2},
-      {"NumbersBrokenAcrossCards", 50, 1, 1,
+      {"NumbersBrokenAcrossCards",
+       50,
+       1,
+       1,
        Multispec("spec1 = \"11 11 2 5500 1 50 0 INDEF INDEF 1 0 1 " + std::to_string(longc.size()) + " 1 50" + longs +
                  "\""),
        {{11, 50, [=](double p) { return Chebyshev(x(p, 1, 50), longc); }}}},
-      {"BandsWithSigma", 40, 2, 4,
+      {"BandsWithSigma",
+       40,
+       2,
+       4,
        Multispec("spec1 = \"1 1 0 4000 2 40 0 0 0\" spec2 = \"2 2 0 5000 2 40 0 0 0\"", "angstroms",
                  {"BANDID1 = 'spectrum - background fit, weights variance, clean no'",
                   "BANDID2 = 'raw - background fit, weights none, clean no'", "BANDID3 = 'background - fit'",
                   "BANDID4 = 'sigma - background fit, weights variance, clean no'"}),
        {{1, 40, [](double p) { return 4000 + 2 * (p - 1); }}, {2, 40, [](double p) { return 5000 + 2 * (p - 1); }}},
-       0, true},
-      {"OneDimensional", 30, 0, 1, Multispec("spec1 = \"3 1 0 6500 0.25 30 0 INDEF INDEF\""),
+       0,
+       true},
+      {"OneDimensional",
+       30,
+       0,
+       1,
+       Multispec("spec1 = \"3 1 0 6500 0.25 30 0 INDEF INDEF\""),
        {{3, 30, [](double p) { return 6500 + 0.25 * (p - 1); }}}},
   };
 }
@@ -198,7 +235,8 @@ TEST(IrafMultispec, EveryApertureAtTheWavelengthsOfItsFormula) {
       EXPECT_EQ(entry.uncertainty, c.sigma);
       const std::optional<SpectrumAddress> address = ParseSpectrumAddress(entry.address);
       ASSERT_TRUE(address);
-      for (const SpectrumSelector& selector : {address->selector, SpectrumSelector{0, "", {}, static_cast<int64_t>(a), "", {}}}) {
+      for (const SpectrumSelector& selector :
+           {address->selector, SpectrumSelector{0, "", {}, static_cast<int64_t>(a), "", {}}}) {
         const ReadResult r = ReadSelectedSpectrum(source, "ms.fits", selector, {});
         ASSERT_TRUE(r.spectrum) << r.messages.back();
         EXPECT_TRUE(r.messages.empty()) << r.messages.front();
@@ -280,6 +318,14 @@ TEST(IrafMultispec, MalformedCoordinatesAreNamed) {
       }));
       ASSERT_FALSE(list.notes.empty());
       EXPECT_NE(list.notes.front().find(b.words), std::string::npos) << list.notes.front();
+      // An aperture asked for by number is refused with the same reason.
+      const ReadResult asked =
+          ReadSelectedSpectrum(source, "bad.fits", ParseSpectrumAddress("bad.fits[ap 1]")->selector, {});
+      ASSERT_FALSE(asked.spectrum);
+      EXPECT_EQ(asked.messages.back().rfind(
+                    "The IRAF multispec image \"bad.fits\" cannot be read at its own wavelengths: ", 0),
+                0u);
+      EXPECT_NE(asked.messages.back().find(b.words), std::string::npos) << asked.messages.back();
     } else {
       // Only aperture 2 is left.
       ASSERT_EQ(list.spectra.size(), 1u);
@@ -287,7 +333,8 @@ TEST(IrafMultispec, MalformedCoordinatesAreNamed) {
       ASSERT_FALSE(list.notes.empty());
       EXPECT_NE(list.notes.front().find(b.words), std::string::npos) << list.notes.front();
       EXPECT_EQ(plain.spectrum->wavelengths[1], 5000);
-      EXPECT_FALSE(ReadSelectedSpectrum(source, "bad.fits", ParseSpectrumAddress("bad.fits[ap 1]")->selector, {}).spectrum);
+      EXPECT_FALSE(
+          ReadSelectedSpectrum(source, "bad.fits", ParseSpectrumAddress("bad.fits[ap 1]")->selector, {}).spectrum);
     }
   }
 }
@@ -318,20 +365,24 @@ TEST(IrafMultispec, ApertureAddresses) {
   }
   // Apertures that share a number are named by their rows; an aperture the
   // file lacks, or any aperture of a file that is not multispec, is refused.
-  const std::string bytes = Image(20, 2, 1, Multispec("spec1 = \"4 1 0 4000 1 20 0 0 0\" spec2 = \"4 2 0 5000 1 20 0 0 0\""));
+  const std::string bytes =
+      Image(20, 2, 1, Multispec("spec1 = \"4 1 0 4000 1 20 0 0 0\" spec2 = \"4 2 0 5000 1 20 0 0 0\""));
   MemorySource source(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   const SpectrumList list = ListSpectra(source, "twin.fits");
   ASSERT_EQ(list.spectra.size(), 2u);
   EXPECT_EQ(list.spectra[1].address, "twin.fits[0][row 1]");
-  const ReadResult second = ReadSelectedSpectrum(source, "twin.fits", ParseSpectrumAddress(list.spectra[1].address)->selector, {});
+  const ReadResult second =
+      ReadSelectedSpectrum(source, "twin.fits", ParseSpectrumAddress(list.spectra[1].address)->selector, {});
   ASSERT_TRUE(second.spectrum);
   EXPECT_EQ(second.spectrum->wavelengths[1], 5000);
-  const ReadResult none = ReadSelectedSpectrum(source, "twin.fits", ParseSpectrumAddress("twin.fits[ap 9]")->selector, {});
+  const ReadResult none =
+      ReadSelectedSpectrum(source, "twin.fits", ParseSpectrumAddress("twin.fits[ap 9]")->selector, {});
   ASSERT_FALSE(none.spectrum);
   EXPECT_EQ(none.messages.back(), "The IRAF multispec image \"twin.fits\" has no aperture 9.");
   const std::string plain_bytes = Image(20, 0, 1, {"CRVAL1  = 4000.", "CD1_1   = 1."});
   MemorySource plain(reinterpret_cast<const unsigned char*>(plain_bytes.data()), plain_bytes.size());
-  const ReadResult not_multispec = ReadSelectedSpectrum(plain, "p.fits", ParseSpectrumAddress("p.fits[ap 1]")->selector, {});
+  const ReadResult not_multispec =
+      ReadSelectedSpectrum(plain, "p.fits", ParseSpectrumAddress("p.fits[ap 1]")->selector, {});
   ASSERT_FALSE(not_multispec.spectrum);
   EXPECT_NE(not_multispec.messages.back().find("has no aperture 1"), std::string::npos);
 }
