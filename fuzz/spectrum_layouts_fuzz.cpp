@@ -1,4 +1,5 @@
-// libFuzzer entry point for the layouts of spectra in extensions and tables,
+// libFuzzer entry point for the layouts of spectra in extensions and tables
+// (and the apertures of IRAF multispec images),
 // with bytes in memory: the listing of every spectrum, the plain read and
 // the read of each listed address. Besides the sanitizers, each run checks
 // what the reader promises: a spectrum or a refusal with its sentence, a
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ReadResult r = ReadSelectedSpectrum(source, "f.fits", address->selector, {});
     CheckRead(r);
     // The address names the listed spectrum: same samples, same flags.
-    if (r.spectrum != nullptr && entry.origin.hdu != 0) {
+    if (r.spectrum != nullptr && (entry.origin.hdu != 0 || entry.aperture)) {
       Check(static_cast<int64_t>(r.spectrum->SampleCount()) == entry.n);
       Check(r.spectrum->flagged == entry.flagged);
       Check(r.spectrum->origin.hdu == entry.origin.hdu && r.spectrum->origin.row == entry.origin.row);

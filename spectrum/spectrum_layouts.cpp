@@ -15,6 +15,7 @@
 #include "fits/image_data.h"
 #include "spectrum/column_roles.h"
 #include "spectrum/image_row_spectra.h"
+#include "spectrum/iraf_multispec.h"
 #include "spectrum/spectrum_levelling.h"
 #include "spectrum/spectrum_statistics.h"
 
@@ -65,6 +66,8 @@ struct RawSpectrum {
   SpectralAxis axis = SpectralAxis::kWavelength;
   bool multiple_in_hdu = false;          ///< the HDU holds more than one spectrum (rows or groups)
   bool grouped = false;                  ///< one of several extraction groups of its table
+  std::optional<int64_t> aperture;       ///< IRAF aperture number of a multispec line
+  bool by_aperture = false;              ///< addressed by its aperture number (unique in its file)
 
   /// What the levelling's first pass finds, when a layout took it while
   /// reading: the missing samples (NaN in `flux` already), those among them
@@ -81,6 +84,13 @@ struct RawSpectrum {
 
   int64_t Count() const { return flux.empty() ? 0 : static_cast<int64_t>(flux.size()) - 1; }
 };
+
+// values[0..n-1] as samples 1..n (entry 0 unused), as the raw arrays hold
+// them: moved in place when the vector has room for one more.
+SampleArray OneBased(std::vector<double>& values) {
+  if (!values.empty()) values.insert(values.begin(), 0.0);
+  return std::move(values);
+}
 
 // Marks samples[0..count-1] missing (NaN) where the sample or its wavelength
 // wave[0..count-1] is not finite, counting them in `missing` and those with
@@ -762,15 +772,10 @@ void ReadPrimaryRows(FileContext& f, const ImageRowPlan& plan, std::vector<RawSp
     s.origin.hdu = 0;
     s.origin.row = plan.planes > 1 ? plane : -1;
     s.multiple_in_hdu = plan.planes > 1;
-    // The spectrum's arrays are 1-based; each was read with room for entry 0.
-    const auto one_based = [](std::vector<double>& values) {
-      if (!values.empty()) values.insert(values.begin(), 0.0);
-      return std::move(values);
-    };
-    s.flux = one_based(read.flux);
-    s.wave = one_based(read.wave);
+    s.flux = OneBased(read.flux);
+    s.wave = OneBased(read.wave);
     s.scale = read.scale;
-    s.sigma = one_based(read.sigma);
+    s.sigma = OneBased(read.sigma);
     s.flagged = read.flagged;
     s.flux_unit = plan.flux_unit;
     s.wave_unit = plan.wave_unit_text;
@@ -831,6 +836,7 @@ Walk WalkFile(FileContext& f, const SpectrumSelector* want) {
 
 std::string AddressOf(const FileContext& f, const RawSpectrum& s) {
   const Hdu& hdu = f.list.hdus[static_cast<std::size_t>(s.origin.hdu)];
+  if (s.aperture && s.by_aperture) return f.label + "[ap " + std::to_string(*s.aperture) + "]";
   std::string address = f.label + HduAddress(f, hdu);
   if (s.origin.row >= 0 && s.multiple_in_hdu) address += "[row " + std::to_string(s.origin.row) + "]";
   if (s.grouped) address += "[col " + s.origin.columns.substr(0, s.origin.columns.find(',')) + "]";
@@ -1008,6 +1014,71 @@ ReadResult WithNotes(ReadResult&& result, const std::vector<std::string>& notes)
   return std::move(result);
 }
 
+// ---- IRAF multispec images -------------------------------------------------
+
+// The apertures of a multispec primary image as raw spectra; nullopt when
+// the primary is not one whose WAT cards describe apertures.
+std::optional<MultispecRead> PrimaryApertures(FileContext& f, const MultispecSelection& selection,
+                                              std::vector<RawSpectrum>& out) {
+  if (f.list.hdus.empty() || !PrimaryHoldsSamples(f.list.hdus[0])) return std::nullopt;
+  std::optional<MultispecRead> read = ReadMultispec(f.source, f.list.hdus[0], selection);
+  if (!read) return std::nullopt;
+  const Hdu& hdu = f.list.hdus[0];
+  for (MultispecSpectrum& m : read->spectra) {
+    RawSpectrum s;
+    s.origin.hdu = 0;
+    s.origin.row = hdu.axes.size() >= 2 ? m.line : -1;
+    s.multiple_in_hdu = true;
+    s.aperture = m.aperture;
+    s.by_aperture = read->unique_apertures;
+    s.wave = OneBased(m.wave);
+    s.flux = OneBased(m.flux);
+    s.sigma = OneBased(m.sigma);
+    s.axis = m.axis;
+    s.wave_unit = m.wave_unit;
+    s.flux_unit = f.primary_bunit;
+    // A sigma that is not a number flags nothing; only the flux counts.
+    if (!s.sigma.empty() && s.sigma.size() != s.flux.size()) s.sigma.clear();
+    out.push_back(std::move(s));
+  }
+  return read;
+}
+
+// Reads the aperture `selector` names (the first with a sample when it names
+// none) of a multispec primary; nullopt when the primary is not one, or
+// when its WAT cards cannot be read (why, in `why`).
+std::optional<ReadResult> ReadPrimaryAperture(FileContext& f, const SpectrumSelector& selector, std::string& why) {
+  MultispecSelection selection;
+  if (selector.row) selection.line = *selector.row;
+  selection.aperture = selector.aperture;
+  selection.first_usable = !selection.line && !selection.aperture;
+  std::vector<RawSpectrum> spectra;
+  const std::optional<MultispecRead> read = PrimaryApertures(f, selection, spectra);
+  if (!read) return std::nullopt;
+  if (!read->error.empty()) {
+    why = read->error;
+    return std::nullopt;
+  }
+  ReadResult refused;
+  refused.file_read = true;
+  for (RawSpectrum& s : spectra) {
+    if (selection.first_usable && CountMissing(s) == s.Count()) continue;
+    const std::string address = AddressOf(f, s);
+    return WithNotes(Level(std::move(s), f.label, address, f), read->notes);
+  }
+  if (selection.aperture || selection.line) {
+    refused.messages.push_back("The IRAF multispec image " + Quoted(f.label) + " has no " +
+                               (selection.aperture ? "aperture " + std::to_string(*selection.aperture)
+                                                   : "aperture on row " + std::to_string(*selection.line)) +
+                               (read->notes.empty() ? "." : ": " + read->notes.front()));
+  } else {
+    refused.messages.push_back("Every aperture of " + Quoted(f.label) +
+                               " is missing every sample (not a number or infinite), so there is nothing to draw; "
+                               "the file cannot be shown.");
+  }
+  return refused;
+}
+
 }  // namespace
 
 std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
@@ -1026,8 +1097,20 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
   if (parts.empty() || end == 0) return std::nullopt;
   SpectrumAddress address;
   address.file = name.substr(0, end);
+  // [ap N]: an aperture of a multispec primary image, first or after [0].
+  const auto aperture_part = [&address](const std::string& part) {
+    const std::string upper = Upper(part);
+    int64_t number = 0;
+    if (upper.rfind("AP ", 0) != 0 || address.selector.aperture || !ParseInteger(part.substr(3), number)) return false;
+    address.selector.aperture = number;
+    return true;
+  };
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string part = Trimmed(parts[i]);
+    if (i == 0 && aperture_part(part)) {
+      address.selector.hdu = 0;
+      continue;
+    }
     if (i == 0) {
       int64_t number = 0;
       if (ParseInteger(part, number)) {
@@ -1045,7 +1128,9 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
       continue;
     }
     const std::string lower = Upper(part);
-    if (lower.rfind("ROW ", 0) == 0 && !address.selector.row) {
+    if (aperture_part(part)) {
+      if (address.selector.hdu != 0 || address.selector.row) return std::nullopt;
+    } else if (lower.rfind("ROW ", 0) == 0 && !address.selector.row && !address.selector.aperture) {
       int64_t row = 0;
       if (!ParseInteger(part.substr(4), row) || row < 0) return std::nullopt;
       address.selector.row = row;
@@ -1069,6 +1154,20 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
   Walk walk = WalkFile(f, nullptr);
   list.notes = walk.notes;
   if (!walk.walk_note.empty()) list.notes.push_back(walk.walk_note);
+  // The apertures of an IRAF multispec image come first, each its own spectrum.
+  if (walk.primary_image) {
+    std::vector<RawSpectrum> apertures;
+    const std::optional<MultispecRead> read = PrimaryApertures(f, {}, apertures);
+    if (read && !read->error.empty()) {
+      list.notes.insert(list.notes.begin(), "The IRAF multispec image " + Quoted(file_label) +
+                                                " cannot be read at its own wavelengths: " + read->error + ".");
+    } else if (read) {
+      list.notes.insert(list.notes.begin(), read->notes.begin(), read->notes.end());
+      walk.primary_image = false;
+      walk.spectra.insert(walk.spectra.begin(), std::make_move_iterator(apertures.begin()),
+                          std::make_move_iterator(apertures.end()));
+    }
+  }
   list.primary_image = walk.primary_image;
   if (walk.primary_image) {
     ReadResult primary = ReadSpectrum(source, file_label, {});
@@ -1113,6 +1212,7 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     entry.uncertainty = !s.sigma.empty();
     entry.flagged = s.flagged;
     entry.missing = CountMissing(s);
+    entry.aperture = s.aperture;
     list.spectra.push_back(std::move(entry));
   }
   if (list.spectra.empty()) list.refusal = NoSpectrumMessage(f, walk);
@@ -1141,7 +1241,40 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
     if (!walk_primary) {
       // The primary reader first, exactly as it has always read.
       primary = ReadSpectrum(source, file_label, keywords, scratch);
+      // An IRAF multispec image: its apertures, at their own wavelengths.
+      std::string why;
+      // (An addressed aperture or row is looked for whatever the primary
+      // reader made of the header, as the listing looks for it.)
+      if (IsMultispecHeader(primary.spectrum ? primary.spectrum->header.cards : primary.header.cards) ||
+          selector.aperture || selector.row) {
+        FileContext f = Context(source, file_label);
+        if (std::optional<ReadResult> aperture = ReadPrimaryAperture(f, selector, why)) {
+          if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);
+          return std::move(*aperture);
+        }
+        if (!why.empty()) {
+          primary.messages.insert(primary.messages.begin(), "The IRAF multispec image " + Quoted(file_label) +
+                                                                " cannot be read at its own wavelengths: " + why + ".");
+        }
+      }
+      if (selector.aperture) {
+        ReadResult refused;
+        refused.file_read = true;
+        refused.messages.push_back(
+            !why.empty() ? "The IRAF multispec image " + Quoted(file_label) + " cannot be read at its own wavelengths: " +
+                               why + "."
+                         : "The file " + Quoted(file_label) + " has no aperture " + std::to_string(*selector.aperture) +
+                               ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
+        return refused;
+      }
       if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;
+    } else if (selector.aperture) {
+      ReadResult refused;
+      refused.file_read = true;
+      refused.messages.push_back("The file " + Quoted(file_label) + " has no aperture " +
+                                 std::to_string(*selector.aperture) +
+                                 ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
+      return refused;
     }
     FileContext f = Context(source, file_label);
     if (!walk_primary && f.list.hdus.size() <= 1) return primary;

@@ -17,6 +17,9 @@
 //    named for their role, FLUX with ERROR/SIG/IVAR/VAR, MASK and
 //    WAVELENGTH beside it (linetools, APOGEE: a row each), a camera prefix
 //    shared by them (DESI: B_FLUX, B_IVAR, B_MASK, B_WAVELENGTH).
+//  - an IRAF multispec image in the primary array (iraf_multispec.h): each
+//    aperture on its own line, at the wavelengths of its WAT cards, with
+//    the sigma band of a 3-D image as its uncertainty.
 // Bad samples (a mask, a quality flag, ivar <= 0) are missing (NaN) and
 // counted as flagged. The primary's BUNIT is the flux unit of extensions
 // that give none.
@@ -33,21 +36,27 @@
 namespace quillon {
 
 /// Which spectrum of a file an address names: an HDU by number or by
-/// EXTNAME (and EXTVER), then optionally a row and a flux column.
+/// EXTNAME (and EXTVER), then optionally a row and a flux column, or an
+/// IRAF aperture number.
 struct SpectrumSelector {
   std::optional<int> hdu;           ///< HDU number, 0 the primary
   std::string extname;              ///< EXTNAME, compared without regard to case
   std::optional<int64_t> extver;    ///< EXTVER, when given with the EXTNAME
   std::optional<int64_t> row;       ///< 0-based row of a table or an image
   std::string column;               ///< the flux column (or group: "OPT", "BOX"), without regard to case
+  std::optional<int64_t> aperture;  ///< IRAF aperture number of a multispec image
   bool Empty() const { return !hdu && extname.empty(); }
 };
 
 /// A name split into its file and its selector:
 ///   file.fits[1]   file.fits[COADD]   file.fits[EXTRACT1D,2]
 ///   file.fits[SCI][row 3]   file.fits[SPEC1D][col BOX_COUNTS]
-/// Rows count from 0, like the HDUs. nullopt when `name` ends in no
-/// well-formed selector (it is then a plain file name).
+/// An IRAF multispec image (in the primary array) names an aperture by its
+/// aperture number, or an image line by its row:
+///   file.fits[ap 5]   file.fits[0][ap 5]   file.fits[0][row 4]
+/// Rows count from 0, like the HDUs; aperture numbers are IRAF's own (an
+/// EXTNAME "AP n" is therefore addressed by its number). nullopt when `name`
+/// ends in no well-formed selector (it is then a plain file name).
 struct SpectrumAddress {
   std::string file;
   SpectrumSelector selector;
@@ -69,6 +78,7 @@ struct SpectrumListEntry {
   bool uncertainty = false;
   int64_t flagged = 0;
   int64_t missing = 0;  ///< flagged or not a number
+  std::optional<int64_t> aperture;  ///< IRAF aperture number (multispec images only)
 };
 
 /// Every spectrum of a file, in file order, or why there is none.

@@ -312,17 +312,22 @@ TEST_F(RealSpectraTest, ImagesOfSeveralRowsAndMultispecFilesLoadWithAWord) {
             std::vector<std::string>{"The file \"rows.fits\" holds a 100 x 4 image; only its first row is drawn."});
   EXPECT_EQ(SlotSpectrum(state_, 1).intensity[100], static_cast<double>(static_cast<float>(four_rows[99])));
 
+  // A multispec image whose WAT cards describe its apertures: the first
+  // aperture at its own wavelengths, without a word.
   ASSERT_TRUE(Load(Write("ms.fits",
                          {"CTYPE1  = 'MULTISPE'", "CRVAL1  = 1.", "CD1_1   = 1.", "WAT0_001= 'system=multispec'",
-                          "WAT2_001= 'wtype=multispec spec1 = \"1 1 0 4000. 2. 100 0. 0. 0.\"'"},
-                         four_rows, -32, 4))
+                          "WAT2_001= 'wtype=multispec spec1 = \"1 1 0 4000. 2. 100 0. 0. 0.\" spec2 = \"2 2 0'",
+                          "WAT2_002= ' 5000. 2. 100 0. 0. 0.\"'"},
+                         four_rows, -32, 2))
                   .published);
-  EXPECT_EQ(rec_.messages,
-            std::vector<std::string>{"The file \"ms.fits\" holds a 100 x 4 image; only its first row is drawn. It is an "
-                                     "IRAF multispec spectrum: its wavelengths are given by its WAT cards, not by "
-                                     "CRVAL1 and CD1_1, so the wavelengths drawn are not its own."});
+  EXPECT_EQ(rec_.messages, std::vector<std::string>{});
+  EXPECT_EQ(SlotSpectrum(state_, 1).wavelengths[1], 4000);
+  EXPECT_EQ(SlotSpectrum(state_, 1).wavelengths[100], 4198);
+  EXPECT_EQ(SlotSpectrum(state_, 1).intensity[100], static_cast<double>(static_cast<float>(four_rows[99])));
+  rec_.messages.clear();
 
-  // One aperture: a single row, so only the multispec word.
+  // Without a specN the apertures are not described: the first row, with
+  // the word that its wavelengths are not its own.
   ASSERT_TRUE(Load(Write("ms1.fits", {"CRVAL1  = 1.", "CD1_1   = 1.", "WAT0_001= 'system=multispec'"}, Wave(100), -32,
                          1))
                   .published);

@@ -405,6 +405,7 @@ TEST(QuillonInspectTest, ListAndAddresses) {
     EXPECT_EQ(Member(lines[i], "flux_unit"), "\"erg/s/cm**2/Angstrom\"");
     EXPECT_EQ(Member(lines[i], "uncertainty"), "true");
     EXPECT_EQ(Member(lines[i], "flagged"), wants[i].flagged);
+    EXPECT_EQ(Member(lines[i], "aperture"), "null");
   }
   EXPECT_EQ(Member(lines[3], "refused"), "true");
   EXPECT_NE(lines[3].find("holds no spectrum"), std::string::npos) << lines[3];
@@ -420,6 +421,26 @@ TEST(QuillonInspectTest, ListAndAddresses) {
   const std::string sigma = Member(line, "Uncertainty");
   EXPECT_EQ(std::count(sigma.begin(), sigma.end(), ','), 49) << sigma;
   EXPECT_EQ(Member(line, "Wavelength").substr(0, 12), "[2080,2080.5");
+
+  // An IRAF multispec spectrum of one line: its aperture number, and each
+  // sample at the wavelength of its Legendre series (4000 + 100 x, x from -1
+  // to 1 over pixels 1 to 200), in nanometres.
+  testing::TempDir tmp;
+  const std::string ms = SmallFits(tmp, "ms.fits",
+                                   {"CTYPE1  = 'MULTISPE'", "WAT1_001= 'wtype=multispec label=Wavelength units=nm'",
+                                    "WAT2_001= 'wtype=multispec spec1 = \"3 1 2 4000 1 200 0 0 INDEF 1 0 2 2 1 200 40'",
+                                    "WAT2_002= '0 10\"'"});
+  const ToolRun ms_list = Inspect({"--list", ms});
+  ASSERT_EQ(ms_list.code, 0) << ms_list.err;
+  EXPECT_EQ(Member(Lines(ms_list.out).at(0), "aperture"), "3");
+  EXPECT_EQ(Member(Lines(ms_list.out).at(0), "address"), "\"" + ms + "[ap 3]\"");
+  EXPECT_EQ(Member(Lines(ms_list.out).at(0), "wave_first"), "3900");
+  const ToolRun ms_one = Inspect({ms + "[ap 3]"});
+  ASSERT_EQ(ms_one.code, 0) << ms_one.err;
+  const std::string wave = Member(Lines(ms_one.out).at(0), "Wavelength");
+  EXPECT_EQ(wave.substr(0, 5), "[3900");
+  EXPECT_EQ(wave.substr(wave.size() - 6), ",4100]");
+  EXPECT_EQ(Member(Lines(ms_one.out).at(0), "Uncertainty"), "null");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ CORPUS = {
     "cfitsio-float32-nan-inf.fits": "BITPIX -32 with NaN, +Inf and -Inf samples (missing), the first and last among them",
     "cfitsio-float32-all-nan.fits": "every sample NaN: refused, nothing to draw",
     "cfitsio-image-2d.fits": "a 200 x 3 image: the first row is drawn, with a warning",
-    "cfitsio-multispec.fits": "IRAF multispec (CTYPE1 MULTISPE, WAT0_001 = 'system=multispec'), 200 x 2: warning",
+    "cfitsio-multispec.fits": "IRAF multispec (CTYPE1 MULTISPE, WAT0_001 = 'system=multispec'), 200 x 2: aperture 1 at its WAT2 wavelengths",
     "cfitsio-bintable.fits": "empty primary array (NAXIS = 0) and the spectrum in a BINTABLE extension: refused",
     "cfitsio-naxis1-zero.fits": "NAXIS1 = 0: refused, no samples",
     "cfitsio-35-cards.fits": "35 cards and END: the header fills one 2880-byte block",

@@ -8,7 +8,8 @@
 // By default one JSON object a file, one a line, with the slot's fields named
 // as the program names them; --text prints the same for a reader. A FILE may
 // be an address of one spectrum of a file (file.fits[COADD],
-// file.fits[SCI][row 2], file.fits[SPEC1D][col BOX_COUNTS]); --list prints
+// file.fits[SCI][row 2], file.fits[SPEC1D][col BOX_COUNTS], the aperture
+// file.fits[ap 5] of an IRAF multispec image); --list prints
 // one JSON object a spectrum of each file, in file order.
 //
 // Exit status: 0 when every file was read (refused ones included), 1 for
@@ -45,7 +46,8 @@ constexpr const char* kUsage =
     "Loads each FITS FILE as the Quillon viewer does and prints what it makes of it,\n"
     "one JSON object a file, one a line. FILE may name one spectrum of a file:\n"
     "file.fits[1], file.fits[COADD], file.fits[EXTRACT1D,2], file.fits[SCI][row 3],\n"
-    "file.fits[SPEC1D][col BOX_COUNTS] (HDUs and rows count from 0).\n"
+    "file.fits[SPEC1D][col BOX_COUNTS] (HDUs and rows count from 0), file.fits[ap 5]\n"
+    "(an aperture of an IRAF multispec image, by its aperture number).\n"
     "  --list          print one JSON object for every spectrum of each file\n"
     "  --keywords L D  take the wavelength of pixel 0 from keyword L and the step\n"
     "                  per pixel from keyword D (default CRVAL1 CD1_1)\n"
@@ -276,7 +278,7 @@ void PrintText(const Inspection& r, const Options& options, std::ostream& out) {
         << "data offset: " << r.read.data_offset << "\n"
         << "wavelength scale: " << (s.DrawnScale().logarithmic ? "logarithmic" : "linear") << "\n"
         << "missing samples: " << r.read.missing << "\n";
-    if (s.origin.hdu != 0) out << "flagged samples: " << s.flagged << "\n";
+    if (s.origin.hdu != 0 || !s.wavelengths.empty()) out << "flagged samples: " << s.flagged << "\n";
   }
   if (options.cards) {
     const std::vector<std::string> cards = StoredCards(r);
@@ -319,10 +321,10 @@ void PrintJson(const Inspection& r, const Options& options, std::ostream& out) {
     for (std::size_t i = 1; i < n; ++i) out << (i > 1 ? "," : "") << JsonNumber(scale.At(static_cast<double>(i)));
   }
   out << "],\"Missing\":" << (r.loaded() ? r.read.missing : 0);
-  // A spectrum from an extension or a table: its 1-sigma uncertainty (null
-  // where there is none) and its samples flagged as bad. A primary-image
-  // spectrum prints neither.
-  if (r.loaded() && s.origin.hdu != 0) {
+  // A spectrum from an extension, a table or a multispec aperture: its
+  // 1-sigma uncertainty (null where there is none) and its samples flagged as
+  // bad. A primary-image spectrum prints neither.
+  if (r.loaded() && (s.origin.hdu != 0 || !s.wavelengths.empty())) {
     out << ",\"Uncertainty\":";
     if (s.uncertainty.empty()) {
       out << "null";
@@ -360,7 +362,8 @@ bool PrintList(const std::string& file, const std::filesystem::path& absolute, c
             << ",\"wave_last\":" << (wavelength ? JsonNumber(e.wave_last) : "null")
             << ",\"wave_unit\":" << Json(e.wave_unit) << ",\"flux_unit\":" << Json(e.flux_unit)
             << ",\"axis\":" << Json(SpectralAxisWord(e.axis))
-            << ",\"uncertainty\":" << (e.uncertainty ? "true" : "false") << ",\"flagged\":" << e.flagged << "}\n";
+            << ",\"uncertainty\":" << (e.uncertainty ? "true" : "false") << ",\"flagged\":" << e.flagged
+            << ",\"aperture\":" << (e.aperture ? std::to_string(*e.aperture) : "null") << "}\n";
       }
       return true;
     }
