@@ -521,7 +521,12 @@ std::optional<MultispecWcs> ParseMultispec(const std::vector<std::string>& cards
 }
 
 void EvaluateMultispec(const MultispecWcs& wcs, const MultispecAperture& ap, int64_t n, double* out) {
-  const double ltv1 = wcs.ltv1, ltm = wcs.ltm1_1, per_sample = 1 / ltm;
+  EvaluateMultispec(wcs, ap, 1, n, out);
+}
+
+void EvaluateMultispec(const MultispecWcs& wcs, const MultispecAperture& ap, int64_t first, int64_t n, double* out) {
+  // Sample first + i lies where sample 1 + i would with LTV1 less first - 1.
+  const double ltv1 = wcs.ltv1 - static_cast<double>(first - 1), ltm = wcs.ltm1_1, per_sample = 1 / ltm;
   if (ap.dtype == 2) {
     std::fill(out, out + n, 0.0);
     for (const MultispecFunction& f : ap.functions) AddFunction(f, ltv1, ltm, n, out);
@@ -594,9 +599,15 @@ std::optional<MultispecRead> ReadMultispec(ByteSource& source, const Hdu& hdu, c
         s.sigma.resize(std::min<std::size_t>(s.sigma.size(), static_cast<std::size_t>(ap.nw)));
       }
       s.flux.resize(static_cast<std::size_t>(ap.nw));
-      s.wave.reserve(static_cast<std::size_t>(ap.nw) + 1);
-      s.wave.resize(static_cast<std::size_t>(ap.nw));
-      EvaluateMultispec(*wcs, ap, ap.nw, s.wave.data());
+      if (selection.ends_only) {
+        s.wave.resize(2);
+        EvaluateMultispec(*wcs, ap, 1, 1, &s.wave[0]);
+        EvaluateMultispec(*wcs, ap, ap.nw, 1, &s.wave[1]);
+      } else {
+        s.wave.reserve(static_cast<std::size_t>(ap.nw) + 1);
+        s.wave.resize(static_cast<std::size_t>(ap.nw));
+        EvaluateMultispec(*wcs, ap, ap.nw, s.wave.data());
+      }
       const bool usable = std::any_of(s.flux.begin(), s.flux.end(), [](double v) { return !std::isnan(v); });
       read.spectra.push_back(std::move(s));
       if (selection.first_usable && usable) break;

@@ -101,12 +101,15 @@ std::optional<MultispecWcs> ParseMultispec(const std::vector<std::string>& cards
 /// own values when its axis is not a wavelength) into out[0..n-1]. No
 /// allocation; a sample whose wavelength is not a finite number is NaN.
 void EvaluateMultispec(const MultispecWcs& wcs, const MultispecAperture& aperture, int64_t n, double* out);
+/// The same for samples first..first + n - 1 into out[0..n-1].
+void EvaluateMultispec(const MultispecWcs& wcs, const MultispecAperture& aperture, int64_t first, int64_t n,
+                       double* out);
 
 /// One aperture read from its image.
 struct MultispecSpectrum {
   int64_t line = 0;        ///< 0-based image line
   int64_t aperture = 0;    ///< IRAF's aperture number
-  std::vector<double> wave;   ///< per sample, Angstroms (the first nw samples)
+  std::vector<double> wave;   ///< per sample, Angstroms (the first nw samples); first and last only when asked
   std::vector<double> flux;
   std::vector<double> sigma;  ///< a sigma band's values; empty without one
   SpectralAxis axis = SpectralAxis::kWavelength;
@@ -119,6 +122,9 @@ struct MultispecSelection {
   std::optional<int64_t> line;
   std::optional<int64_t> aperture;
   bool first_usable = false;
+  /// Only the wavelengths of the first and last samples are wanted (a
+  /// listing): `wave` holds those two.
+  bool ends_only = false;
 };
 
 struct MultispecRead {

@@ -1157,7 +1157,10 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
   // The apertures of an IRAF multispec image come first, each its own spectrum.
   if (walk.primary_image) {
     std::vector<RawSpectrum> apertures;
-    const std::optional<MultispecRead> read = PrimaryApertures(f, {}, apertures);
+    // A listing wants the wavelengths of each aperture's ends only.
+    MultispecSelection ends;
+    ends.ends_only = true;
+    const std::optional<MultispecRead> read = PrimaryApertures(f, ends, apertures);
     if (read && !read->error.empty()) {
       list.notes.insert(list.notes.begin(), "The IRAF multispec image " + Quoted(file_label) +
                                                 " cannot be read at its own wavelengths: " + read->error + ".");

@@ -233,6 +233,9 @@ TEST(IrafMultispec, EveryApertureAtTheWavelengthsOfItsFormula) {
       EXPECT_EQ(entry.origin.row, c.lines > 0 ? static_cast<int64_t>(a) : -1);
       EXPECT_EQ(entry.n, want.n);
       EXPECT_EQ(entry.uncertainty, c.sigma);
+      const double first = want.angstroms(1 - c.ltv1), last = want.angstroms(static_cast<double>(want.n) - c.ltv1);
+      EXPECT_NEAR(entry.wave_first, first, 1e-9 * first);
+      EXPECT_NEAR(entry.wave_last, last, 1e-9 * last);
       const std::optional<SpectrumAddress> address = ParseSpectrumAddress(entry.address);
       ASSERT_TRUE(address);
       for (const SpectrumSelector& selector :
