@@ -68,6 +68,9 @@ struct RawSpectrum {
   bool grouped = false;                  ///< one of several extraction groups of its table
   std::optional<int64_t> aperture;       ///< IRAF aperture number of a multispec line
   bool by_aperture = false;              ///< addressed by its aperture number (unique in its file)
+  /// First samples of the pieces after the first, when spectra of one HDU
+  /// are joined ([all]): the curve is not joined across them.
+  std::vector<int64_t> cuts;
 
   /// What the levelling's first pass finds, when a layout took it while
   /// reading: the missing samples (NaN in `flux` already), those among them
@@ -196,7 +199,7 @@ std::string HduAddress(const FileContext& f, const Hdu& hdu) {
   // A name that brackets, commas or digits alone would misread goes by number.
   int64_t number = 0;
   if (hdu.extname.empty() || hdu.extname.find_first_of("[],;") != std::string::npos ||
-      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number))
+      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number) || Upper(hdu.extname) == "ALL")
     return "[" + std::to_string(hdu.index) + "]";
   // The first HDU of its name answers to the name alone, a later one to its
   // name and version, unless an earlier one has both too.
@@ -969,7 +972,7 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
     }
     if (!raw.scale) {
       spectrum->wavelengths = std::move(raw.wave);
-      spectrum->runs = WavelengthRuns(spectrum->wavelengths, n);
+      spectrum->runs = WavelengthRuns(spectrum->wavelengths, n, raw.cuts);
     }
     SpectrumHeader& h = spectrum->header;
     // The header is the spectrum's own HDU's, as the header viewer shows it.
@@ -1079,6 +1082,89 @@ std::optional<ReadResult> ReadPrimaryAperture(FileContext& f, const SpectrumSele
   return refused;
 }
 
+// ---- Every spectrum of one HDU in one ----------------------------------------
+
+// The spectra of one HDU (an echelle's orders, a multispec image's
+// apertures) end to end: each keeps its own wavelengths, and a cut before
+// each piece after the first keeps the curve from joining them.
+RawSpectrum JoinPieces(std::vector<RawSpectrum>& pieces) {
+  RawSpectrum joined;
+  const RawSpectrum& first = pieces.front();
+  joined.origin = first.origin;
+  joined.origin.row = -1;
+  joined.flux_unit = first.flux_unit;
+  joined.wave_unit = first.wave_unit;
+  joined.axis = first.axis;
+  int64_t total = 0;
+  bool any_sigma = false;
+  for (const RawSpectrum& p : pieces) {
+    total += p.Count();
+    any_sigma = any_sigma || !p.sigma.empty();
+  }
+  const auto size = static_cast<std::size_t>(total) + 1;
+  joined.flux.reserve(size);
+  joined.wave.reserve(size);
+  joined.flux.push_back(0);
+  joined.wave.push_back(0);
+  if (any_sigma) {
+    joined.sigma.reserve(size);
+    joined.sigma.push_back(0);
+  }
+  for (RawSpectrum& p : pieces) {
+    const int64_t n = p.Count();
+    if (joined.Count() > 0) joined.cuts.push_back(joined.Count() + 1);
+    for (int64_t i = 1; i <= n; ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      joined.flux.push_back(p.flux[k]);
+      joined.wave.push_back(p.scale ? p.scale->At(static_cast<double>(i)) : p.wave[k]);
+      if (any_sigma) joined.sigma.push_back(p.sigma.empty() ? kNaN : p.sigma[k]);
+    }
+    joined.flagged += p.flagged;
+    p = RawSpectrum{};  // its arrays are given back at once
+  }
+  return joined;
+}
+
+// Reads every spectrum of the HDU `selector` names (the file's first that
+// holds any, when it names none) as one spectrum; nullopt when the HDU holds
+// none, for the caller to refuse as for any address.
+std::optional<ReadResult> ReadWholeHdu(FileContext& f, const SpectrumSelector& selector) {
+  std::vector<RawSpectrum> spectra;
+  std::vector<std::string> notes;
+  const bool primary = selector.Empty() || (selector.hdu && *selector.hdu == 0);
+  if (primary) {
+    const std::optional<MultispecRead> read = PrimaryApertures(f, {}, spectra);
+    if (read && !read->error.empty()) {
+      notes.push_back("The IRAF multispec image " + Quoted(f.label) + " cannot be read at its own wavelengths: " +
+                      read->error + ".");
+      spectra.clear();
+    } else if (read) {
+      notes = read->notes;
+    }
+  }
+  if (spectra.empty()) {
+    SpectrumSelector want = selector;
+    want.all = false;
+    Walk walk = WalkFile(f, &want);
+    spectra = std::move(walk.spectra);
+    notes.insert(notes.end(), walk.notes.begin(), walk.notes.end());
+  }
+  if (spectra.empty()) return std::nullopt;
+  // One HDU, and one extraction of each of its rows (PypeIt's OPT or BOX).
+  const SpectrumOrigin& first = spectra.front().origin;
+  const int hdu_index = first.hdu;
+  const std::string columns = first.columns;
+  const SpectralAxis axis = spectra.front().axis;
+  std::erase_if(spectra, [&](const RawSpectrum& s) {
+    return s.origin.hdu != hdu_index || s.origin.columns != columns || s.axis != axis;
+  });
+  const Hdu& hdu = f.list.hdus[static_cast<std::size_t>(hdu_index)];
+  std::string address = f.label + HduAddress(f, hdu) + "[all]";
+  if (!selector.column.empty()) address += "[col " + selector.column + "]";
+  RawSpectrum joined = JoinPieces(spectra);
+  return WithNotes(Level(std::move(joined), f.label, address, f), notes);
+}
+
 }  // namespace
 
 std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
@@ -1107,6 +1193,13 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
   };
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string part = Trimmed(parts[i]);
+    // [all]: every spectrum of the HDU before it (or of the file's first).
+    if (Upper(part) == "ALL") {
+      if (address.selector.all || address.selector.row || address.selector.aperture) return std::nullopt;
+      address.selector.all = true;
+      continue;
+    }
+    if (address.selector.all && Upper(part).rfind("COL ", 0) != 0) return std::nullopt;  // only [col NAME] after [all]
     if (i == 0 && aperture_part(part)) {
       address.selector.hdu = 0;
       continue;
@@ -1130,7 +1223,8 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
     const std::string lower = Upper(part);
     if (aperture_part(part)) {
       if (address.selector.hdu != 0 || address.selector.row) return std::nullopt;
-    } else if (lower.rfind("ROW ", 0) == 0 && !address.selector.row && !address.selector.aperture) {
+    } else if (lower.rfind("ROW ", 0) == 0 && !address.selector.row && !address.selector.aperture &&
+               !address.selector.all) {
       int64_t row = 0;
       if (!ParseInteger(part.substr(4), row) || row < 0) return std::nullopt;
       address.selector.row = row;
@@ -1219,6 +1313,16 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     list.spectra.push_back(std::move(entry));
   }
   if (list.spectra.empty()) list.refusal = NoSpectrumMessage(f, walk);
+  // An HDU of several spectra can be read whole.
+  for (SpectrumListEntry& entry : list.spectra) {
+    const auto same_hdu = [&entry](const SpectrumListEntry& other) {
+      return other.origin.hdu == entry.origin.hdu && other.origin.columns == entry.origin.columns;
+    };
+    if (std::count_if(list.spectra.begin(), list.spectra.end(), same_hdu) > 1) {
+      entry.whole_address =
+          file_label + HduAddress(f, f.list.hdus[static_cast<std::size_t>(entry.origin.hdu)]) + "[all]";
+    }
+  }
   return list;
 }
 
@@ -1237,6 +1341,14 @@ bool PrimaryIsForTheWalk(ByteSource& source) {
 
 ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_label, const SpectrumSelector& selector,
                                 const CalibrationKeywords& keywords, ReaderScratch* scratch) {
+  if (selector.all) {
+    FileContext f = Context(source, file_label);
+    if (std::optional<ReadResult> whole = ReadWholeHdu(f, selector)) return std::move(*whole);
+    // One spectrum, or none: read as the address without [all] reads it.
+    SpectrumSelector one = selector;
+    one.all = false;
+    return ReadSelectedSpectrum(source, file_label, one, keywords, scratch);
+  }
   const bool primary_asked = selector.hdu && *selector.hdu == 0;
   if (selector.Empty() || primary_asked) {
     const bool walk_primary = PrimaryIsForTheWalk(source);

@@ -45,6 +45,10 @@ struct SpectrumSelector {
   std::optional<int64_t> row;       ///< 0-based row of a table or an image
   std::string column;               ///< the flux column (or group: "OPT", "BOX"), without regard to case
   std::optional<int64_t> aperture;  ///< IRAF aperture number of a multispec image
+  /// Every spectrum of the HDU at once ([all]): an echelle's orders, a
+  /// multispec image's apertures, joined into one spectrum whose pieces are
+  /// drawn apart.
+  bool all = false;
   bool Empty() const { return !hdu && extname.empty(); }
 };
 
@@ -55,7 +59,14 @@ struct SpectrumSelector {
 /// aperture number, or an image line by its row:
 ///   file.fits[ap 5]   file.fits[0][ap 5]   file.fits[0][row 4]
 /// Rows count from 0, like the HDUs; aperture numbers are IRAF's own (an
-/// EXTNAME "AP n" is therefore addressed by its number). nullopt when `name`
+/// EXTNAME "AP n" is therefore addressed by its number). Every spectrum of
+/// one HDU in one (a whole echelle in one slot, each order a piece of its
+/// own under one level):
+///   file.fits[SCI][all]   file.fits[0][all]   file.fits[all]
+/// where file.fits[all] takes the first HDU that holds a spectrum (a
+/// multispec image's apertures, else the first extension with spectra), and
+/// [col NAME] may follow the HDU to choose one extraction of each row. An
+/// EXTNAME "ALL" is addressed by its number. nullopt when `name`
 /// ends in no well-formed selector (it is then a plain file name).
 struct SpectrumAddress {
   std::string file;
@@ -79,6 +90,9 @@ struct SpectrumListEntry {
   int64_t flagged = 0;
   int64_t missing = 0;  ///< flagged or not a number
   std::optional<int64_t> aperture;  ///< IRAF aperture number (multispec images only)
+  /// The address of every spectrum of its HDU at once ("file.fits[SCI][all]")
+  /// when the HDU holds more than one; "" otherwise.
+  std::string whole_address;
 };
 
 /// Every spectrum of a file, in file order, or why there is none.

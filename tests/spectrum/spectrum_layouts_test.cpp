@@ -282,8 +282,15 @@ TEST(SpectrumAddress, FormsAndMalformedOnes) {
     int64_t extver;  // -1: none
     int64_t row;     // -1: none
     std::string column;
+    bool all = false;
   };
   const Case cases[] = {
+      {"a.fits[SCI][all]", true, "a.fits", -1, "SCI", -1, -1, "", true},
+      {"a.fits[ALL]", true, "a.fits", -1, "", -1, -1, "", true},
+      {"a.fits[0][all][col OPT_FLAM]", true, "a.fits", 0, "", -1, -1, "OPT_FLAM", true},
+      {"a.fits[SCI][all][row 1]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[SCI][row 1][all]", false, "", 0, "", -1, -1, ""},
+      {"a.fits[all][all]", false, "", 0, "", -1, -1, ""},
       {"a.fits[1]", true, "a.fits", 1, "", -1, -1, ""},
       {"a.fits[0]", true, "a.fits", 0, "", -1, -1, ""},
       {"dir/a.fits[COADD]", true, "dir/a.fits", -1, "COADD", -1, -1, ""},
@@ -312,7 +319,59 @@ TEST(SpectrumAddress, FormsAndMalformedOnes) {
     EXPECT_EQ(a->selector.extver.value_or(-1), c.extver);
     EXPECT_EQ(a->selector.row.value_or(-1), c.row);
     EXPECT_EQ(a->selector.column, c.column);
+    EXPECT_EQ(a->selector.all, c.all);
   }
+}
+
+// [all]: every order of an echelle table, every aperture of a multispec
+// image, as one spectrum whose pieces are drawn apart under one level.
+TEST(SpectrumLayouts, AWholeHduInOneSpectrum) {
+  struct Case {
+    const char* address;
+    std::vector<const char*> pieces;  // each as addressed alone
+  };
+  const Case cases[] = {
+      {"stis-x1d.fits[SCI][all]", {"stis-x1d.fits[SCI][row 0]", "stis-x1d.fits[SCI][row 1]", "stis-x1d.fits[SCI][row 2]"}},
+      {"stis-x1d.fits[all]", {"stis-x1d.fits[SCI][row 0]", "stis-x1d.fits[SCI][row 1]", "stis-x1d.fits[SCI][row 2]"}},
+      {"spextool.fits[0][all]", {"spextool.fits[0][row 0]", "spextool.fits[0][row 1]", "spextool.fits[0][row 2]"}},
+      {"sdss-spec.fits[COADD][all]", {"sdss-spec.fits[COADD]"}},  // one spectrum: read as itself
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    const ReadResult whole = ReadSpectrumAt((kDir / c.address).string(), c.address, {});
+    ASSERT_NE(whole.spectrum, nullptr) << (whole.messages.empty() ? "" : whole.messages.back());
+    const Spectrum& s = *whole.spectrum;
+    int64_t at = 0, flagged = 0;
+    for (const char* piece : c.pieces) {
+      const ReadResult one = ReadSpectrumAt((kDir / piece).string(), piece, {});
+      ASSERT_NE(one.spectrum, nullptr);
+      const Spectrum& p = *one.spectrum;
+      const int64_t n = static_cast<int64_t>(p.intensity.size()) - 1;
+      for (int64_t i = 1; i <= n; i += std::max<int64_t>(1, n / 7)) {
+        const auto k = static_cast<std::size_t>(at + i);
+        const double v = p.intensity[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(s.intensity[k] == v || (std::isnan(s.intensity[k]) && std::isnan(v))) << i;
+        const double w = p.wavelengths.empty() ? p.scale.At(static_cast<double>(i)) : p.wavelengths[static_cast<std::size_t>(i)];
+        ASSERT_FALSE(s.wavelengths.empty());
+        EXPECT_NEAR(s.wavelengths[k], w, 1e-9 * w);
+      }
+      at += n;
+      flagged += p.flagged;
+    }
+    EXPECT_EQ(static_cast<int64_t>(s.intensity.size()) - 1, at);
+    EXPECT_EQ(s.flagged, flagged);
+    if (c.pieces.size() > 1) {
+      EXPECT_EQ(s.runs.size(), c.pieces.size()) << "each piece a stretch of its own";
+      EXPECT_EQ(s.origin.row, -1);
+    }
+  }
+  // The listing offers the whole HDU beside its spectra.
+  std::string reason;
+  std::unique_ptr<ByteSource> stis = OpenFitsBytes((kDir / "stis-x1d.fits").string(), reason);
+  ASSERT_NE(stis, nullptr);
+  const SpectrumList list = ListSpectra(*stis, "stis-x1d.fits");
+  ASSERT_EQ(list.spectra.size(), 3u);
+  EXPECT_EQ(list.spectra[2].whole_address, "stis-x1d.fits[SCI][all]");
 }
 
 // A real file whose name ends in ']' opens as itself; gzip opens directly.
