@@ -1,6 +1,7 @@
 #include "session/chooser_logic.h"
 
 #include <algorithm>
+#include <limits>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -387,6 +388,32 @@ std::vector<SpectrumChoice> ListSpectrumChoices(const std::string& path, const s
     choice.range = RangeText(entry);
     choice.flux_unit = entry.flux_unit;
     choice.errors = entry.uncertainty;
+    choices.push_back(std::move(choice));
+  }
+  // Then each HDU of several spectra whole, in one row (an echelle's orders).
+  std::vector<std::string> wholes;
+  for (const SpectrumListEntry& entry : list.spectra) {
+    if (!entry.whole_address.empty() &&
+        std::find(wholes.begin(), wholes.end(), entry.whole_address) == wholes.end())
+      wholes.push_back(entry.whole_address);
+  }
+  for (const std::string& whole : wholes) {
+    SpectrumChoice choice;
+    choice.selector = whole.compare(0, file_name.size(), file_name) == 0 ? whole.substr(file_name.size()) : whole;
+    SpectrumListEntry span;
+    span.wave_first = std::numeric_limits<double>::infinity();
+    span.wave_last = -std::numeric_limits<double>::infinity();
+    choice.errors = true;
+    for (const SpectrumListEntry& entry : list.spectra) {
+      if (entry.whole_address != whole) continue;
+      choice.samples += entry.n;
+      span.axis = entry.axis;
+      span.wave_first = std::min({span.wave_first, entry.wave_first, entry.wave_last});
+      span.wave_last = std::max({span.wave_last, entry.wave_first, entry.wave_last});
+      choice.flux_unit = entry.flux_unit;
+      choice.errors = choice.errors && entry.uncertainty;
+    }
+    choice.range = RangeText(span);
     choices.push_back(std::move(choice));
   }
   return choices;

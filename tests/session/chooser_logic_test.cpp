@@ -245,6 +245,15 @@ TEST(ListSpectrumChoicesTest, OnlyAFileWithSeveralSpectraIsListed) {
     EXPECT_EQ(got[1].flux_unit, "erg/s/cm2/A");
     EXPECT_FALSE(got[1].errors);
   }
+  // An echelle table's orders, then all of them in one row.
+  const std::string stis = std::string(TEST_DATA_DIR) + "/layouts/stis-x1d.fits";
+  const std::vector<SpectrumChoice> orders = ListSpectrumChoices(stis, "stis-x1d.fits");
+  ASSERT_EQ(orders.size(), 4u);
+  EXPECT_EQ(orders[2].selector, "[SCI][row 2]");
+  EXPECT_EQ(orders[3].selector, "[SCI][all]");
+  EXPECT_EQ(orders[3].samples, orders[0].samples + orders[1].samples + orders[2].samples);
+  EXPECT_EQ(orders[3].range, "2000.0 \u2013 2104.5");
+  EXPECT_TRUE(orders[3].errors);
   // One spectrum, none, a broken file, no file: no list.
   for (const char* name : {"one.fits", "cut.fits", "text.fits", "missing.fits"}) {
     EXPECT_TRUE(ListSpectrumChoices((dir / name).string(), name).empty()) << name;
