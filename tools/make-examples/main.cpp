@@ -504,6 +504,101 @@ void WriteEchelleX1d(const std::filesystem::path& path) {
   Check(status, "cannot close " + path.string());
 }
 
+// ---- An IRAF multispec echelle ----------------------------------------------------
+
+// The Chebyshev dispersion of one order: centre and half-width of the
+// order in Angstroms and two curvature terms, over physical pixels 1..nw.
+struct EchelleOrder {
+  int aperture;
+  int beam;  // the echelle order number
+  double centre, half_width, c3, c4;
+};
+
+// The wavelength IRAF gives pixel p of an order: c1 + c2 T1(x) + c3 T2(x)
+// + c4 T3(x), x = (2p - (pmax + pmin)) / (pmax - pmin).
+double ChebyshevWavelength(const EchelleOrder& o, double p, double pmin, double pmax) {
+  const double x = (2 * p - (pmax + pmin)) / (pmax - pmin);
+  return o.centre + o.half_width * x + o.c3 * (2 * x * x - 1) + o.c4 * (4 * x * x * x - 3 * x);
+}
+
+// A sun-like star through an echelle, as IRAF writes a reduced echelle
+// with variance weighting: an 800 x 8 x 2 image, one order a line, the
+// spectrum in band 1 and its sigma in band 2 (BANDIDn), CTYPE1 =
+// 'MULTISPE', and each order's non-linear (Chebyshev) dispersion in WAT2
+// cards that break its numbers every 68 characters; only the first 780
+// pixels of a line belong to its order. Neighbouring orders overlap by
+// about 17 Angstroms.
+void WriteMultispecEchelle(const std::filesystem::path& path) {
+  constexpr long kWidth = 800;
+  constexpr int kUsed = 780;
+  constexpr int kOrders = 8;
+  std::vector<EchelleOrder> orders;
+  for (int k = 0; k < kOrders; ++k) {
+    orders.push_back({k + 1, 62 - k, 4990.0 + 95.0 * k, 56.0 + 0.5 * k, -1.2 + 0.05 * k, 0.25});
+  }
+  Noise forest(0x1AF5EC1Eull);
+  std::vector<Absorption> lines = MetalForest(forest, 4900, 5900, 260, 0.4);
+  const std::vector<Absorption> strong = {
+      {5167.3, 0.55, 1.2, 0.3}, {5172.7, 0.60, 1.2, 0.3}, {5183.6, 0.65, 1.3, 0.3},
+      {5269.5, 0.45, 0.6, 0.2}, {5889.95, 0.75, 1.1, 0.4}, {5895.92, 0.70, 1.1, 0.4},
+  };
+  lines.insert(lines.end(), strong.begin(), strong.end());
+  Noise noise(0xEC4E11E2ull);
+  std::vector<float> pixels(static_cast<std::size_t>(2 * kWidth * kOrders), 0.0f);  // band 1, then band 2
+  std::string wat2 = "wtype=multispec";
+  for (int k = 0; k < kOrders; ++k) {
+    const EchelleOrder& o = orders[static_cast<std::size_t>(k)];
+    for (int i = 0; i < kUsed; ++i) {
+      const double x = ChebyshevWavelength(o, i + 1, 1, kUsed);
+      const double blaze = 0.3 + 0.7 * std::pow(std::sin(kPi * (i + 60) / (kUsed + 120)), 2);
+      const double value = 2400 * Absorbed(x, Planck(x, 5780) / Planck(5500, 5780), lines) * blaze;
+      const double sigma = std::sqrt(value + 25);
+      pixels[static_cast<std::size_t>(k * kWidth + i)] = static_cast<float>(value + sigma * noise.Gaussian());
+      pixels[static_cast<std::size_t>((kOrders + k) * kWidth + i)] = static_cast<float>(sigma);
+    }
+    char spec[256];
+    const double w1 = ChebyshevWavelength(o, 1, 1, kUsed);
+    const double dw = (ChebyshevWavelength(o, kUsed, 1, kUsed) - w1) / (kUsed - 1);
+    std::snprintf(spec, sizeof spec, " spec%d = \"%d %d 2 %.6f %.8f %d 0. %.2f %.2f 1. 0. 1 4 1. %d. %.4f %.4f %.4f %.4f\"",
+                  k + 1, o.aperture, o.beam, w1, dw, kUsed, 3.0 + 10.5 * k, 10.0 + 10.5 * k, kUsed, o.centre,
+                  o.half_width, o.c3, o.c4);
+    wat2 += spec;
+  }
+
+  fitsfile* file = CreateFile(path);
+  int status = 0;
+  long axes[3] = {kWidth, kOrders, 2};
+  fits_create_img(file, FLOAT_IMG, 3, axes, &status);
+  fits_write_key_str(file, "OBJECT", "G2 V echelle (IRAF)", "object name", &status);
+  fits_write_key_str(file, "TELESCOP", "Synthetic", "no telescope: a computed spectrum", &status);
+  fits_write_key_str(file, "ORIGIN", "make-examples", "written by the Quillon example tool", &status);
+  fits_write_key_str(file, "BUNIT", "counts", "", &status);
+  fits_write_key_str(file, "CTYPE1", "MULTISPE", "", &status);
+  fits_write_key_str(file, "CTYPE2", "MULTISPE", "", &status);
+  fits_write_key_dbl(file, "CD1_1", 1.0, -3, "", &status);
+  fits_write_key_dbl(file, "CD2_2", 1.0, -3, "", &status);
+  fits_write_key_str(file, "CTYPE3", "LINEAR", "", &status);
+  fits_write_key_dbl(file, "CD3_3", 1.0, -3, "", &status);
+  fits_write_key_str(file, "BANDID1", "spectrum - background none, weights variance, clean no", "", &status);
+  fits_write_key_str(file, "BANDID2", "sigma - background none, weights variance, clean no", "", &status);
+  fits_write_key_lng(file, "LTM1_1", 1, "", &status);
+  fits_write_key_lng(file, "LTM2_2", 1, "", &status);
+  fits_write_key_lng(file, "LTM3_3", 1, "", &status);
+  fits_write_key_str(file, "WAT0_001", "system=multispec", "", &status);
+  fits_write_key_str(file, "WAT1_001", "wtype=multispec label=Wavelength units=angstroms", "", &status);
+  fits_write_key_str(file, "WAT3_001", "wtype=linear", "", &status);
+  // IRAF cuts the attribute text every 68 characters, mid-number if need be.
+  for (std::size_t at = 0, card = 1; at < wat2.size(); at += 68, ++card) {
+    char keyword[16];
+    std::snprintf(keyword, sizeof keyword, "WAT2_%03zu", card);
+    fits_write_key_str(file, keyword, wat2.substr(at, 68).c_str(), "", &status);
+  }
+  fits_write_img(file, TFLOAT, 1, 2 * kWidth * kOrders, pixels.data(), &status);
+  Check(status, "cannot write " + path.string());
+  fits_close_file(file, &status);
+  Check(status, "cannot close " + path.string());
+}
+
 int Run(int argc, char** argv) {
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     std::cout << kUsage;
@@ -529,6 +624,8 @@ int Run(int argc, char** argv) {
     std::cout << (folder / "galaxy-coadd.fts").string() << "\n";
     WriteEchelleX1d(folder / "echelle-x1d.fts");
     std::cout << (folder / "echelle-x1d.fts").string() << "\n";
+    WriteMultispecEchelle(folder / "echelle-multispec.fts");
+    std::cout << (folder / "echelle-multispec.fts").string() << "\n";
   } catch (const std::exception& error) {
     std::cerr << "make-examples: " << error.what() << "\n";
     return 1;
