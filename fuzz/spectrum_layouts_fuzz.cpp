@@ -64,5 +64,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(r.spectrum->origin.hdu == entry.origin.hdu && r.spectrum->origin.row == entry.origin.row);
     }
   }
+  // An HDU of several spectra read whole: as many samples as its spectra,
+  // its pieces never joined.
+  if (!list.spectra.empty() && !list.spectra.front().whole_address.empty()) {
+    const SpectrumListEntry& first = list.spectra.front();
+    int64_t samples = 0;
+    for (const SpectrumListEntry& entry : list.spectra)
+      if (entry.whole_address == first.whole_address) samples += entry.n;
+    const std::optional<SpectrumAddress> whole = ParseSpectrumAddress(first.whole_address);
+    Check(whole.has_value() && whole->selector.all);
+    const ReadResult r = ReadSelectedSpectrum(source, "f.fits", whole->selector, {});
+    CheckRead(r);
+    if (r.spectrum != nullptr) {
+      Check(static_cast<int64_t>(r.spectrum->SampleCount()) == samples);
+      for (const SampleRun& run : r.spectrum->runs) Check(run.first >= 1 && run.first <= run.last && run.last <= samples);
+    }
+  }
   return 0;
 }
