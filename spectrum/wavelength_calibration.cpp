@@ -92,8 +92,12 @@ Calibration CalibrateWavelengths(const HeaderCards& header, const std::string& k
   const bool other_algorithm = !not_wavelength && ctype.size() == 8 && ctype[4] == '-' && !standard_log &&
                                ctype.find_first_not_of(' ', 5) != std::string::npos;
   if (not_wavelength) {
-    c.warnings.push_back("The axis of " + quoted_label + " (CTYPE1 = " + ctype_card +
-                         ") is not a wavelength; its values are drawn as if they were Angstroms.");
+    const char* word = kind == "FREQ" ? "a frequency"
+                       : kind == "ENER" ? "an energy"
+                       : kind == "WAVN" ? "a wavenumber"
+                                        : "a velocity";
+    c.warnings.push_back("The axis of " + quoted_label + " (CTYPE1 = " + ctype_card + ") is " + word +
+                         ", not a wavelength; its values are drawn as they are stored, not as Angstroms.");
   } else if (other_algorithm) {
     c.warnings.push_back("The wavelength axis of " + quoted_label + " (CTYPE1 = " + ctype_card +
                          ") is of a kind Quillon does not read; it is drawn as a linear scale from CRVAL1 and the "

@@ -140,8 +140,12 @@ INSTANTIATE_TEST_SUITE_P(
           "cannot be the logarithm of a wavelength; it is drawn as a linear scale."}},
         {"FrequencyAxis", {"CTYPE1  = 'FREQ    '", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2.", "CUNIT1  = 'Hz'"},
          4000, 4002, 4598, false,
-         {"The axis of \"s.fits\" (CTYPE1 = 'FREQ    ') is not a wavelength; its values are drawn as if they were "
-          "Angstroms."}},
+         {"The axis of \"s.fits\" (CTYPE1 = 'FREQ    ') is a frequency, not a wavelength; its values are drawn as "
+          "they are stored, not as Angstroms."}},
+        {"VelocityAxis", {"CTYPE1  = 'VRAD'", "CRVAL1  = 200.", "CRPIX1  = 1.", "CDELT1  = 2.", "CUNIT1  = 'km/s'"},
+         200, 202, 798, false,
+         {"The axis of \"s.fits\" (CTYPE1 = 'VRAD') is a velocity, not a wavelength; its values are drawn as they are "
+          "stored, not as Angstroms."}},
         {"TabularAxis", {"CTYPE1  = 'WAVE-TAB'", "CRVAL1  = 4000.", "CRPIX1  = 1.", "CDELT1  = 2."}, 4000, 4002, 4598,
          false,
          {"The wavelength axis of \"s.fits\" (CTYPE1 = 'WAVE-TAB') is of a kind Quillon does not read; it is drawn "
