@@ -221,15 +221,10 @@ SharedState LongSpectra(int64_t n, int spectra, bool per_sample = false) {
   return state;
 }
 
-// What the plot window does on every change (the drawing recorded and
-// rasterised into a 1000 x 600-pixel buffer as it is made), the whole range
-// or zoomed in three times (an eighth of it, the narrowest view In allows).
-void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed, bool per_sample = false) {
-  SharedState state = LongSpectra(n, spectra, per_sample);
-  if (zoomed) {
-    state.PlotLambdaMin = 5312.5;
-    state.PlotLambdaMax = 5687.5;
-  }
+// Redraws `state` as the plot window does on every change: the drawing
+// recorded and rasterised into a 1000 x 600-pixel buffer as it is made.
+// Returns the last drawing's recording.
+DisplayList TimeRedraws(benchmark::State& bench, SharedState& state) {
   QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
   RasterSurface raster(image, kPixelsPerTwip, Qt::white);
   DisplayList list;
@@ -240,6 +235,19 @@ void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed,
     raster.Flush();
     benchmark::DoNotOptimize(image.constBits());
   }
+  return list;
+}
+
+// What the plot window does on every change (the drawing recorded and
+// rasterised into a 1000 x 600-pixel buffer as it is made), the whole range
+// or zoomed in three times (an eighth of it, the narrowest view In allows).
+void RedrawScaling(benchmark::State& bench, int64_t n, int spectra, bool zoomed, bool per_sample = false) {
+  SharedState state = LongSpectra(n, spectra, per_sample);
+  if (zoomed) {
+    state.PlotLambdaMin = 5312.5;
+    state.PlotLambdaMax = 5687.5;
+  }
+  const DisplayList list = TimeRedraws(bench, state);
   bench.counters["samples"] = static_cast<double>(n) * spectra;
   bench.counters["segments"] = static_cast<double>(list.LineCount());
   bench.counters["list_bytes"] = static_cast<double>(list.MemoryBytes());
@@ -287,16 +295,7 @@ void BM_RedrawWholeEchelle(benchmark::State& bench) {
   state.Slots[1].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
   state.DataLambdaMin = state.PlotLambdaMin = spectrum->lambda_start;
   state.DataLambdaMax = state.PlotLambdaMax = spectrum->lambda_end;
-  QImage image(kWidthPx, kHeightPx, QImage::Format_RGB32);
-  RasterSurface raster(image, kPixelsPerTwip, Qt::white);
-  DisplayList list;
-  RecordingRaster surface(list, raster);
-  SurfaceHost host(surface);
-  for (auto _ : bench) {
-    RenderPlot(state, host);
-    raster.Flush();
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  const DisplayList list = TimeRedraws(bench, state);
   bench.counters["samples"] = static_cast<double>(n);
   bench.counters["segments"] = static_cast<double>(list.LineCount());
 }
