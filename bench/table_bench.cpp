@@ -18,7 +18,8 @@
 //   PeerFile/KIND: with QUILLON_TABLE_FILES=DIR in the environment, the
 //     whole load of DIR/table-KIND.fits[1] (KIND rows, arraycell, image), the
 //     files bench/python_peer.py make-tables writes and its load-tables
-//     times with astropy and specutils in the same run of scripts/bench.
+//     times with astropy and specutils in the same run of scripts/bench;
+//     PeerPlainRead/KIND, the bytes of the same file read whole.
 // CFITSIO is opened with fits_open_diskfile, which takes the name as it is.
 
 #include <benchmark/benchmark.h>
@@ -325,6 +326,17 @@ void BM_PeerFile(benchmark::State& state, const std::string& path) {
   }
 }
 
+void BM_PeerPlainRead(benchmark::State& state, const std::string& path) {
+  Warm(path);
+  std::vector<unsigned char> bytes(fs::file_size(path));
+  for (auto _ : state) {
+    std::string reason, error;
+    std::unique_ptr<FileSource> source = FileSource::Open(path, reason);
+    if (!source || !source->Read(0, source->Size(), bytes.data(), error)) throw std::runtime_error(reason + error);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+
 BENCHMARK(BM_OwnColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CfitsioColumn)->RangeMultiplier(10)->Range(1000, 10000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OwnArrayCell)->Unit(benchmark::kMicrosecond);
@@ -340,9 +352,11 @@ int main(int argc, char** argv) {
   if (const char* folder = std::getenv("QUILLON_TABLE_FILES"); folder != nullptr && *folder != 0) {
     for (const char* kind : {"rows", "arraycell", "image"}) {
       const std::string path = (fs::path(folder) / ("table-" + std::string(kind) + ".fits")).string();
-      if (fs::exists(path))
-        benchmark::RegisterBenchmark((std::string("BM_PeerFile/") + kind).c_str(), BM_PeerFile, path)
-            ->Unit(benchmark::kMillisecond);
+      if (!fs::exists(path)) continue;
+      benchmark::RegisterBenchmark((std::string("BM_PeerFile/") + kind).c_str(), BM_PeerFile, path)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((std::string("BM_PeerPlainRead/") + kind).c_str(), BM_PeerPlainRead, path)
+          ->Unit(benchmark::kMillisecond);
     }
   }
   benchmark::Initialize(&argc, argv);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "fits/sample_decoder.h"
 
@@ -308,22 +309,24 @@ bool BinaryTable::ReadColumn(int column, int64_t first, int64_t end, double* out
   // the first row to its last byte in the last; the cells are gathered
   // side by side and decoded in one pass.
   const int64_t piece_rows = std::min(end - first, kPieceBytes / stride);
-  std::vector<unsigned char> block(static_cast<std::size_t>((piece_rows - 1) * stride + c.width));
+  // Buffers the reads fill are not zeroed first.
+  const auto block =
+      std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>((piece_rows - 1) * stride + c.width));
   std::vector<unsigned char> gathered;
   const bool whole_row = c.width == stride;
   const bool per_cell = c.type == 'X';
   if (!whole_row && !per_cell) gathered.resize(static_cast<std::size_t>(piece_rows * c.width));
   for (int64_t row = first; row < end;) {
     const int64_t m = std::min(piece_rows, end - row);
-    if (!source_->Read(data_offset_ + row * stride + c.offset, (m - 1) * stride + c.width, block.data(), error))
+    if (!source_->Read(data_offset_ + row * stride + c.offset, (m - 1) * stride + c.width, block.get(), error))
       return false;
     double* dst = out + (row - first) * c.repeat;
     if (per_cell) {
-      for (int64_t r = 0; r < m; ++r) DecodeElements(c, block.data() + r * stride, c.repeat, dst + r * c.repeat);
+      for (int64_t r = 0; r < m; ++r) DecodeElements(c, block.get() + r * stride, c.repeat, dst + r * c.repeat);
     } else if (whole_row) {
-      DecodeElements(c, block.data(), m * c.repeat, dst);
+      DecodeElements(c, block.get(), m * c.repeat, dst);
     } else {
-      Gather(block.data(), m, stride, c.width, gathered.data());
+      Gather(block.get(), m, stride, c.width, gathered.data());
       DecodeElements(c, gathered.data(), m * c.repeat, dst);
     }
     row += m;
@@ -353,15 +356,15 @@ bool BinaryTable::ReadColumns(const std::vector<int>& columns, int64_t first, in
   }
   // Whole rows a piece at a time; each column gathered from the piece.
   const int64_t piece_rows = std::min(end - first, kPieceBytes / stride);
-  std::vector<unsigned char> block(static_cast<std::size_t>(piece_rows * stride));
+  const auto block = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(piece_rows * stride));
   std::vector<unsigned char> gathered;
   for (int64_t row = first; row < end;) {
     const int64_t m = std::min(piece_rows, end - row);
-    if (!source_->Read(data_offset_ + row * stride, m * stride, block.data(), error)) return false;
+    if (!source_->Read(data_offset_ + row * stride, m * stride, block.get(), error)) return false;
     for (std::size_t k = 0; k < columns.size(); ++k) {
       const TableColumn& c = columns_[static_cast<std::size_t>(columns[k])];
       double* dst = outs[k] + (row - first) * c.repeat;
-      const unsigned char* cell = block.data() + c.offset;
+      const unsigned char* cell = block.get() + c.offset;
       if (c.type == 'X') {
         for (int64_t r = 0; r < m; ++r) DecodeElements(c, cell + r * stride, c.repeat, dst + r * c.repeat);
       } else if (c.width == stride) {
@@ -472,11 +475,12 @@ bool BinaryTable::ReadElements(const TableColumn& c, int64_t offset, int64_t cou
   const int64_t per_byte = c.type == 'X' ? 8 : 1;
   const int64_t unit = c.type == 'X' ? 1 : ElementBytes(c.type);
   const int64_t piece = kPieceBytes / unit * per_byte;  // elements
-  std::vector<unsigned char> buffer(static_cast<std::size_t>(BytesOf(c, std::min(piece, count))));
+  const auto buffer =
+      std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(BytesOf(c, std::min(piece, count))));
   for (int64_t done = 0; done < count;) {
     const int64_t n = std::min(piece, count - done);
-    if (!source_->Read(offset + BytesOf(c, done), BytesOf(c, n), buffer.data(), error)) return false;
-    DecodeElements(c, buffer.data(), n, out + done);
+    if (!source_->Read(offset + BytesOf(c, done), BytesOf(c, n), buffer.get(), error)) return false;
+    DecodeElements(c, buffer.get(), n, out + done);
     done += n;
   }
   return true;

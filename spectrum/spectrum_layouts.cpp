@@ -183,6 +183,90 @@ void ToAngstroms(double* values, int64_t count, const SpectralUnit& unit, bool l
   }
 }
 
+// What a spectrum's pieces hold besides the flux, in this order after it:
+// per-sample wavelengths, errors, mask values.
+struct PieceColumns {
+  bool wave = true;
+  bool error = false;
+  bool mask = false;
+  ErrorKind error_kind = ErrorKind::kSigma;
+  MaskKind mask_kind = MaskKind::kNonZeroBad;
+  bool log_wavelength = false;
+  std::size_t Count() const { return 1 + wave + error + mask; }
+};
+
+PieceColumns PiecesOf(const ColumnSet& set) {
+  return {true, set.error >= 0, set.mask >= 0, set.error_kind, set.mask_kind, set.log_wavelength};
+}
+
+// Reads the `count` samples of a spectrum a piece at a time (`piece`, a
+// multiple of 50) with read(first, count, outs), which puts the flux and
+// the values `columns` names into outs, or returns false with a sentence
+// where the caller keeps it. While each piece is in the cache the
+// wavelengths are converted, the flags applied, the missing samples counted
+// and marked and the level's block maxima taken; the values are then
+// appended to the spectrum's arrays, so each long array is written once and
+// the error and mask values are never held whole.
+template <typename Read>
+bool ReadPieces(const PieceColumns& columns, const SpectralUnit& unit, uint64_t mask_bits, int64_t count,
+                int64_t piece, RawSpectrum& s, Read read) {
+  piece = std::min(piece, count);  // a short spectrum's buffers hold it, no more
+  const std::size_t held = columns.Count();
+  std::vector<double> buffers((held + 1) * static_cast<std::size_t>(piece));
+  std::vector<double*> outs;
+  for (std::size_t k = 0; k < held; ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
+  double* const sigma = buffers.data() + held * static_cast<std::size_t>(piece);
+  const auto size = static_cast<std::size_t>(count) + 1;
+  ReserveLarge(s.flux, size);
+  s.flux.push_back(0);
+  if (columns.wave) {
+    ReserveLarge(s.wave, size);
+    s.wave.push_back(0);
+  }
+  if (columns.error) {
+    ReserveLarge(s.sigma, size);
+    s.sigma.push_back(0);
+  }
+  // The second halves of the new arrays are given their pages on a second
+  // thread while this one fills the first halves.
+  BackgroundPrefault prefault;
+  const std::size_t half = size / 2;
+  prefault.Add(s.flux.data() + half, (size - half) * sizeof(double));
+  if (columns.wave) prefault.Add(s.wave.data() + half, (size - half) * sizeof(double));
+  if (columns.error) prefault.Add(s.sigma.data() + half, (size - half) * sizeof(double));
+  prefault.Start();
+  SampleFlags flags{nullptr, columns.error_kind, nullptr, columns.mask_kind, mask_bits};
+  std::size_t next = 1;
+  double* const wave = columns.wave ? outs[next++] : nullptr;
+  if (columns.error) flags.error = outs[next++];
+  if (columns.mask) flags.mask = outs[next++];
+  RawSpectrum::Presence& presence = s.presence;
+  presence.peaks.reserve(static_cast<std::size_t>(count / kPeakBlockLength) + 2);
+  for (int64_t first = 0; first < count;) {
+    const int64_t m = std::min(piece, count - first);
+    if (!read(first, m, outs)) return false;
+    double* const flux = outs[0];
+    s.flagged += ApplyFlags(flags, m, flux, sigma);
+    if (wave != nullptr) {
+      ToAngstroms(wave, m, unit, columns.log_wavelength);
+      MarkUnplaced(flux, wave, m, presence.missing, presence.unplaced, presence.wave_low, presence.wave_high);
+      s.wave.insert(s.wave.end(), wave, wave + m);
+    } else {
+      for (int64_t i = 0; i < m; ++i) {
+        const bool gone = !std::isfinite(flux[i]);
+        presence.missing += gone;
+        flux[i] = gone ? kNaN : flux[i];
+      }
+    }
+    AppendBlockPeaksOfPresent(flux, m, presence.peaks);
+    s.flux.insert(s.flux.end(), flux, flux + m);
+    if (columns.error) s.sigma.insert(s.sigma.end(), sigma, sigma + m);
+    first += m;
+  }
+  presence.known = true;
+  return true;
+}
+
 // ---- The file's HDUs ------------------------------------------------------
 
 struct FileContext {
@@ -357,7 +441,7 @@ class TableLayout {
     }
     if (n == 0) return true;
     constexpr int64_t kPiece = 80 * kPeakBlockLength;
-    return ReadPieces(set, unit, mask_bits, n, kPiece, s,
+    return ReadPieces(PiecesOf(set), unit, mask_bits, n, kPiece, s,
                       [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
                         for (std::size_t k = 0; k < wanted.size(); ++k) {
                           if (!table.ReadCellPart(wanted[k], row, first, count, outs[k], error)) return false;
@@ -374,8 +458,8 @@ class TableLayout {
         (set.error >= 0 && !table.ReadCell(set.error, row, error_values, error)) ||
         (set.mask >= 0 && !table.ReadCell(set.mask, row, mask_values, error)))
       return false;
-    std::size_t n = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(flux.size()),
-                                                               CutLength(table, row, static_cast<int64_t>(flux.size()))));
+    const auto whole = static_cast<int64_t>(flux.size());
+    auto n = static_cast<std::size_t>(std::min(whole, CutLength(table, row, whole)));
     while (n > 0 && std::isnan(flux[n - 1]) && n <= wave.size() && std::isnan(wave[n - 1])) --n;
     const auto cut = [n](std::vector<double>& v) {
       if (v.size() > n) v.resize(n);
@@ -438,67 +522,10 @@ class TableLayout {
     const int64_t piece =
         std::clamp<int64_t>(kPieceBytes / std::max<int64_t>(table.RowBytes(), 1) / kPeakBlockLength, 1, 80) *
         kPeakBlockLength;
-    return ReadPieces(set, unit, mask_bits, table.Rows(), piece, s,
+    return ReadPieces(PiecesOf(set), unit, mask_bits, table.Rows(), piece, s,
                       [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
                         return table.ReadColumns(wanted, first, first + count, outs, error);
                       });
-  }
-
-  // Reads the `count` samples of a spectrum a piece at a time (`piece`, a
-  // multiple of 50) with read(first, count, outs), which puts the flux,
-  // wavelength, error and mask values (as many of them as the spectrum has)
-  // into outs, or returns false with a sentence where the caller keeps it.
-  // While each piece is in the cache the wavelengths are
-  // converted, the flags applied, the missing samples counted and marked and
-  // the level's block maxima taken; the values are then appended to the
-  // spectrum's arrays, so each long array is written once and the error and
-  // mask values are never held whole.
-  template <typename Read>
-  bool ReadPieces(const ColumnSet& set, const SpectralUnit& unit, uint64_t mask_bits, int64_t count, int64_t piece,
-                  RawSpectrum& s, Read read) {
-    const std::size_t columns = 2 + (set.error >= 0) + (set.mask >= 0);
-    piece = std::min(piece, count);  // a short spectrum's buffers hold it, no more
-    std::vector<double> buffers((columns + 1) * static_cast<std::size_t>(piece));
-    std::vector<double*> outs;
-    for (std::size_t k = 0; k < columns; ++k) outs.push_back(buffers.data() + k * static_cast<std::size_t>(piece));
-    double* const sigma = buffers.data() + columns * static_cast<std::size_t>(piece);
-    const auto size = static_cast<std::size_t>(count) + 1;
-    ReserveLarge(s.flux, size);
-    ReserveLarge(s.wave, size);
-    s.flux.push_back(0);
-    s.wave.push_back(0);
-    if (set.error >= 0) {
-      ReserveLarge(s.sigma, size);
-      s.sigma.push_back(0);
-    }
-    // The second halves of the new arrays are given their pages on a second
-    // thread while this one fills the first halves.
-    BackgroundPrefault prefault;
-    const std::size_t half = size / 2;
-    prefault.Add(s.flux.data() + half, (size - half) * sizeof(double));
-    prefault.Add(s.wave.data() + half, (size - half) * sizeof(double));
-    if (set.error >= 0) prefault.Add(s.sigma.data() + half, (size - half) * sizeof(double));
-    prefault.Start();
-    SampleFlags flags{nullptr, set.error_kind, nullptr, set.mask_kind, mask_bits};
-    std::size_t next = 2;
-    if (set.error >= 0) flags.error = outs[next++];
-    if (set.mask >= 0) flags.mask = outs[next++];
-    RawSpectrum::Presence& presence = s.presence;
-    presence.peaks.reserve(static_cast<std::size_t>(count / kPeakBlockLength) + 2);
-    for (int64_t first = 0; first < count;) {
-      const int64_t m = std::min(piece, count - first);
-      if (!read(first, m, outs)) return false;
-      ToAngstroms(outs[1], m, unit, set.log_wavelength);
-      s.flagged += ApplyFlags(flags, m, outs[0], sigma);
-      MarkUnplaced(outs[0], outs[1], m, presence.missing, presence.unplaced, presence.wave_low, presence.wave_high);
-      AppendBlockPeaksOfPresent(outs[0], m, presence.peaks);
-      s.flux.insert(s.flux.end(), outs[0], outs[0] + m);
-      s.wave.insert(s.wave.end(), outs[1], outs[1] + m);
-      if (set.error >= 0) s.sigma.insert(s.sigma.end(), sigma, sigma + m);
-      first += m;
-    }
-    presence.known = true;
-    return true;
   }
 
   FileContext& f_;
@@ -612,22 +639,24 @@ class ImageLayouts {
       s.flux_unit = hdu.header.String("BUNIT").value_or(f_.primary_bunit);
       s.wave_unit = wave_unit;
       s.axis = wave_image || HasWcs(hdu) ? unit.axis : SpectralAxis::kPixel;
-      std::vector<double> errors, masks;
-      if (!ReadImageRow(f_.source, *image, row, s.flux, error) ||
-          (wave_image && !ReadImageRow(f_.source, *wave_image, wave_image->Rows() > 1 ? row : 0, s.wave, error)) ||
-          (error_image && !ReadImageRow(f_.source, *error_image, row, errors, error)) ||
-          (mask_image && !ReadImageRow(f_.source, *mask_image, row, masks, error))) {
+      const PieceColumns columns{wave_image.has_value(), error_image.has_value(), mask_image.has_value(), error_kind,
+                                 MaskKind::kNonZeroBad, false};
+      const int64_t wave_row = wave_image && wave_image->Rows() > 1 ? row : 0;
+      const auto read = [&](int64_t first, int64_t count, const std::vector<double*>& outs) {
+        std::size_t k = 0;
+        return ReadImageSamples(f_.source, *image, row * length + first, count, outs[k++], error) &&
+               (!wave_image ||
+                ReadImageSamples(f_.source, *wave_image, wave_row * length + first, count, outs[k++], error)) &&
+               (!error_image ||
+                ReadImageSamples(f_.source, *error_image, row * length + first, count, outs[k++], error)) &&
+               (!mask_image ||
+                ReadImageSamples(f_.source, *mask_image, row * length + first, count, outs[k++], error));
+      };
+      if (!ReadPieces(columns, unit, bits, length, 80 * kPeakBlockLength, s, read)) {
         notes_.push_back(DescribeHdu(hdu) + ": " + error);
         continue;
       }
-      s.flux = OneBased(std::move(s.flux));
-      if (wave_image) {
-        ToAngstroms(s.wave.data(), static_cast<int64_t>(s.wave.size()), unit, false);
-        s.wave = OneBased(std::move(s.wave));
-      }
       s.scale = wcs;
-      ApplyErrorsAndMask(s, error_image ? &errors : nullptr, error_kind, mask_image ? &masks : nullptr,
-                         MaskKind::kNonZeroBad, bits);
       out.push_back(std::move(s));
     }
     return true;
