@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace quillon {
@@ -223,6 +224,7 @@ TEST(LevelSamplesTest, ValuesRangeAndBlocksAreThoseOfTheFormula) {
 
 TEST(WavelengthRunsTest, StretchesRunOneWay) {
   const double nan = std::nan("");
+  const double inf = std::numeric_limits<double>::infinity();
   struct Case {
     std::vector<double> w;
     std::vector<int64_t> cuts;
@@ -236,12 +238,18 @@ TEST(WavelengthRunsTest, StretchesRunOneWay) {
       {{1, nan, 3, 4, nan}, {}, {{1, 1}, {3, 4}}},    // no wavelength: in no stretch
       {{1, 2, 3, 4, 5, 6}, {3, 5}, {{1, 2}, {3, 4}, {5, 6}}},  // orders that must stand alone
       {{nan, nan}, {}, {}},
+      {{1, 2, inf, 3, 4}, {}, {{1, 2}, {4, 5}}},  // nor an infinite one
+      {std::vector<double>(200, 7.0), {}, {{1, 200}}},
   };
   for (const Case& c : cases) {
     SampleArray w{0};
     w.insert(w.end(), c.w.begin(), c.w.end());
     EXPECT_EQ(WavelengthRuns(w, static_cast<int64_t>(c.w.size()), c.cuts), c.runs) << ::testing::PrintToString(c.w);
   }
+  // Long stretches, checked a block at a time: a jump back deep inside.
+  SampleArray longer{0};
+  for (int i = 0; i < 1000; ++i) longer.push_back(4000 + i - (i >= 701 ? 50 : 0));
+  EXPECT_EQ(WavelengthRuns(longer, 1000), (std::vector<SampleRun>{{1, 701}, {702, 1000}}));
   // n beyond the samples held is cut to them.
   EXPECT_EQ(WavelengthRuns(SampleArray{0, 1, 2}, 10), (std::vector<SampleRun>{{1, 2}}));
 }
