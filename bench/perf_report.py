@@ -394,6 +394,68 @@ def tables_section(results, found):
     return lines, verdicts
 
 
+def echelles_section(found):
+    """IRAF multispec echelles (listing, one aperture, the dispersion
+    functions per sample), spectra drawn at a wavelength per sample against
+    the same samples on a scale, and a whole echelle in one slot. Lines of
+    Markdown and the verdicts as (work, verdict) pairs."""
+    def bench(binary, name):
+        return pick(found, "^" + binary + "$", "^" + re.escape(name) + "$")[1]
+
+    def counter(binary, name, key):
+        return next((extra.get(key) for b, rows in found.items() if b == binary
+                     for n, _, extra in rows if n == name), None)
+
+    lines, verdicts = [], []
+    w = lines.append
+    w("## Echelles and per-sample wavelengths")
+    w("")
+    listing = bench("multispec_bench", "BM_ListEchelle")
+    aperture = bench("multispec_bench", "BM_LoadAperture")
+    w(f"- **An IRAF multispec echelle of 107 apertures × 2048 samples** (Chebyshev dispersions in about 200 "
+      f"WAT2 cards): listed (`multispec_bench BM_ListEchelle`, what `quillon-inspect --list` prints) in "
+      f"{fmt_ms(listing)}; one aperture loaded (`BM_LoadAperture`, `file.fits[ap 160]`) in {fmt_ms(aperture)}.")
+    verdicts.append((f"List of a 107-aperture echelle under {LIST_MS:.0f} ms",
+                     None if listing is None else listing < LIST_MS))
+    verdicts.append((f"One aperture of it loaded under {LIST_MS:.0f} ms",
+                     None if aperture is None else aperture < LIST_MS))
+    names = {1: "Chebyshev", 2: "Legendre", 3: "cubic spline", 4: "linear spline", 5: "pixel array",
+             6: "(pixel, coordinate) pairs"}
+    w("")
+    w("| Dispersion function (`BM_Dispersion/ftype`) | Per sample | |")
+    w("|---|---|---|")
+    for ftype, what in names.items():
+        per = counter("multispec_bench", f"BM_Dispersion/{ftype}", "sec_per_sample")
+        ns = None if per is None else per * 1e9
+        ok = None if ns is None else ns <= 10
+        w(f"| {what} | {'not measured' if ns is None else f'{ns:.1f} ns'} | {verdict(ok)} |")
+        verdicts.append((f"{what.capitalize()} dispersion at most 10 ns a sample", ok))
+    w("")
+    w("Redraws at 1000 × 600 pixels (recorded and rasterised as the plot window does): a spectrum with a "
+      "wavelength per sample (`render_bench BM_RedrawScalingPerSample/n`, as a table gives it) beside the "
+      "same samples on a scale (`BM_RedrawScaling/n`).")
+    w("")
+    w("| Samples | On a scale | Per sample | Zoomed: on a scale | Zoomed: per sample |")
+    w("|---|---|---|---|---|")
+    for n in (1000, 100000, 10000000):
+        w(f"| {n:,} | {fmt_ms(bench('render_bench', f'BM_RedrawScaling/{n}'))} | "
+          f"{fmt_ms(bench('render_bench', f'BM_RedrawScalingPerSample/{n}'))} | "
+          f"{fmt_ms(bench('render_bench', f'BM_RedrawScalingZoomed/{n}'))} | "
+          f"{fmt_ms(bench('render_bench', f'BM_RedrawScalingPerSampleZoomed/{n}'))} |")
+    whole = bench("render_bench", "BM_RedrawWholeEchelle")
+    w("")
+    w(f"- **A whole echelle in one slot** (`render_bench BM_RedrawWholeEchelle`: 107 orders × 2048 samples, "
+      f"each order a stretch of its own, overlapping its neighbours): {fmt_ms(whole)} a redraw.")
+    verdicts.append(("Redraw of a whole 107 × 2048 echelle under 2 ms", None if whole is None else whole < 2))
+    w("")
+    w("| Echelles target | |")
+    w("|---|---|")
+    for what, ok in verdicts:
+        w(f"| {what} | {verdict(ok)} |")
+    w("")
+    return lines, verdicts
+
+
 # ---- The present benchmarks against those of an earlier commit (REV) --------
 
 WITHIN = 0.05  # loads and redraws are expected within 5% of REV's
@@ -593,15 +655,17 @@ def replace_tables_section(results, output):
                   + (f"; each figure is the median of {context['repetitions']} repetitions"
                      if context.get("repetitions", 1) > 1 else "") + "."]
     text = open(output).read().split("\n") if os.path.exists(output) else ["# Quillon performance report", ""]
-    title = "## Spectra from tables and extensions"
-    if title in text:
-        start = text.index(title)
-        end = next((i for i in range(start + 1, len(text)) if text[i].startswith("## ")), len(text))
-        text[start:end] = lines
-    else:
-        anchor = "## How each figure is measured"
-        at = text.index(anchor) if anchor in text else len(text)
-        text[at:at] = lines
+    echelles, _ = echelles_section(found)
+    for section in (lines, echelles):
+        title = section[0]
+        if title in text:
+            start = text.index(title)
+            end = next((i for i in range(start + 1, len(text)) if text[i].startswith("## ")), len(text))
+            text[start:end] = section
+        else:
+            anchor = "## How each figure is measured"
+            at = text.index(anchor) if anchor in text else len(text)
+            text[at:at] = section
     with open(output, "w") as f:
         f.write("\n".join(text))
 
@@ -744,6 +808,9 @@ def main(argv):
     out.extend(scaling_lines)
     table_lines, table_verdicts = tables_section(results, found)
     out.extend(table_lines)
+    echelle_lines, echelle_verdicts = echelles_section(found)
+    out.extend(echelle_lines)
+    table_verdicts = table_verdicts + echelle_verdicts
     scaling_verdicts = scaling_verdicts + table_verdicts
     w("## How each figure is measured")
     w("")
