@@ -511,8 +511,33 @@ def image_rows():
     sky.writeto(path("sky-primary.fits"), overwrite=True)
 
 
+# Error values at their edges: an inverse variance that is not a number
+# (no sigma, not flagged), infinite (no sigma), negative or 0 (flagged); a
+# variance that is negative or infinite (no sigma, not flagged).
+def odd_errors():
+    n = 60
+    wave = 5000 + np.arange(n, dtype=np.float64)
+    flux = spectrum(n)
+    ivar = (0.5 + rng.random(n)).astype(np.float64)
+    ivar[[3, 4, 5, 6]] = [np.nan, np.inf, -1.0, 0.0]
+    var = (0.5 + rng.random(n)).astype(np.float64)
+    var[[7, 8, 9]] = [-2.0, np.inf, np.nan]
+    ivars = fits.BinTableHDU.from_columns([fits.Column(name="WAVE", format="D", array=wave),
+                                           fits.Column(name="FLUX", format="E", array=flux),
+                                           fits.Column(name="IVAR", format="D", array=ivar)], name="IVARS")
+    variances = fits.BinTableHDU.from_columns([fits.Column(name="WAVE", format="D", array=wave),
+                                               fits.Column(name="FLUX", format="E", array=flux),
+                                               fits.Column(name="VAR", format="D", array=var)], name="VARS")
+    fits.HDUList([fits.PrimaryHDU(), ivars, variances]).writeto(path("odd-errors.fits"), overwrite=True)
+    with np.errstate(invalid="ignore", divide="ignore"):
+        sigma = np.where((ivar > 0) & np.isfinite(ivar), 1 / np.sqrt(np.where(ivar > 0, ivar, 1)), np.nan)
+        expect("odd-errors.fits[IVARS]", wave, flux, sigma, ivar <= 0)
+        sigma = np.where((var >= 0) & np.isfinite(var), np.sqrt(np.where(var >= 0, var, 0)), np.nan)
+        expect("odd-errors.fits[VARS]", wave, flux, sigma, np.zeros(n, bool))
+
+
 for write in (sdss, lamost, desi, hst, jwst, eso, apogee, deep2, pypeit, specutils, linetools, nothing, malformed,
-              image_rows):
+              image_rows, odd_errors):
     write()
 with open(path("lamost.fits"), "rb") as plain, gzip.GzipFile(path("lamost.fits.gz"), "wb", mtime=0) as packed:
     packed.write(plain.read())
