@@ -420,16 +420,15 @@ bool BinaryTable::CellLength(int column, int64_t row, int64_t& length, std::stri
 }
 
 bool BinaryTable::ReadCell(int column, int64_t row, std::vector<double>& out, std::string& error) const {
-  if (!CheckColumn(column, row, row + 1, error)) return false;
-  const TableColumn& c = columns_[static_cast<std::size_t>(column)];
-  if (!c.Numeric()) {
-    error = "The values of " + ColumnLabel(c) + " of " + name_ + " are not numbers.";
+  int64_t length = 0;
+  if (!CellLength(column, row, length, error)) return false;
+  if (!columns_[static_cast<std::size_t>(column)].Numeric()) {
+    error = "The values of " + ColumnLabel(columns_[static_cast<std::size_t>(column)]) + " of " + name_ +
+            " are not numbers.";
     return false;
   }
-  int64_t offset = 0, length = 0;
-  if (!CellPlace(c, row, offset, length, error)) return false;
   out.resize(static_cast<std::size_t>(length));
-  return ReadElements(c, offset, length, out.data(), error);
+  return ReadCellPart(column, row, 0, length, out.data(), error);
 }
 
 bool BinaryTable::ReadCellPart(int column, int64_t row, int64_t first, int64_t count, double* out,
