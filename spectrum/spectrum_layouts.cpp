@@ -1378,12 +1378,18 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     list.spectra.push_back(std::move(entry));
   }
   if (list.spectra.empty()) list.refusal = NoSpectrumMessage(f, walk);
-  // An HDU of several spectra can be read whole.
+  // An HDU whose spectra cover different ranges (an echelle's orders, a
+  // Spextool file's) can be read whole. One whose spectra all share one
+  // range holds targets, visits or exposures, which are not offered joined.
   for (SpectrumListEntry& entry : list.spectra) {
     const auto same_hdu = [&entry](const SpectrumListEntry& other) {
       return other.origin.hdu == entry.origin.hdu && other.origin.columns == entry.origin.columns;
     };
-    if (std::count_if(list.spectra.begin(), list.spectra.end(), same_hdu) > 1) {
+    const auto other_range = [&](const SpectrumListEntry& other) {
+      return same_hdu(other) && (other.wave_first != entry.wave_first || other.wave_last != entry.wave_last);
+    };
+    if (std::count_if(list.spectra.begin(), list.spectra.end(), same_hdu) > 1 &&
+        std::any_of(list.spectra.begin(), list.spectra.end(), other_range)) {
       entry.whole_address =
           file_label + HduAddress(f, f.list.hdus[static_cast<std::size_t>(entry.origin.hdu)]) + "[all]";
     }

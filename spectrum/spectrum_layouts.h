@@ -91,7 +91,8 @@ struct SpectrumListEntry {
   int64_t missing = 0;  ///< flagged or not a number
   std::optional<int64_t> aperture;  ///< IRAF aperture number (multispec images only)
   /// The address of every spectrum of its HDU at once ("file.fits[SCI][all]")
-  /// when the HDU holds more than one; "" otherwise.
+  /// when the HDU holds more than one and they cover different ranges (an
+  /// echelle's orders, not a coadd's targets); "" otherwise.
   std::string whole_address;
 };
 

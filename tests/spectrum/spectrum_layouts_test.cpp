@@ -382,6 +382,11 @@ TEST(SpectrumLayouts, AWholeHduInOneSpectrum) {
   const SpectrumList list = ListSpectra(*stis, "stis-x1d.fits");
   ASSERT_EQ(list.spectra.size(), 3u);
   EXPECT_EQ(list.spectra[2].whole_address, "stis-x1d.fits[SCI][all]");
+  // A coadd's targets share one range: they are not offered joined.
+  std::unique_ptr<ByteSource> desi = OpenFitsBytes((kDir / "desi-coadd.fits").string(), reason);
+  ASSERT_NE(desi, nullptr);
+  for (const SpectrumListEntry& entry : ListSpectra(*desi, "desi-coadd.fits").spectra)
+    EXPECT_EQ(entry.whole_address, "") << entry.address;
 }
 
 // A real file whose name ends in ']' opens as itself; gzip opens directly.
