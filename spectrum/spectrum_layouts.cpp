@@ -1077,6 +1077,19 @@ ReadResult Level(RawSpectrum&& raw, const std::string& label, const std::string&
 
 // What the walk could not read (a table that cannot be opened, an error
 // image that does not fit its flux) comes before the spectrum's own messages.
+// A refusal of a file that was read: one message.
+ReadResult Refusal(std::string message) {
+  ReadResult refused;
+  refused.file_read = true;
+  refused.messages.push_back(std::move(message));
+  return refused;
+}
+
+// Why a multispec image is read as any image, as one sentence.
+std::string MultispecUnreadable(const std::string& label, const std::string& why) {
+  return "The IRAF multispec image " + Quoted(label) + " cannot be read at its own wavelengths: " + why + ".";
+}
+
 ReadResult WithNotes(ReadResult&& result, const std::vector<std::string>& notes) {
   result.messages.insert(result.messages.begin(), notes.begin(), notes.end());
   return std::move(result);
@@ -1200,8 +1213,7 @@ std::optional<ReadResult> ReadWholeHdu(FileContext& f, const SpectrumSelector& s
   if (primary) {
     const std::optional<MultispecRead> read = PrimaryApertures(f, {}, spectra);
     if (read && !read->error.empty()) {
-      notes.push_back("The IRAF multispec image " + Quoted(f.label) + " cannot be read at its own wavelengths: " +
-                      read->error + ".");
+      notes.push_back(MultispecUnreadable(f.label, read->error));
       spectra.clear();
     } else if (read) {
       notes = read->notes;
@@ -1321,8 +1333,7 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
     ends.ends_only = true;
     const std::optional<MultispecRead> read = PrimaryApertures(f, ends, apertures);
     if (read && !read->error.empty()) {
-      list.notes.insert(list.notes.begin(), "The IRAF multispec image " + Quoted(file_label) +
-                                                " cannot be read at its own wavelengths: " + read->error + ".");
+      list.notes.insert(list.notes.begin(), MultispecUnreadable(file_label, read->error));
     } else if (read) {
       list.notes.insert(list.notes.begin(), read->notes.begin(), read->notes.end());
       walk.primary_image = false;
@@ -1422,55 +1433,42 @@ ReadResult ReadSelectedSpectrum(ByteSource& source, const std::string& file_labe
   }
   const bool primary_asked = selector.hdu && *selector.hdu == 0;
   if (selector.Empty() || primary_asked) {
-    const bool walk_primary = PrimaryIsForTheWalk(source);
-    ReadResult primary;
-    if (!walk_primary) {
-      // The primary reader first, exactly as it has always read.
-      primary = ReadSpectrum(source, file_label, keywords, scratch);
+    // The primary reader first, exactly as it has always read.
+    ReadResult primary = ReadSpectrum(source, file_label, keywords, scratch);
+    // A writer's rows or a picture of the sky are the walk's to read; only
+    // an image of two axes or more can be either, so a 1-D spectrum costs
+    // no second look at its header.
+    const SpectrumHeader& read = primary.spectrum ? primary.spectrum->header : primary.header;
+    const bool walk_primary = read.naxis >= 2 && PrimaryIsForTheWalk(source);
+    std::string why;
+    if (walk_primary) {
+      if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);
+      primary = ReadResult{};
+    } else if (IsMultispecHeader(read.cards) || selector.aperture || selector.row) {
       // An IRAF multispec image: its apertures, at their own wavelengths.
-      std::string why;
       // (An addressed aperture or row is looked for whatever the primary
       // reader made of the header, as the listing looks for it.)
-      if (IsMultispecHeader(primary.spectrum ? primary.spectrum->header.cards : primary.header.cards) ||
-          selector.aperture || selector.row) {
-        FileContext f = Context(source, file_label);
-        if (std::optional<ReadResult> aperture = ReadPrimaryAperture(f, selector, why)) {
-          if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);
-          return std::move(*aperture);
-        }
-        if (!why.empty()) {
-          primary.messages.insert(primary.messages.begin(), "The IRAF multispec image " + Quoted(file_label) +
-                                                                " cannot be read at its own wavelengths: " + why + ".");
-        }
+      FileContext f = Context(source, file_label);
+      if (std::optional<ReadResult> aperture = ReadPrimaryAperture(f, selector, why)) {
+        if (scratch != nullptr) RecycleSpectrum(std::move(primary.spectrum), *scratch);
+        return std::move(*aperture);
       }
-      if (selector.aperture) {
-        ReadResult refused;
-        refused.file_read = true;
-        refused.messages.push_back(
-            !why.empty() ? "The IRAF multispec image " + Quoted(file_label) + " cannot be read at its own wavelengths: " +
-                               why + "."
-                         : "The file " + Quoted(file_label) + " has no aperture " + std::to_string(*selector.aperture) +
-                               ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
-        return refused;
-      }
-      if (primary.spectrum || !primary.empty_primary || primary_asked) return primary;
-    } else if (selector.aperture) {
-      ReadResult refused;
-      refused.file_read = true;
-      refused.messages.push_back("The file " + Quoted(file_label) + " has no aperture " +
-                                 std::to_string(*selector.aperture) +
-                                 ": its primary array is not an IRAF multispec image whose WAT cards describe apertures.");
-      return refused;
+      if (!why.empty()) primary.messages.insert(primary.messages.begin(), MultispecUnreadable(file_label, why));
     }
+    if (selector.aperture) {
+      return Refusal(!why.empty() ? MultispecUnreadable(file_label, why)
+                                  : "The file " + Quoted(file_label) + " has no aperture " +
+                                        std::to_string(*selector.aperture) +
+                                        ": its primary array is not an IRAF multispec image whose WAT cards "
+                                        "describe apertures.");
+    }
+    if (!walk_primary && (primary.spectrum || !primary.empty_primary || primary_asked)) return primary;
     FileContext f = Context(source, file_label);
     if (!walk_primary && f.list.hdus.size() <= 1) return primary;
     Walk walk = WalkFile(f, &selector);
     if (walk_primary && selector.row && walk.spectra.empty()) {
-      ReadResult refused;
-      refused.file_read = true;
-      refused.messages.push_back("There is no spectrum at HDU 0, row " + std::to_string(*selector.row) + " of " +
-                                 Quoted(file_label) + ".");
-      return refused;
+      return Refusal("There is no spectrum at HDU 0, row " + std::to_string(*selector.row) + " of " +
+                     Quoted(file_label) + ".");
     }
     for (RawSpectrum& s : walk.spectra) {
       if (CountMissing(s) == s.Count()) continue;
