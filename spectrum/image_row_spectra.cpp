@@ -166,24 +166,8 @@ bool ReadImageRowSpectrum(ByteSource& source, const Hdu& primary, const ImageRow
     out.wave.resize(used);
     out.flux.resize(used);
   }
-  const std::size_t n = out.flux.size();
-  std::vector<double> errors, mask;
-  if (plan.error_row >= 0 && !read_row(plan.error_row, errors)) return false;
-  if (plan.mask_row >= 0 && !read_row(plan.mask_row, mask)) return false;
-  if (!errors.empty()) out.sigma.reserve(n + 1);
-  for (std::size_t i = 0; i < n; ++i) {
-    bool bad = !mask.empty() && MaskIsBad(mask[i], MaskKind::kNonZeroBad, 0);
-    if (!errors.empty()) {
-      bool ivar_bad = false;
-      out.sigma.push_back(SigmaOf(errors[i], plan.error_kind, ivar_bad));
-      bad = bad || ivar_bad;
-    }
-    if (bad) {
-      ++out.flagged;
-      out.flux[i] = kNaN;
-      if (!errors.empty()) out.sigma[i] = kNaN;
-    }
-  }
+  if (plan.error_row >= 0 && !read_row(plan.error_row, out.errors)) return false;
+  if (plan.mask_row >= 0 && !read_row(plan.mask_row, out.mask)) return false;
   return true;
 }
 

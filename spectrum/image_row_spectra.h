@@ -8,7 +8,6 @@
 //    inverse variance, wavelength, and-mask, or-mask;
 //  - Spextool (XUNITS, YUNITS): rows wavelength, flux, error and perhaps
 //    flags, one plane per order (and aperture) along the third axis.
-// A sample its writer flags (a mask, ivar <= 0) is bad: NaN, counted.
 
 #include <cstdint>
 #include <optional>
@@ -48,14 +47,16 @@ struct ImageRowPlan {
 /// and its axes agree with them; nullopt otherwise.
 std::optional<ImageRowPlan> PlanImageRows(const Hdu& primary);
 
-/// One plane's spectrum as read: 0-based arrays of `length` samples, each
-/// with room for one more entry (the spectrum's arrays are 1-based).
+/// One plane's rows as read: 0-based arrays of the plane's samples (its
+/// padding cut), each with room for one more entry (the spectrum's arrays
+/// are 1-based). The errors and the mask are as stored; the reader of the
+/// layouts flags the samples they mark.
 struct ImageRowSpectrum {
-  std::vector<double> flux;   ///< NaN where missing or flagged
-  std::vector<double> wave;   ///< Angstroms; empty when `scale` places them
+  std::vector<double> flux;    ///< NaN where missing
+  std::vector<double> wave;    ///< Angstroms; empty when `scale` places them
   std::optional<WavelengthScale> scale;
-  std::vector<double> sigma;  ///< empty: no uncertainty
-  int64_t flagged = 0;
+  std::vector<double> errors;  ///< of the plan's error kind; empty: none
+  std::vector<double> mask;    ///< non-zero is bad; empty: none
 };
 
 /// Reads plane `plane` (0-based) of `primary` as `plan` says. False with a

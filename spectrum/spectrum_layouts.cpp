@@ -843,8 +843,9 @@ void ReadPrimaryRows(FileContext& f, const ImageRowPlan& plan, std::vector<RawSp
     s.flux = OneBased(read.flux);
     s.wave = OneBased(read.wave);
     s.scale = read.scale;
-    s.sigma = OneBased(read.sigma);
-    s.flagged = read.flagged;
+    // A sample its writer flags (the mask, ivar <= 0) is bad: NaN, counted.
+    ApplyErrorsAndMask(s, plan.error_row >= 0 ? &read.errors : nullptr, plan.error_kind,
+                       plan.mask_row >= 0 ? &read.mask : nullptr, MaskKind::kNonZeroBad, 0);
     s.flux_unit = plan.flux_unit;
     s.wave_unit = plan.wave_unit_text;
     s.axis = plan.wave_row >= 0 && s.wave.size() == s.flux.size() ? plan.wave_unit.axis : SpectralAxis::kWavelength;
