@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "base/ascii_text.h"
+
 namespace quillon {
 
 namespace {
@@ -23,11 +25,7 @@ std::string_view Trimmed(std::string_view text) {
 
 bool IsEndKeyword(std::string_view card) {
   // The same case-blind test as SplitCards, so that both stop at one card.
-  std::string keyword = CardKeyword(card);
-  for (char& c : keyword) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return keyword == "END";
+  return UpperAscii(CardKeyword(card)) == "END";
 }
 
 // The value field of a card with a value indicator ("= " in columns 9 and

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <locale.h>
 
+#include "base/ascii_text.h"
+
 namespace quillon {
 
 namespace {
@@ -114,12 +116,9 @@ HeaderCards SplitCards(std::string_view text, int64_t card_count) {
     std::string keyword = CardKeyword(card);
     header.cards.emplace_back(card);
     // The END test is the reader's only case-blind comparison.
-    std::string upper = keyword;
-    for (char& c : upper) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    const bool end = UpperAscii(keyword) == "END";
     header.keywords.push_back(std::move(keyword));
-    if (upper == "END") {
+    if (end) {
       header.values.emplace_back();
       header.end_found = true;
       header.header_line_count = n - 1;

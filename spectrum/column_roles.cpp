@@ -5,28 +5,16 @@
 #include <cmath>
 #include <limits>
 
+#include "base/ascii_text.h"
+
 namespace quillon {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 // Lower case without blanks, so "km s-1" and "0.1 nm" compare as one word.
 std::string Compact(std::string_view text) {
   std::string out;
-  for (const char c : Lower(Trim(text))) {
+  for (const char c : LowerAscii(TrimBlanksAndTabs(text))) {
     if (c != ' ' && c != '\t') out += c;
   }
   return out;
@@ -156,19 +144,19 @@ bool IsFluxUnit(std::string_view unit) {
 
 ColumnClass ClassifyColumn(const ColumnDescription& column) {
   ColumnClass out;
-  std::string name = Lower(Trim(column.name));
+  std::string name = LowerAscii(TrimBlanksAndTabs(column.name));
   for (const std::string_view group : kGroups) {
     if (name.starts_with(group) && name.size() > group.size()) {
-      out.group = Lower(group.substr(0, group.size() - 1));
+      out.group = LowerAscii(group.substr(0, group.size() - 1));
       for (char& c : out.group) c = static_cast<char>(c - 'a' + 'A');
       name = name.substr(group.size());
       break;
     }
   }
   out.base = name;
-  const std::string ucd = Lower(column.ucd);
-  const std::string utype = Lower(column.utype);
-  const bool has_unit = !Trim(column.unit).empty();
+  const std::string ucd = LowerAscii(column.ucd);
+  const std::string utype = LowerAscii(column.utype);
+  const bool has_unit = !TrimBlanksAndTabs(column.unit).empty();
   const SpectralUnit spectral_unit = ParseSpectralUnit(column.unit);
   const bool unit_spectral = has_unit && spectral_unit.known;
   const bool unit_flux = IsFluxUnit(column.unit);
@@ -237,7 +225,7 @@ std::vector<ColumnSet> GroupColumns(const std::vector<ColumnDescription>& column
     classes.push_back(ClassifyColumn(column));
     ColumnClass& c = classes.back();
     if (c.role == ColumnRole::kFlux && surface_brightness && c.base == "surf_bright") c.rank = -1;
-    if (c.role == ColumnRole::kFlux && !flux_name.empty() && Lower(column.name) == Lower(flux_name)) {
+    if (c.role == ColumnRole::kFlux && !flux_name.empty() && LowerAscii(column.name) == LowerAscii(flux_name)) {
       c.rank = -2;
       c.evidence = 7;
     }

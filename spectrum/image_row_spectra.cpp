@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/ascii_text.h"
 #include "fits/image_data.h"
 
 namespace quillon {
@@ -11,13 +12,6 @@ namespace quillon {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 // The log-linear scale of COEFF0/COEFF1 (log10 of the wavelength of the
 // first sample and the step): sample i (1-based) at 10^(COEFF0 + COEFF1 (i - 1)).
@@ -80,7 +74,7 @@ std::optional<ImageRowPlan> PlanImageRows(const Hdu& primary) {
   plan.length = axes[0];
   plan.rows = axes[1];
   plan.planes = axes.size() == 3 ? axes[2] : 1;
-  const std::string telescope = Upper(h.String("TELESCOP").value_or(""));
+  const std::string telescope = UpperAscii(h.String("TELESCOP").value_or(""));
   const std::optional<std::string> xunits = h.String("XUNITS");
 
   if (xunits && (plan.rows == 3 || plan.rows == 4)) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <new>
 
+#include "base/ascii_text.h"
 #include "fits/image_data.h"
 #include "spectrum/column_roles.h"
 
@@ -18,21 +19,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t kWatValueLength = 68;
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-std::string Keyword(const std::string& card) { return std::string(TrimBlanks(std::string_view(card).substr(0, 8))); }
+std::string Keyword(const std::string& card) { return std::string(TrimBlanksAndTabs(std::string_view(card).substr(0, 8))); }
 
 // The quoted string of a card's value ('' stands for '), nullopt when the
 // value is not a quoted string.
@@ -59,7 +46,7 @@ std::optional<std::string> QuotedValue(const std::string& card) {
 // The last card named `keyword`.
 std::optional<std::string> LastCard(const std::vector<std::string>& cards, std::string_view keyword) {
   for (std::size_t i = cards.size(); i-- > 1;) {
-    if (TrimBlanks(std::string_view(cards[i]).substr(0, 8)) == keyword) return cards[i];
+    if (TrimBlanksAndTabs(std::string_view(cards[i]).substr(0, 8)) == keyword) return cards[i];
   }
   return std::nullopt;
 }
@@ -68,7 +55,7 @@ std::optional<double> NumberCard(const std::vector<std::string>& cards, std::str
   const std::optional<std::string> card = LastCard(cards, keyword);
   if (!card || card->size() < 10 || (*card)[8] != '=') return std::nullopt;
   std::string_view value = std::string_view(*card).substr(10);
-  value = TrimBlanks(value.substr(0, value.find('/')));
+  value = TrimBlanksAndTabs(value.substr(0, value.find('/')));
   if (!value.empty() && value.front() == '+') value.remove_prefix(1);
   double out = 0;
   std::string text(value);
@@ -399,11 +386,11 @@ void AddFunction(const MultispecFunction& f, double ltv1, double ltm1_1, int64_t
 bool IsMultispecHeader(const std::vector<std::string>& cards) {
   if (const std::optional<std::string> ctype = LastCard(cards, "CTYPE1")) {
     const std::optional<std::string> value = QuotedValue(*ctype);
-    if (value && TrimBlanks(*value) == "MULTISPE") return true;
+    if (value && TrimBlanksAndTabs(*value) == "MULTISPE") return true;
   }
   if (const std::optional<std::string> wat0 = LastCard(cards, "WAT0_001")) {
     const std::optional<std::string> value = QuotedValue(*wat0);
-    if (value && Lower(*value).find("system=multispec") != std::string::npos) return true;
+    if (value && LowerAscii(*value).find("system=multispec") != std::string::npos) return true;
   }
   return false;
 }
@@ -570,7 +557,7 @@ std::optional<MultispecRead> ReadMultispec(ByteSource& source, const Hdu& hdu, c
   // The band of sigmas, when a BANDIDn names one.
   int64_t sigma_band = -1;
   for (int64_t b = 2; b <= bands && b <= 999; ++b) {
-    const std::string id = Lower(hdu.header.String("BANDID" + std::to_string(b)).value_or(""));
+    const std::string id = LowerAscii(hdu.header.String("BANDID" + std::to_string(b)).value_or(""));
     if (id.rfind("sigma", 0) == 0 || id.rfind("error", 0) == 0 || id.find("uncertaint") != std::string::npos) {
       sigma_band = b - 1;
       break;

@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "base/ascii_text.h"
 #include "base/large_buffer.h"
 #include "fits/binary_table.h"
 #include "fits/gzip_source.h"
@@ -26,13 +27,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 std::string Trimmed(std::string text) {
   const auto first = text.find_first_not_of(' ');
@@ -319,23 +313,23 @@ std::string HduAddress(const FileContext& f, const Hdu& hdu) {
   // A name that brackets, commas or digits alone would misread goes by number.
   int64_t number = 0;
   if (hdu.extname.empty() || hdu.extname.find_first_of("[],;") != std::string::npos ||
-      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number) || Upper(hdu.extname) == "ALL")
+      Trimmed(hdu.extname) != hdu.extname || ParseInteger(hdu.extname, number) || UpperAscii(hdu.extname) == "ALL")
     return "[" + std::to_string(hdu.index) + "]";
   // The first HDU of its name answers to the name alone, a later one to its
   // name and version, unless an earlier one has both too.
   for (const Hdu& other : f.list.hdus) {
-    if (other.index < hdu.index && Upper(other.extname) == Upper(hdu.extname) && other.extver == hdu.extver)
+    if (other.index < hdu.index && UpperAscii(other.extname) == UpperAscii(hdu.extname) && other.extver == hdu.extver)
       return "[" + std::to_string(hdu.index) + "]";
   }
   for (const Hdu& other : f.list.hdus) {
-    if (other.index < hdu.index && Upper(other.extname) == Upper(hdu.extname))
+    if (other.index < hdu.index && UpperAscii(other.extname) == UpperAscii(hdu.extname))
       return "[" + hdu.extname + "," + std::to_string(hdu.extver) + "]";
   }
   return "[" + hdu.extname + "]";
 }
 
 bool CelestialType(const std::string& ctype) {
-  const std::string t = Upper(ctype);
+  const std::string t = UpperAscii(ctype);
   for (const char* prefix : {"RA--", "DEC-", "GLON", "GLAT", "ELON", "ELAT", "RA", "DEC"}) {
     if (t.rfind(prefix, 0) == 0 && (t.size() == std::string(prefix).size() || t[std::string(prefix).size()] == '-'))
       return true;
@@ -378,7 +372,7 @@ class TableLayout {
     }
     // The table's own SRCTYPE counts before the primary's.
     const std::optional<std::string> srctype = hdu_.header.String("SRCTYPE");
-    const bool extended = srctype ? Upper(*srctype) == "EXTENDED" : f_.extended_source;
+    const bool extended = srctype ? UpperAscii(*srctype) == "EXTENDED" : f_.extended_source;
     std::vector<ColumnSet> sets = GroupColumns(columns, extended, want != nullptr ? want->column : std::string());
     // A table is a spectrum only with a spectral axis beside its flux, and
     // not by units alone (a catalogue with a reference wavelength and
@@ -402,8 +396,8 @@ class TableLayout {
       if (want != nullptr && want->row && *want->row != row) continue;
       for (const ColumnSet& set : sets) {
         const TableColumn& flux = table.Columns()[static_cast<std::size_t>(set.flux)];
-        if (want != nullptr && !want->column.empty() && Upper(want->column) != Upper(flux.name) &&
-            Upper(want->column) != set.group)
+        if (want != nullptr && !want->column.empty() && UpperAscii(want->column) != UpperAscii(flux.name) &&
+            UpperAscii(want->column) != set.group)
           continue;
         RawSpectrum s;
         s.origin.hdu = hdu_.index;
@@ -419,7 +413,7 @@ class TableLayout {
         const SpectralUnit unit = ParseSpectralUnit(set.log_wavelength && spectral.unit.empty() ? "" : spectral.unit);
         s.axis = unit.axis;
         const uint64_t mask_bits =
-            Upper(table.Columns()[static_cast<std::size_t>(std::max(set.mask, 0))].name) == "DQ" ? bits : 0;
+            UpperAscii(table.Columns()[static_cast<std::size_t>(std::max(set.mask, 0))].name) == "DQ" ? bits : 0;
         const bool read = per_row ? ReadRowCells(table, row, set, unit, mask_bits, s, error)
                                   : ReadSampleRows(table, set, unit, mask_bits, s, error);
         if (!read) {
@@ -578,10 +572,10 @@ struct ImageRole {
 
 ImageRole RoleOfImage(const Hdu& hdu) {
   ImageRole out;
-  const std::string name = Upper(hdu.extname);
+  const std::string name = UpperAscii(hdu.extname);
   const auto classify = [&](const std::string& base) {
     ColumnClass c = ClassifyColumn({base, "", "", ""});
-    const std::string b = Upper(base);
+    const std::string b = UpperAscii(base);
     if (c.role == ColumnRole::kNone && (b == "SCI" || b == "SPEC1D" || b == "SPECTRUM")) c.role = ColumnRole::kFlux;
     return c;
   };
@@ -601,7 +595,7 @@ ImageRole RoleOfImage(const Hdu& hdu) {
 // Images that lie beside a flux and are no spectrum of their own: a
 // continuum, a sky, a model, a resolution matrix.
 bool AccompaniesFlux(const Hdu& hdu) {
-  std::string name = Upper(hdu.extname);
+  std::string name = UpperAscii(hdu.extname);
   const auto underscore = name.find('_');
   if (underscore != std::string::npos && underscore <= 3) name = name.substr(underscore + 1);
   for (const char* other : {"CONTINUUM", "CONT", "CO", "SKY", "MODEL", "RESOLUTION", "RES", "WEIGHT", "WDISP"}) {
@@ -727,7 +721,7 @@ class ImageLayouts {
 
   static SpectralUnit WcsUnit(const Hdu& hdu) {
     SpectralUnit unit = ParseSpectralUnit(hdu.header.String("CUNIT1").value_or(""));
-    const std::string ctype = Upper(hdu.header.String("CTYPE1").value_or(""));
+    const std::string ctype = UpperAscii(hdu.header.String("CTYPE1").value_or(""));
     const std::string head = ctype.substr(0, 4);
     if (head == "FREQ") unit.axis = SpectralAxis::kFrequency;
     else if (head == "VRAD" || head == "VOPT" || head == "VELO" || head == "ZOPT") unit.axis = SpectralAxis::kVelocity;
@@ -790,15 +784,15 @@ FileContext Context(ByteSource& source, const std::string& label) {
   if (!f.list.hdus.empty()) {
     const HduHeader& h = f.list.hdus[0].header;
     f.primary_bunit = h.String("BUNIT").value_or("");
-    f.extended_source = Upper(h.String("SRCTYPE").value_or("")) == "EXTENDED";
-    f.jwst = Upper(h.String("TELESCOP").value_or("")) == "JWST";
+    f.extended_source = UpperAscii(h.String("SRCTYPE").value_or("")) == "EXTENDED";
+    f.jwst = UpperAscii(h.String("TELESCOP").value_or("")) == "JWST";
   }
   return f;
 }
 
 bool HduMatches(const Hdu& hdu, const SpectrumSelector& want) {
   if (want.hdu) return hdu.index == *want.hdu;
-  if (Upper(hdu.extname) != Upper(want.extname)) return false;
+  if (UpperAscii(hdu.extname) != UpperAscii(want.extname)) return false;
   return !want.extver || hdu.extver == *want.extver;
 }
 
@@ -1263,7 +1257,7 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
   address.file = name.substr(0, end);
   // [ap N]: an aperture of a multispec primary image, first or after [0].
   const auto aperture_part = [&address](const std::string& part) {
-    const std::string upper = Upper(part);
+    const std::string upper = UpperAscii(part);
     int64_t number = 0;
     if (upper.rfind("AP ", 0) != 0 || address.selector.aperture || !ParseInteger(part.substr(3), number)) return false;
     address.selector.aperture = number;
@@ -1272,12 +1266,12 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string part = Trimmed(parts[i]);
     // [all]: every spectrum of the HDU before it (or of the file's first).
-    if (Upper(part) == "ALL") {
+    if (UpperAscii(part) == "ALL") {
       if (address.selector.all || address.selector.row || address.selector.aperture) return std::nullopt;
       address.selector.all = true;
       continue;
     }
-    if (address.selector.all && Upper(part).rfind("COL ", 0) != 0) return std::nullopt;  // only [col NAME] after [all]
+    if (address.selector.all && UpperAscii(part).rfind("COL ", 0) != 0) return std::nullopt;  // only [col NAME] after [all]
     if (i == 0 && aperture_part(part)) {
       address.selector.hdu = 0;
       continue;
@@ -1298,7 +1292,7 @@ std::optional<SpectrumAddress> ParseSpectrumAddress(const std::string& name) {
       }
       continue;
     }
-    const std::string lower = Upper(part);
+    const std::string lower = UpperAscii(part);
     if (aperture_part(part)) {
       if (address.selector.hdu != 0 || address.selector.row) return std::nullopt;
     } else if (lower.rfind("ROW ", 0) == 0 && !address.selector.row && !address.selector.aperture &&

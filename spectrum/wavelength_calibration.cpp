@@ -2,16 +2,11 @@
 
 #include <cmath>
 
+#include "base/ascii_text.h"
+
 namespace quillon {
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 std::optional<double> Number(const HeaderCards& header, const char* name) {
   const std::optional<std::string> value = header.LastValue(name);
@@ -37,7 +32,7 @@ std::string UnquotedValue(const std::string& value) {
 }
 
 std::optional<double> AngstromsPerUnit(const std::string& unit) {
-  const std::string u = Upper(UnquotedValue(unit));
+  const std::string u = UpperAscii(UnquotedValue(unit));
   if (u == "ANGSTROM" || u == "ANGSTROMS" || u == "AA" || u == "A") return 1.0;
   if (u == "M") return 1e10;
   if (u == "CM") return 1e8;
@@ -82,7 +77,7 @@ Calibration CalibrateWavelengths(const HeaderCards& header, const std::string& k
 
   const double crpix = Number(header, "CRPIX1").value_or(0);
   const std::string ctype_card = header.LastValue("CTYPE1").value_or("");
-  const std::string ctype = Upper(UnquotedValue(ctype_card));
+  const std::string ctype = UpperAscii(UnquotedValue(ctype_card));
   // FITS spectral axes that are not wavelengths, and algorithm codes other
   // than the logarithm (grisms, tables), cannot be drawn right.
   const std::string kind = ctype.substr(0, 4);
