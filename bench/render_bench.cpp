@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "bench/million_samples.h"
@@ -182,6 +183,21 @@ BENCHMARK(BM_MillionSamples_RecordAndReplay)->Unit(benchmark::kMillisecond);
 
 // ---- Scaling: one spectrum of 10^3 to 10^7 samples, and 16 of 10^6 ------------
 
+// Replaces the spectrum in `slot` by a copy with a wavelength per sample, as
+// a table's reader leaves it: its stretches found (cut before each of
+// `cuts`) and its summary its own. The copy is returned for the caller to
+// shape further before it draws.
+Spectrum& GiveWavelengths(SharedState& state, int slot, SampleArray wavelengths, std::span<const int64_t> cuts = {}) {
+  auto spectrum = std::make_shared<Spectrum>(*state.Slots[slot].spectrum);
+  const auto n = static_cast<int64_t>(wavelengths.size()) - 1;
+  spectrum->wavelengths = std::move(wavelengths);
+  spectrum->runs = WavelengthRuns(spectrum->wavelengths, n, cuts);
+  spectrum->summary = LevelSummary::Build(spectrum->levelled);
+  state.Slots[slot].spectrum = spectrum;
+  state.Slots[slot].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+  return *spectrum;
+}
+
 // `spectra` spectra of n samples each over 4000-7000 Angstroms, levelled near 100
 // with noise and lines, each with its default offset.
 SharedState LongSpectra(int64_t n, int spectra, bool per_sample = false) {
@@ -205,13 +221,9 @@ SharedState LongSpectra(int64_t n, int spectra, bool per_sample = false) {
     PutLevelled(state, slot, 4000, dispersion, std::move(levelled), top);
     if (per_sample) {
       // The same samples with a wavelength each, as a table gives them.
-      auto spectrum = std::make_shared<Spectrum>(*state.Slots[slot].spectrum);
-      spectrum->wavelengths.assign(static_cast<std::size_t>(n) + 1, 0.0);
-      for (int64_t j = 1; j <= n; ++j) spectrum->wavelengths[static_cast<std::size_t>(j)] = 4000 + dispersion * static_cast<double>(j);
-      spectrum->runs = WavelengthRuns(spectrum->wavelengths, n);
-      spectrum->summary = LevelSummary::Build(spectrum->levelled);  // of the copy's own samples
-      state.Slots[slot].spectrum = spectrum;
-      state.Slots[slot].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
+      SampleArray wavelengths(static_cast<std::size_t>(n) + 1, 0.0);
+      for (int64_t j = 1; j <= n; ++j) wavelengths[static_cast<std::size_t>(j)] = 4000 + dispersion * static_cast<double>(j);
+      GiveWavelengths(state, slot, std::move(wavelengths));
     }
     state.Slots[slot].offset = spectra == 1 ? 0 : DefaultSlotOffset(slot);
   }
@@ -276,25 +288,21 @@ void BM_RedrawWholeEchelle(benchmark::State& bench) {
   constexpr int64_t kPerOrder = 2048;
   const int64_t n = kOrders * kPerOrder;
   SharedState state = LongSpectra(n, 1);
-  auto spectrum = std::make_shared<Spectrum>(*state.Slots[1].spectrum);
-  spectrum->wavelengths.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  SampleArray wavelengths(static_cast<std::size_t>(n) + 1, 0.0);
   std::vector<int64_t> cuts;
   for (int order = 0; order < kOrders; ++order) {
     // Order m covers 3800 + 50 m to 3860 + 50 m Angstroms, blue to red.
     for (int64_t i = 1; i <= kPerOrder; ++i) {
-      spectrum->wavelengths[static_cast<std::size_t>(order * kPerOrder + i)] =
+      wavelengths[static_cast<std::size_t>(order * kPerOrder + i)] =
           3800 + 50.0 * order + 60.0 * static_cast<double>(i) / kPerOrder;
     }
     if (order > 0) cuts.push_back(order * kPerOrder + 1);
   }
-  spectrum->runs = WavelengthRuns(spectrum->wavelengths, n, cuts);
-  spectrum->summary = LevelSummary::Build(spectrum->levelled);
-  spectrum->lambda_start = 3800;
-  spectrum->lambda_end = 3860 + 50.0 * (kOrders - 1);
-  state.Slots[1].spectrum = spectrum;
-  state.Slots[1].header = std::shared_ptr<const SpectrumHeader>(spectrum, &spectrum->header);
-  state.DataLambdaMin = state.PlotLambdaMin = spectrum->lambda_start;
-  state.DataLambdaMax = state.PlotLambdaMax = spectrum->lambda_end;
+  Spectrum& spectrum = GiveWavelengths(state, 1, std::move(wavelengths), cuts);
+  spectrum.lambda_start = 3800;
+  spectrum.lambda_end = 3860 + 50.0 * (kOrders - 1);
+  state.DataLambdaMin = state.PlotLambdaMin = spectrum.lambda_start;
+  state.DataLambdaMax = state.PlotLambdaMax = spectrum.lambda_end;
   const DisplayList list = TimeRedraws(bench, state);
   bench.counters["samples"] = static_cast<double>(n);
   bench.counters["segments"] = static_cast<double>(list.LineCount());
