@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <memory>
 #include <new>
 #include <utility>
@@ -1387,15 +1388,24 @@ SpectrumList ListSpectra(ByteSource& source, const std::string& file_label) {
   // An HDU whose spectra cover different ranges (an echelle's orders, a
   // Spextool file's) can be read whole. One whose spectra all share one
   // range holds targets, visits or exposures, which are not offered joined.
+  // Spectra of one HDU and extraction, found by key: a table's rows may
+  // alternate between extractions.
+  struct Group {
+    std::size_t count = 0;
+    double first = 0, last = 0;
+    bool ranges_differ = false;
+  };
+  std::map<std::pair<int, std::string>, Group> groups;
+  for (const SpectrumListEntry& entry : list.spectra) {
+    Group& g = groups[{entry.origin.hdu, entry.origin.columns}];
+    if (g.count++ == 0) {
+      g.first = entry.wave_first;
+      g.last = entry.wave_last;
+    }
+    g.ranges_differ = g.ranges_differ || entry.wave_first != g.first || entry.wave_last != g.last;
+  }
   for (SpectrumListEntry& entry : list.spectra) {
-    const auto same_hdu = [&entry](const SpectrumListEntry& other) {
-      return other.origin.hdu == entry.origin.hdu && other.origin.columns == entry.origin.columns;
-    };
-    const auto other_range = [&](const SpectrumListEntry& other) {
-      return same_hdu(other) && (other.wave_first != entry.wave_first || other.wave_last != entry.wave_last);
-    };
-    if (std::count_if(list.spectra.begin(), list.spectra.end(), same_hdu) > 1 &&
-        std::any_of(list.spectra.begin(), list.spectra.end(), other_range)) {
+    if (groups[{entry.origin.hdu, entry.origin.columns}].ranges_differ) {
       entry.whole_address =
           file_label + HduAddress(f, f.list.hdus[static_cast<std::size_t>(entry.origin.hdu)]) + "[all]";
     }
